@@ -1,0 +1,1 @@
+#include "hlr_renderer.h"

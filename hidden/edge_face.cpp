@@ -1,0 +1,1 @@
+#include "edge_face.h"

@@ -1,0 +1,1 @@
+#include "hidden_pass.h"

@@ -1,0 +1,46 @@
+// Which parts of an edge are hidden: the working range [t_min, t_max] and an
+// ordered list of hidden parameter intervals inside it, kept tidy with the
+// edge's t_tolerance.
+//
+// Invariants after every operation:
+//   1. t_min <= t_max;
+//   2. nodes ascending, apart, each at least t_tolerance long;
+//   3. gaps between neighbours at least t_tolerance;
+//   4. the first node starts at least t_tolerance after t_min, the last ends
+//      at least t_tolerance before t_max;
+//   5. fully hidden: t_min == t_max == 1.0 and no nodes. t_min == 1.0 is the
+//      test for it everywhere.
+#pragma once
+
+#include "records.h"
+
+struct hidden_interval {
+  double from;
+  double to;
+  hidden_interval* prev_interval;
+  hidden_interval* next_interval;
+};
+
+// The edge's point at t: exactly a at t == 0 and b at t == 1; otherwise
+// (double)direction * t + (double)a, rounded to float per coordinate.
+KT_Point point_at(const HLR_Edge& edge, double t);
+// The same in double: a_d at 0, b_d at 1, else the float direction widened,
+// times t, plus a_d.
+KT_Point_D point_at_d(const HLR_Edge& edge, double t);
+
+// The edge is hidden from t_min up to t.
+void hide_start(HLR_Edge& edge, double t);
+// The edge is hidden from t up to t_max.
+void hide_end(HLR_Edge& edge, double t);
+// The edge is hidden from `from` to `to`; from == 1.0 means nothing.
+void hide_interval(HLR_Edge& edge, double from, double to);
+
+void free_intervals(HLR_Edge& edge);
+void remove_interval(HLR_Edge& edge, hidden_interval* node);
+// Narrow the edge's box after t_min or t_max moved; z_max is only raised.
+void refresh_box_start(HLR_Edge& edge);
+void refresh_box_end(HLR_Edge& edge);
+
+// Debug check of the five invariants, for tests: an empty string when they
+// hold, else what is broken.
+const char* check_intervals(const HLR_Edge& edge);

@@ -1,0 +1,1 @@
+#include "face_index.h"

@@ -1,0 +1,70 @@
+// The records of one picture: faces that can hide lines, edges that may be
+// hidden, and markers. Each record is a separate heap block, zero-filled
+// before it is built, owned by the renderer's store from the moment it is
+// linked until the store is cleared.
+#pragma once
+
+#include "geometry.h"
+#include "rendition.h"
+
+struct hidden_interval;
+
+// One captured straight segment. `a` has the smaller x (on equal x the
+// smaller y); the segment is stored whole, and the part inside the clip
+// rectangle is the parameter range [t_min_captured, t_max_captured] from
+// t = 0 at `a` to t = 1 at `b`.
+struct HLR_Edge {
+  KT_Point a;
+  KT_Point b;
+  KT_Point_D a_d;  // only edges captured from double points; zero otherwise
+  KT_Point_D b_d;
+  float dx;  // b.x - a.x, never negative
+  float dy;
+  float dz;
+  // The box of the still-visible part, narrowed as the edge is hidden;
+  // z_max is only ever raised.
+  float x_min;
+  float x_max;
+  float y_min;
+  float y_max;
+  float z_max;
+  // The working range; t_min == 1.0 marks an edge as wholly hidden.
+  double t_min;
+  double t_max;
+  double t_min_captured;
+  double t_max_captured;
+  // 0.01 device units along the dominant axis, in parameter terms; at most
+  // 0.01.
+  double t_tolerance;
+  hidden_interval* intervals;
+  hidden_interval* intervals_tail;
+  HLR_Edge* link;
+  KT_RGB32 hidden_color;
+  KT_Rendition rendition;
+};
+
+// nx*x + ny*y + nz*z + d = 0 on the plane; the normal has unit length and
+// nz > 0, so points deeper than the face have positive values.
+struct HLR_Plane {
+  double nx;
+  double ny;
+  double nz;
+  double d;
+};
+
+// One captured triangle, its vertices ordered so that the signed area in
+// x-y is positive (counter-clockwise with x right and y up).
+struct HLR_Face {
+  KT_Rendition rendition;
+  KT_Point vertices[3];
+  HLR_Plane plane;
+  HLR_Face* link;
+  KT_RGB32 intersection_color;
+  KT_RGB32 hidden_color;  // for hidden pieces of this face's intersection lines
+};
+
+struct HLR_Marker {
+  KT_Point position;
+  HLR_Marker* link;
+  KT_Rendition rendition;
+};
