@@ -11,6 +11,11 @@
 //   positioned_item color=C pattern=N 1 x y z
 //   ignored POSITION            (any payload-free action)
 //   clear N / forward N
+// FORM is the family form 1 to 5; numbers print as glibc's printf prints
+// them ("-0", "nan", "-nan"). The colour list of colored_polyline is the
+// colours the call read, comma-separated with no blanks; when it read none
+// (fewer than two points) the line ends with the flag word, `one` or `each`,
+// and nothing after it. The clip rectangle is recorded but not printed.
 #pragma once
 
 #include <cstdint>
@@ -36,16 +41,20 @@ struct KORVO_API KT_Recorded_Call {
   Kind kind = Kind::plain;
   int position = 0;  // in the action table
   int form = 0;      // 1 to 5 for the families, 0 otherwise
-  // The rendition as it was at the moment of the call.
+  // The rendition as it was at the moment of the call (zeros for an empty
+  // handle).
   KT_RGB32 color{};
   int line_pattern = 0;
   KT_Int_Rectangle clip_rectangle{};
   int count = 0;
-  // The points in the form's own precision; exactly one of these is filled.
+  // The points in the form's own precision; at most one of these is filled
+  // (none for a count of 0 or less, or null points). positioned_item keeps
+  // its position as one float point, count 1.
   std::vector<KT_Point> float_points;
   std::vector<KT_Point_I> integer_points;
   std::vector<KT_Point_D> double_points;
-  // colored_polyline: the colours read (1 when one_color, else count - 1).
+  // colored_polyline: the colours read (1 when one_color, else count - 1;
+  // none when count <= 1 or the colours are null).
   std::vector<KT_RGB32> colors;
   bool one_color = false;
   int argument = 0;  // clear and forward
@@ -54,8 +63,9 @@ struct KORVO_API KT_Recorded_Call {
 class KORVO_API KT_Recording_Renderer : public KT_Renderer_Data {
  public:
   // The last renderer of a chain: no next. Installs a recording entry at
-  // every position of its action table. clear and forward return their
-  // argument.
+  // every position of its action table (receiver this, word 0, flag 1).
+  // clear and forward return their argument. Like every renderer it is a
+  // counted object: create it with new and hold references on it.
   KT_Recording_Renderer();
 
   const std::vector<KT_Recorded_Call>& calls() const { return calls_; }
