@@ -24,8 +24,21 @@ struct hidden_interval {
 // The edge's point at t: exactly a at t == 0 and b at t == 1; otherwise
 // (double)direction * t + (double)a, rounded to float per coordinate.
 KT_Point point_at(const HLR_Edge& edge, double t);
-// The same in double: a_d at 0, b_d at 1, else the float direction widened,
-// times t, plus a_d.
+
+// The double end points that double-precision output starts from. Only
+// edges captured from double points carry a_d and b_d; every other edge has
+// them all zero, and then its float end points widened stand in for them, so
+// such an edge comes out where it lies rather than at the origin.
+struct HLR_Double_End_Points {
+  KT_Point_D a;
+  KT_Point_D b;
+};
+HLR_Double_End_Points double_end_points(const HLR_Edge& edge);
+
+// The same in double: ends.a at 0, ends.b at 1, else the float direction
+// widened, times t, plus ends.a.
+KT_Point_D point_at_d(const HLR_Edge& edge, const HLR_Double_End_Points& ends, double t);
+// point_at_d with the edge's own double_end_points.
 KT_Point_D point_at_d(const HLR_Edge& edge, double t);
 
 // The edge is hidden from t_min up to t.
