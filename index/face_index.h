@@ -53,11 +53,14 @@ struct HLR_Index_Node {
 constexpr float sentinel_z_min = 1e28f;
 
 // Initialises a zero-filled node with its box and links, and gives it its
-// sentinel (items and cursor point at it). Returns `node`.
+// sentinel (items and cursor point at it). Returns `node`. When the sentinel
+// cannot be made, std::bad_alloc leaves and the node stays the caller's to
+// release (its items are then null).
 HLR_Index_Node* make_index_node(HLR_Index_Node* node, HLR_Index_Node* root,
                                 HLR_Index_Node* parent, float x_min, float x_max, float y_min,
                                 float y_max);
-// Gives a childless node its four children.
+// Gives a childless node its four children. On a failure the children made
+// so far are released and the node stays a leaf.
 void split_node(HLR_Index_Node* node, HLR_Index_Node* root, float margin_x, float margin_y);
 // Fills an item's bounds from the face's three vertices. Returns `item`.
 HLR_Index_Item* make_index_item(HLR_Index_Item* item, HLR_Face* face);
