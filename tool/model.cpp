@@ -124,7 +124,7 @@ std::optional<Color_ARGB> material_color(const aiMaterial& material)
 
 std::string material_name(const aiScene& scene, unsigned index)
 {
-    if (index >= scene.mNumMaterials)
+    if (index >= scene.mNumMaterials || scene.mMaterials[index] == nullptr)
         return "material " + std::to_string(index);
     aiString name;
     if (scene.mMaterials[index]->Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0)
@@ -169,13 +169,17 @@ private:
         while (!pending.empty()) {
             auto [node, transform] = pending.back();
             pending.pop_back();
-            for (unsigned i = 0; i < node->mNumMeshes; ++i) {
+            const unsigned mesh_count = node->mMeshes != nullptr ? node->mNumMeshes : 0;
+            for (unsigned i = 0; i < mesh_count; ++i) {
                 const unsigned mesh_index = node->mMeshes[i];
-                if (mesh_index < scene_.mNumMeshes)
+                if (mesh_index < scene_.mNumMeshes && scene_.mMeshes[mesh_index] != nullptr)
                     add_mesh(*scene_.mMeshes[mesh_index], transform);
             }
-            for (unsigned i = node->mNumChildren; i-- > 0;) {
+            const unsigned child_count = node->mChildren != nullptr ? node->mNumChildren : 0;
+            for (unsigned i = child_count; i-- > 0;) {
                 const aiNode* child = node->mChildren[i];
+                if (child == nullptr)
+                    continue;
                 pending.emplace_back(child, transform.then_inside(Transform::from(child->mTransformation)));
             }
         }
@@ -188,7 +192,7 @@ private:
             builders_.emplace_back();
             Body& body = builders_.back().body;
             body.name = material_name(scene_, material_index);
-            if (material_index < scene_.mNumMaterials)
+            if (material_index < scene_.mNumMaterials && scene_.mMaterials[material_index] != nullptr)
                 body.color = material_color(*scene_.mMaterials[material_index]);
         }
         return builders_[it->second];
@@ -198,16 +202,18 @@ private:
     // file's stray points do not widen the framing.
     void add_mesh(const aiMesh& mesh, const Transform& transform)
     {
+        if (mesh.mVertices == nullptr || mesh.mFaces == nullptr)
+            return; // nothing to place
         Body_Builder& builder = builder_for(mesh.mMaterialIndex);
         std::vector<std::uint32_t> body_index(mesh.mNumVertices, no_vertex);
         const auto vertex = [&](unsigned v) {
             if (v >= mesh.mNumVertices)
-                throw input_error(path_ + ": a face refers to vertex " + std::to_string(v) + " of mesh '" +
+                throw input_error(path_ + ": a face refers to vertex " + std::to_string(v + 1) + " of mesh '" +
                                   mesh.mName.C_Str() + "', which has only " + std::to_string(mesh.mNumVertices));
             if (body_index[v] == no_vertex) {
                 const Model_Point p = transform.apply(mesh.mVertices[v]);
                 if (!is_finite(p))
-                    throw input_error(path_ + ": coordinate is not finite (vertex " + std::to_string(v) +
+                    throw input_error(path_ + ": coordinate is not finite (vertex " + std::to_string(v + 1) +
                                       " of mesh '" + mesh.mName.C_Str() + "')");
                 body_index[v] = builder.weld(p);
             }
@@ -216,6 +222,8 @@ private:
         Body& body = builder.body;
         for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
             const aiFace& face = mesh.mFaces[f];
+            if (face.mIndices == nullptr)
+                continue;
             if (face.mNumIndices == 3) {
                 const Triangle t{vertex(face.mIndices[0]), vertex(face.mIndices[1]), vertex(face.mIndices[2])};
                 // Corners that welded together leave no area: nothing to draw.
@@ -277,9 +285,10 @@ Model load_model(const std::string& path)
                                     aiComponent_TEXCOORDS | aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS |
                                     aiComponent_TEXTURES | aiComponent_LIGHTS | aiComponent_CAMERAS);
     // No SortByPType and no FindDegenerates: both would take line elements
-    // away from the meshes they belong to or turn slivers into lines.
-    const unsigned flags = aiProcess_RemoveComponent | aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
-                           aiProcess_ValidateDataStructure;
+    // away from the meshes they belong to or turn slivers into lines. No
+    // ValidateDataStructure either: it rejects a whole file for one mesh of
+    // bare points; the reader checks every index and pointer it follows.
+    const unsigned flags = aiProcess_RemoveComponent | aiProcess_Triangulate | aiProcess_JoinIdenticalVertices;
     const aiScene* scene = importer.ReadFile(path, flags);
     if (scene == nullptr)
         throw input_error(path + ": cannot read the model: " + trimmed(importer.GetErrorString()));
