@@ -140,9 +140,18 @@ const std::array<KT_Any_Function, action_count>& recording_entries() {
 // does ("-0", "nan", "-nan", "inf").
 
 void append_format(std::string& out, const char* format, auto... values) {
-  char buffer[64];
+  char buffer[128];
   const int length = std::snprintf(buffer, sizeof buffer, format, values...);
-  if (length > 0) out.append(buffer, static_cast<std::size_t>(length));
+  if (length <= 0) return;
+  if (static_cast<std::size_t>(length) < sizeof buffer) {
+    out.append(buffer, static_cast<std::size_t>(length));
+    return;
+  }
+  // Longer than the buffer: print again straight into the string.
+  const std::size_t old_size = out.size();
+  out.resize(old_size + static_cast<std::size_t>(length) + 1);
+  std::snprintf(out.data() + old_size, static_cast<std::size_t>(length) + 1, format, values...);
+  out.resize(old_size + static_cast<std::size_t>(length));
 }
 
 void append_color(std::string& out, KT_RGB32 color) {
