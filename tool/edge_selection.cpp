@@ -167,37 +167,41 @@ std::vector<std::vector<std::uint32_t>> chain_polylines(std::span<const Vertex_P
             at_vertex[cursor[s[1]]++] = i;
         }
     }
-    const auto degree = [&](std::uint32_t v) { return first[v + 1] - first[v]; };
 
+    // Each vertex's cursor only moves forward past used segments, so all
+    // the searches together cost one pass over at_vertex.
+    std::vector<std::uint32_t> cursor(first.begin(), first.end() - 1);
+    std::vector<std::uint32_t> unused(vertex_count);
+    for (std::size_t v = 0; v < vertex_count; ++v)
+        unused[v] = first[v + 1] - first[v];
     std::vector<std::uint8_t> used(segments.size(), 0);
-    const auto walk = [&](std::uint32_t v, std::uint32_t s) {
+    const auto walk = [&](std::uint32_t v) {
         std::vector<std::uint32_t> line{v};
-        for (;;) {
+        while (unused[v] > 0) {
+            while (used[at_vertex[cursor[v]]])
+                ++cursor[v];
+            const std::uint32_t s = at_vertex[cursor[v]];
             used[s] = 1;
+            --unused[v];
             v = segments[s][0] == v ? segments[s][1] : segments[s][0];
+            --unused[v];
             line.push_back(v);
-            if (degree(v) != 2)
-                break;
-            const std::uint32_t* pair = &at_vertex[first[v]];
-            s = pair[0] == s ? pair[1] : pair[0];
-            if (used[s])
-                break;
         }
         polylines.push_back(std::move(line));
     };
 
+    // A walk passes through a vertex by using two of its segments, so one
+    // that starts where an odd number is left ends at another such vertex:
+    // these walks pair the odd vertices, the fewest open polylines there
+    // can be. What is left has an even number at every vertex and falls
+    // into closed walks.
     for (std::uint32_t v = 0; v < vertex_count; ++v) {
-        if (degree(v) == 2)
-            continue;
-        for (std::uint32_t i = first[v]; i < first[v + 1]; ++i) {
-            if (!used[at_vertex[i]])
-                walk(v, at_vertex[i]);
-        }
+        if (unused[v] % 2 == 1)
+            walk(v);
     }
-    // What is left passes only through vertices of two segments: loops.
-    for (std::uint32_t s = 0; s < segments.size(); ++s) {
-        if (!used[s] && segments[s][0] != segments[s][1])
-            walk(segments[s][0], s);
+    for (std::uint32_t v = 0; v < vertex_count; ++v) {
+        while (unused[v] > 0)
+            walk(v);
     }
     return polylines;
 }

@@ -46,11 +46,13 @@ std::vector<std::uint32_t> select_edges(const Edge_Table& table, std::span<const
                                         std::span<const Model_Point> positions, std::span<const Device_Point> device,
                                         const Edge_Options& options);
 
-// Joins segments into as few polylines as the walk finds: first from every
-// vertex where the segments do not simply pass through (one, three or more
-// segments meet), then around the closed loops that remain, which end at
-// the point where they start. Each segment appears in exactly one polyline,
-// once.
+// Joins segments into few, long polylines, walking on through every vertex
+// while it has a segment left: first from each vertex where an odd number
+// of segments meet (the walks pair those vertices, so no set of open
+// polylines could be smaller), then around the closed walks that remain,
+// which end at the point where they start. Each segment appears in exactly
+// one polyline, once; a segment from a vertex to itself is a polyline of
+// its own.
 std::vector<std::vector<std::uint32_t>> chain_polylines(std::span<const Vertex_Pair> segments,
                                                         std::size_t vertex_count);
 

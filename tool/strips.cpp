@@ -9,12 +9,16 @@ namespace {
 class Strip_Builder {
 public:
     Strip_Builder(std::span<const Triangle> triangles, const Edge_Table& table)
-        : triangles_(triangles), table_(table), used_(triangles.size(), 0), trial_(triangles.size(), 0),
-          free_neighbours_(triangles.size(), 0)
+        : triangles_(triangles), neighbour_(3 * triangles.size()), used_(triangles.size(), 0),
+          trial_(triangles.size(), 0), free_neighbours_(triangles.size(), 0)
     {
+        // Copied out of the edge table: the walks look a neighbour up at
+        // every step, and one array read beats two scattered ones.
         for (std::uint32_t t = 0; t < triangles.size(); ++t) {
-            for (std::uint32_t k = 0; k < 3; ++k)
-                free_neighbours_[t] += table.neighbour(3 * t + k) != no_index;
+            for (std::uint32_t k = 0; k < 3; ++k) {
+                neighbour_[3 * t + k] = table.neighbour(3 * t + k);
+                free_neighbours_[t] += neighbour_[3 * t + k] != no_index;
+            }
         }
         // Pushed in reverse so that, at equal counts, the first triangle of
         // the file starts first.
@@ -64,7 +68,7 @@ private:
     void walk(std::uint32_t t, std::uint32_t p, std::uint32_t q, Strip& corners, std::vector<std::uint32_t>& walked)
     {
         for (;;) {
-            const std::uint32_t next = table_.neighbour(half_between(t, p, q));
+            const std::uint32_t next = neighbour_[half_between(t, p, q)];
             if (next == no_index || used_[next] || trial_[next] == trial_id_)
                 return;
             const Triangle& tri = triangles_[next];
@@ -109,22 +113,25 @@ private:
             if (length > best_length || rotation == 0) {
                 best_length = length;
                 best_rotation = rotation;
+                std::swap(forward_, best_forward_);
+                std::swap(backward_, best_backward_);
+                std::swap(walked_, best_walked_);
             }
         }
-        try_way(t, best_rotation);
 
         // The backward walk read the strip in reverse: its corners come
         // first, last one first.
         const Triangle& tri = triangles_[t];
-        Strip strip(backward_.rbegin(), backward_.rend());
-        strip.reserve(backward_.size() + 3 + forward_.size());
+        Strip strip;
+        strip.reserve(best_backward_.size() + 3 + best_forward_.size());
+        strip.assign(best_backward_.rbegin(), best_backward_.rend());
         strip.push_back(tri[best_rotation]);
         strip.push_back(tri[(best_rotation + 1) % 3]);
         strip.push_back(tri[(best_rotation + 2) % 3]);
-        strip.insert(strip.end(), forward_.begin(), forward_.end());
+        strip.insert(strip.end(), best_forward_.begin(), best_forward_.end());
 
         take(t);
-        for (std::uint32_t walked : walked_)
+        for (std::uint32_t walked : best_walked_)
             take(walked);
         return strip;
     }
@@ -133,7 +140,7 @@ private:
     {
         used_[t] = 1;
         for (std::uint32_t k = 0; k < 3; ++k) {
-            const std::uint32_t n = table_.neighbour(3 * t + k);
+            const std::uint32_t n = neighbour_[3 * t + k];
             if (n != no_index && !used_[n]) {
                 --free_neighbours_[n];
                 waiting_[free_neighbours_[n]].push_back(n);
@@ -142,14 +149,15 @@ private:
     }
 
     std::span<const Triangle> triangles_;
-    const Edge_Table& table_;
+    std::vector<std::uint32_t> neighbour_; // per half-edge, or no_index
     std::vector<std::uint8_t> used_;
     std::vector<std::uint32_t> trial_;
     std::uint32_t trial_id_ = 0;
     std::vector<std::uint8_t> free_neighbours_;
     std::array<std::vector<std::uint32_t>, 4> waiting_;
-    Strip forward_, backward_;
-    std::vector<std::uint32_t> walked_;
+    // The trial being walked and the longest so far, swapped, not copied.
+    Strip forward_, backward_, best_forward_, best_backward_;
+    std::vector<std::uint32_t> walked_, best_walked_;
 };
 
 } // namespace
