@@ -1,0 +1,259 @@
+// Running picture scripts against a small stand-in renderer: each statement
+// reaches the renderer the way the host would deliver it, renditions are
+// the host's copy-on-write handles, and every reference is dropped at the
+// end.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "counted.h"
+#include "errors.h"
+#include "picture_script.h"
+#include "recording_renderer.h"
+#include "script_runner.h"
+
+namespace {
+
+using namespace hlr_tool;
+
+// A renderer just big enough to show what the runner does. Before
+// `establish` its entries pass every call on unchanged. `establish`
+// reports the colour system it sees (forward KIND) and from then on keeps
+// every form-1 polyline with a counted reference on its rendition, sending
+// them on at `update`, followed by an empty polyline in the rendition the
+// host hands out for the renderer. `begin_picture` reports its options
+// through forwarded calls.
+class Stand_In_Renderer : public KT_Renderer_Data {
+ public:
+  explicit Stand_In_Renderer(const KT_Renderer_Data* next) : KT_Renderer_Data(next) {
+    set_standard_actions(false);
+    for (KT_Option_Table* table : {&option_table, &current_option_table}) {
+      table->add(KT_Option(L"Halo Gap", KT_Option_Enum::scope_renderer, 0));
+      table->add(KT_Option(L"Display Hidden Lines", KT_Option_Enum::scope_renderer, true));
+      table->add(KT_Option(L"WZERO Factor", KT_Option_Enum::scope_renderer, 0.0f));
+      table->add(KT_Option(L"Hidden Line Color", KT_Option_Enum::scope_renderer, 0, 0, 0, 255));
+    }
+  }
+
+  int establish() override {
+    forward(renderer_options().color_system().kind);
+    actions.install(KT_Actions::polyline_form<1>(), this, &keep_polyline, 0, 1);
+    return 0;
+  }
+
+  void begin_picture() override {
+    forward(current_option_table.find(L"Halo Gap")->integer_value());
+    forward(current_option_table.find(L"Display Hidden Lines")->boolean_value() ? 1 : 0);
+    forward(std::bit_cast<int>(current_option_table.find(L"WZERO Factor")->real_value()));
+    for (int c : current_option_table.find(L"Hidden Line Color")->color_value()) forward(c);
+    // The script never touches option_table.
+    forward(option_table.find(L"Halo Gap")->integer_value());
+  }
+
+  void update() override {
+    for (const Kept_Polyline& kept : kept_) {
+      next->actions.call(KT_Actions::polyline_form<1>(), kept.rendition,
+                         static_cast<int>(kept.points.size()), kept.points.data());
+    }
+    const KT_Rendition own(this);
+    next->actions.call(KT_Actions::polyline_form<1>(), own, 0,
+                       static_cast<const KT_Point*>(nullptr));
+  }
+
+  void end_picture() override { kept_.clear(); }
+
+ private:
+  struct Kept_Polyline {
+    KT_Rendition rendition;
+    std::vector<KT_Point> points;
+  };
+
+  static void keep_polyline(KT_Renderer_Data* receiver, const KT_Rendition& rendition, int count,
+                            const KT_Point* points) {
+    auto* self = static_cast<Stand_In_Renderer*>(receiver);
+    self->kept_.push_back({rendition, std::vector<KT_Point>(points, points + count)});
+  }
+
+  void forward(int argument) { next->actions.call(KT_Actions::forwarded_action_action, argument); }
+
+  std::vector<Kept_Polyline> kept_;
+};
+
+KT_Renderer_Data* make_stand_in(const KT_Renderer_Data* const* next) {
+  return new Stand_In_Renderer(*next);
+}
+
+// Keeps a reference on the renderer's own rendition past the renderer's
+// life: a leak the runner must notice. The test releases it afterwards.
+KT_Rendition leaked_rendition;
+class Leaking_Renderer : public Stand_In_Renderer {
+ public:
+  using Stand_In_Renderer::Stand_In_Renderer;
+  int establish() override {
+    leaked_rendition = renderer_rendition;
+    return 0;
+  }
+};
+
+KT_Renderer_Data* make_leaking(const KT_Renderer_Data* const* next) {
+  return new Leaking_Renderer(*next);
+}
+
+class Failing_Renderer : public Stand_In_Renderer {
+ public:
+  using Stand_In_Renderer::Stand_In_Renderer;
+  void update() override { throw std::runtime_error("no room for the picture"); }
+};
+
+KT_Renderer_Data* make_failing(const KT_Renderer_Data* const* next) {
+  return new Failing_Renderer(*next);
+}
+
+// A renderer that registers no options at all.
+KT_Renderer_Data* make_bare(const KT_Renderer_Data* const* next) {
+  auto* renderer = new KT_Renderer_Data(*next);
+  renderer->set_standard_actions(false);
+  return renderer;
+}
+
+class ScriptRunning : public ::testing::Test {
+ protected:
+  void SetUp() override { live_before_ = KT_Counted::live_objects(); }
+  void TearDown() override { EXPECT_EQ(KT_Counted::live_objects(), live_before_); }
+
+  static std::vector<KT_Recorded_Call> run(const std::string& text,
+                                           KD_Renderer_Function create = &make_stand_in) {
+    return run_picture_script(parse_picture_script(text, "t.pic"), create);
+  }
+  static std::string trace_of(const std::string& text) {
+    std::ostringstream out;
+    write_trace(out, run(text));
+    return out.str();
+  }
+  static Tool_Error failure_of(const std::string& text, KD_Renderer_Function create) {
+    try {
+      run(text, create);
+    } catch (const Tool_Error& error) {
+      return error;
+    }
+    return Tool_Error("(ran)", 0);
+  }
+
+  std::int64_t live_before_ = 0;
+};
+
+TEST_F(ScriptRunning, EachActionReachesItsPositionWithItsOwnPointType) {
+  // Before establish the stand-in passes everything on as it came.
+  EXPECT_EQ(trace_of("triangle_strip f default 1 2 3 4 5 6\n"
+                     "face_b f_in default 0.1 0 -0\n"
+                     "face_c i default -7 8 2147483647\n"
+                     "face_d i_in default\n"
+                     "polyline d default 0.1 0 1e300\n"
+                     "polyline i_in default 1 2 3 4 5 6\n"
+                     "colored_polyline f default each FF000001,FF000002,FF000003 "
+                     "0 0 0 1 1 1 2 2 2\n"
+                     "colored_polyline i default one FF0000AA,FF0000BB 0 0 0 1 1 1 2 2 2\n"
+                     "colored_polyline d default each FF0000CC 0 0 0 1 1 1\n"
+                     "marker default 1 2 3 4 5 6\n"
+                     "positioned_item default 1.5 2 3\n"
+                     "clear 7\n"
+                     "forward -1\n"
+                     "ignored 86\n"
+                     "ignored 100\n"),
+            "triangle_strip 1 color=FF000000 pattern=0 2 1 2 3 4 5 6\n"
+            "face_b 2 color=FF000000 pattern=0 1 0.100000001 0 -0\n"
+            "face_c 3 color=FF000000 pattern=0 1 -7 8 2147483647\n"
+            "face_d 4 color=FF000000 pattern=0 0\n"
+            "polyline 5 color=FF000000 pattern=0 1 0.10000000000000001 0 1.0000000000000001e+300\n"
+            "polyline 4 color=FF000000 pattern=0 2 1 2 3 4 5 6\n"
+            "colored_polyline 1 color=FF000000 pattern=0 3 0 0 0 1 1 1 2 2 2 each "
+            "FF000001,FF000002\n"
+            "colored_polyline 3 color=FF000000 pattern=0 3 0 0 0 1 1 1 2 2 2 one FF0000AA\n"
+            "colored_polyline 5 color=FF000000 pattern=0 2 0 0 0 1 1 1 each FF0000CC\n"
+            "marker color=FF000000 pattern=0 2 1 2 3 4 5 6\n"
+            "positioned_item color=FF000000 pattern=0 1 1.5 2 3\n"
+            "clear 7\n"
+            "forward -1\n"
+            "ignored 86\n"
+            "ignored 100\n");
+}
+
+TEST_F(ScriptRunning, ChangingARenditionLeavesWhatWasCapturedAndOtherRenditionsAlone) {
+  const std::vector<KT_Recorded_Call> calls =
+      run("rendition r color FF111111 clip 0 10 0 10\n"
+          "establish\n"
+          "polyline f r 0 0 0 1 1 1\n"
+          "rendition r color FF222222 pattern 2 clip 5 6 7 8\n"
+          "polyline f r 2 2 2 3 3 3\n"
+          "rendition default color FF333333 pattern 1\n"
+          "rendition s\n"
+          "rendition default color FF444444 pattern 0\n"
+          "polyline f s 4 4 4 5 5 5\n"
+          "update\n");
+  std::vector<std::string> lines;
+  for (const KT_Recorded_Call& call : calls) lines.push_back(trace_line(call));
+  const std::vector<std::string> expected = {
+      "forward 0",
+      "polyline 1 color=FF111111 pattern=0 2 0 0 0 1 1 1",
+      "polyline 1 color=FF222222 pattern=2 2 2 2 2 3 3 3",
+      // s started as default was when s was defined.
+      "polyline 1 color=FF333333 pattern=1 2 4 4 4 5 5 5",
+      // What the host hands out for the renderer at update.
+      "polyline 1 color=FF444444 pattern=0 0",
+  };
+  EXPECT_EQ(lines, expected);
+  ASSERT_EQ(calls.size(), 5u);
+  EXPECT_EQ(calls[1].clip_rectangle, (KT_Int_Rectangle{0, 10, 0, 10}));
+  EXPECT_EQ(calls[2].clip_rectangle, (KT_Int_Rectangle{5, 6, 7, 8}));
+  EXPECT_EQ(calls[3].clip_rectangle, (KT_Int_Rectangle{0, 1000, 0, 1000}));
+}
+
+TEST_F(ScriptRunning, OptionsGoToTheCurrentTableAndColourSystemToTheOwnOptions) {
+  EXPECT_EQ(trace_of("color_system 1\n"
+                     "option \"Halo Gap\" -3\n"
+                     "option \"Display Hidden Lines\" false\n"
+                     "option \"WZERO Factor\" 0.5\n"
+                     "option \"Hidden Line Color\" 300 1 2 3\n"
+                     "establish\n"
+                     "begin_picture\n"
+                     "color_system 2\n"
+                     "establish\n"),
+            "forward 1\n"
+            "forward -3\n"
+            "forward 0\n"
+            "forward 1056964608\n"  // the bits of 0.5f
+            "forward 300\n"
+            "forward 1\n"
+            "forward 2\n"
+            "forward 3\n"
+            "forward 0\n"  // option_table's Halo Gap, untouched
+            "forward 2\n");
+}
+
+TEST_F(ScriptRunning, ARendererThatKeepsHostObjectsAliveIsReported) {
+  const Tool_Error error = failure_of("establish\n", &make_leaking);
+  // The renderer's own rendition: its data and its line style.
+  EXPECT_STREQ(error.what(),
+               "t.pic: 2 host objects are still alive after the renderer was released");
+  EXPECT_EQ(error.exit_status(), 1);
+  leaked_rendition.reset();
+}
+
+TEST_F(ScriptRunning, AFailureInTheRendererNamesTheStatementAndReleasesEverything) {
+  const Tool_Error error = failure_of(
+      "rendition r color FF010203\nestablish\npolyline f r 0 0 0 1 1 1\nupdate\n", &make_failing);
+  EXPECT_STREQ(error.what(), "t.pic:4: the renderer failed: no room for the picture");
+  EXPECT_EQ(error.exit_status(), 1);
+}
+
+TEST_F(ScriptRunning, AnOptionTheRendererLacksIsAFailureOfTheRun) {
+  const Tool_Error error = failure_of("establish\noption \"Halo Gap\" 1\n", &make_bare);
+  EXPECT_STREQ(error.what(), "t.pic:2: the renderer has no option \"Halo Gap\"");
+  EXPECT_EQ(error.exit_status(), 1);
+}
+
+}  // namespace

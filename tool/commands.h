@@ -1,0 +1,15 @@
+// The subcommands of hlr-render. Each one adds itself to the command line
+// with its own options and runs from its CLI11 callback; a failure leaves
+// the callback as a Tool_Error, which main turns into one message and the
+// exit status.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace hlr_tool {
+
+// `run SCRIPT [--trace FILE] [--module PATH]`: runs a picture script and
+// writes the call trace (run_command.cpp).
+void add_run_command(CLI::App& app, const char* argv0);
+
+}  // namespace hlr_tool

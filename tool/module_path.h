@@ -1,0 +1,17 @@
+// Where the tool finds the renderer module when the command line does not
+// say: the module file built beside the executable.
+#pragma once
+
+#include <string>
+
+namespace hlr_tool {
+
+// Environment variable that names the module when --module is not given.
+inline constexpr const char* module_environment_variable = "HLR_RENDERER_MODULE";
+
+// The path of the module "hlr_renderer" in the folder of the running
+// executable (found through /proc/self/exe where there is one, else through
+// `argv0`).
+std::string default_module_path(const char* argv0);
+
+}  // namespace hlr_tool

@@ -1,0 +1,71 @@
+// hlr-render run: a picture script against the renderer module, the call
+// trace of what reached the next renderer to standard output or a file.
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "commands.h"
+#include "errors.h"
+#include "module_loader.h"
+#include "module_path.h"
+#include "output_file.h"
+#include "picture_script.h"
+#include "recording_renderer.h"
+#include "script_runner.h"
+
+namespace hlr_tool {
+
+namespace {
+
+struct Run_Options {
+  std::string script;
+  std::string trace;   // empty: standard output
+  std::string module;  // empty: beside the executable
+  std::string default_module;
+};
+
+void run(const Run_Options& options) {
+  // The script is checked completely before the module is even loaded.
+  const Picture_Script script = read_picture_script(options.script);
+  const std::string module_path = options.module.empty() ? options.default_module : options.module;
+  std::unique_ptr<KT_Renderer_Module> module;
+  try {
+    module = std::make_unique<KT_Renderer_Module>(module_path);
+  } catch (const std::runtime_error& error) {
+    throw Tool_Error(error.what());
+  }
+  // The module stays loaded until every renderer it made is gone, which
+  // run_picture_script guarantees before it returns.
+  const std::vector<KT_Recorded_Call> calls = run_picture_script(script, module->entry());
+  std::ostringstream trace;
+  write_trace(trace, calls);
+  if (options.trace.empty()) {
+    std::cout << trace.str() << std::flush;
+    if (!std::cout) throw Tool_Error("cannot write the trace to standard output");
+  } else {
+    write_output_file(options.trace, trace.str());
+  }
+}
+
+}  // namespace
+
+void add_run_command(CLI::App& app, const char* argv0) {
+  auto options = std::make_shared<Run_Options>();
+  options->default_module = default_module_path(argv0);
+  CLI::App* command = app.add_subcommand(
+      "run", "Run a picture script against the renderer and write the call trace of what "
+             "reached the next renderer.");
+  command->add_option("SCRIPT", options->script, "The picture script")->required();
+  command->add_option("--trace", options->trace,
+                      "Write the call trace to FILE instead of standard output")
+      ->option_text("FILE");
+  command->add_option("--module", options->module,
+                      "The renderer module to load (default: " + options->default_module + ")")
+      ->option_text("PATH")
+      ->envname(module_environment_variable);
+  command->callback([options] { run(*options); });
+}
+
+}  // namespace hlr_tool
