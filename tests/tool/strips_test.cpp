@@ -72,28 +72,7 @@ TEST(Strips, GridGivesLongStrips)
     const Body grid = grid_body(30); // 1800 triangles
     const Edge_Table table = build_edge_table(grid.triangles, grid.positions.size());
     const auto strips = build_strips(grid.triangles, table);
-    EXPECT_LE(strips.size(), 100u) << "average " << grid.triangles.size() / strips.size() << " triangles";
-}
-
-TEST(Edge_Table, CubeHasEighteenEdgesEachOnTwoTriangles)
-{
-    const Body cube = cube_body();
-    const Edge_Table table = build_edge_table(cube.triangles, cube.positions.size());
-    ASSERT_EQ(table.edges.size(), 18u);
-    for (std::uint32_t e = 0; e < table.edges.size(); ++e) {
-        const Mesh_Edge& edge = table.edges[e];
-        EXPECT_LT(edge.a, edge.b);
-        EXPECT_EQ(edge.triangle_count, 2u);
-        EXPECT_EQ(table.find(edge.b, edge.a), e);
-        for (std::uint32_t half : {edge.first_half, edge.second_half}) {
-            EXPECT_EQ(table.edge_of_half[half], e);
-            const Triangle& t = cube.triangles[half / 3];
-            const std::uint32_t u = t[half % 3], w = t[(half + 1) % 3];
-            EXPECT_EQ(std::min(u, w), edge.a);
-            EXPECT_EQ(std::max(u, w), edge.b);
-        }
-    }
-    EXPECT_EQ(table.find(0, 7), no_index); // the body diagonal is no edge
+    EXPECT_LE(strips.size(), 100u) << strips.size() << " strips, average " << grid.triangles.size() / strips.size() << " triangles";
 }
 
 } // namespace
