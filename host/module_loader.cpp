@@ -23,7 +23,11 @@ void close_library(void* library) { FreeLibrary(static_cast<HMODULE>(library)); 
 #else
 void* open_library(const std::string& path, std::string& reason) {
   void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!library) reason = dlerror();
+  if (!library) {
+    // dlerror may have nothing to say; a null char* must not reach std::string.
+    const char* message = dlerror();
+    reason = message != nullptr ? message : "unknown reason";
+  }
   return library;
 }
 void* find_symbol(void* library, const char* name) { return dlsym(library, name); }

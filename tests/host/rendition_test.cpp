@@ -255,6 +255,23 @@ TEST(ReferenceBalance, HandlesAndCopiesReturnTheLiveCountToItsStart) {
   EXPECT_EQ(KT_Counted::live_objects(), start);
 }
 
+TEST(ReferenceBalance, DashDefinitionsAreReleasedWithTheirLineStyles) {
+  const std::int64_t start = KT_Counted::live_objects();
+  {
+    KT_Rendition a = KT_Rendition::create();
+    a.set_dash_definition(1.0f);
+    EXPECT_EQ(KT_Counted::live_objects(), start + 3);
+    KT_Rendition b = a;
+    b.set_color(red, false);      // a second data object
+    b.set_dash_definition(2.0f);  // a second line style and dash definition
+    EXPECT_EQ(KT_Counted::live_objects(), start + 6);
+    EXPECT_EQ(a.data()->line_style->dashes->reference_count(), 1);
+    EXPECT_EQ(a.data()->line_style->dashes->dash_length, 1.0f);
+    EXPECT_EQ(b.data()->line_style->dashes->dash_length, 2.0f);
+  }
+  EXPECT_EQ(KT_Counted::live_objects(), start);
+}
+
 TEST(ReferenceBalance, FailedCopyLeavesTheHandleOnTheSharedData) {
   const std::int64_t start = KT_Counted::live_objects();
   {
