@@ -275,6 +275,12 @@ TEST(FaceIndexInsert, ItemGoesToTheNodeTheBandsChoose) {
       {"just past the low side", 100, above_575, 100, 575, 0, 0, 1000, 0, 1000},
       {"child 2", 430, 760, 100, 575, 1, 425, 1000, 0, 575},
       {"child 4", 100, 575, 430, 760, 1, 0, 575, 425, 1000},
+      // In child 1 (centre 712.5, 712.5) the margin is 43.125: x_min 670 is
+      // above 669.375 and y_max 750 below 755.625, so the face goes on to
+      // child 1's child 2 (669.375..1000 x 425..755.625), whose margin is
+      // 24.796875; there it spans the y band 565.515625..615.109375 and
+      // stays.
+      {"depth 1 margin", 670, 760, 430, 750, 2, 669.375f, 1000, 425, 755.625f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -58,6 +58,24 @@ TEST_F(Face_Pair, CleanCrossingGivesTheCommonPartOfBothSegments) {
   }
 }
 
+TEST_F(Face_Pair, CrossingTakesTheCoordinateDifferenceInFloat) {
+  // The horizontal face has the exact plane (0, 0, 1, -10) (its normal's
+  // length is 2^20), so the other face's distances are z - 10 exactly. Its
+  // segment lies inside the horizontal face and is the line. The crossing
+  // from the positive vertex to each negative one: (N.z - P.z) rounded to
+  // float before it is multiplied by u gives z = 10.000000953674316 (the
+  // float above 10) at both ends; the difference taken in double would
+  // give 10 exactly. Worked out once in double and float arithmetic.
+  const HLR_Face* flat = face({0, 0, 10}, {1024, 0, 10}, {0, 1024, 10});
+  const HLR_Face* steep = face({336.3215026855469f, 209.8553466796875f, 27.56630516052246f},
+                              {102.72351837158203f, 114.01813507080078f, -22.853679656982422f},
+                              {386.553955078125f, 158.9564971923828f, -0.14841170608997345f});
+  const auto edges = lines(flat, steep);
+  ASSERT_EQ(edges.size(), 1u);
+  EXPECT_EQ(edges[0]->a, (KT_Point{254.93605041503906f, 176.4656982421875f, 10.000000953674316f}));
+  EXPECT_EQ(edges[0]->b, (KT_Point{368.1601257324219f, 177.59434509277344f, 10.000000953674316f}));
+}
+
 TEST_F(Face_Pair, SharedEdgeGivesNoLine) {
   // Two faces of one folded mesh: the shared vertices lie on the other
   // plane, the third vertex on one side only.
