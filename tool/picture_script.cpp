@@ -35,9 +35,20 @@ bool is_continuation_byte(char c) { return (static_cast<unsigned char>(c) & 0xC0
                     message);
 }
 
-// How a token is named in a message: 'word' or "quoted name".
+// How a token is named in a message: 'word' or "quoted name", control
+// bytes (a NUL included, which would cut the message short) as \xHH.
 std::string shown(const Token& token) {
-  return token.quoted ? "\"" + token.text + "\"" : "'" + token.text + "'";
+  std::string text;
+  for (const char c : token.text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      static const char digits[] = "0123456789ABCDEF";
+      text += {'\\', 'x', digits[byte >> 4], digits[byte & 0xF]};
+    } else {
+      text += c;
+    }
+  }
+  return token.quoted ? "\"" + text + "\"" : "'" + text + "'";
 }
 
 std::vector<Token> split_line(std::string_view text, const std::string& file_name, int line) {
@@ -152,10 +163,11 @@ class Line_Reader {
     if (token.text.find_first_of("xX") != std::string::npos) {
       fail(token, "expected " + expected + " (decimal), found " + shown(token));
     }
+    // The whole token must be the number (a NUL byte inside it included).
     const char* begin = token.text.c_str();
     char* end = nullptr;
     const double value = std::strtod(begin, &end);
-    if (end == begin || *end != '\0') {
+    if (end == begin || end != begin + token.text.size()) {
       fail(token, "expected " + expected + ", found " + shown(token));
     }
     // strtod's ERANGE also reports underflow: a tiny value is kept as
@@ -190,7 +202,7 @@ class Line_Reader {
     char* end = nullptr;
     errno = 0;
     const long long value = std::strtoll(begin, &end, 10);
-    if (end == begin || *end != '\0') {
+    if (end == begin || end != begin + token.text.size()) {
       fail(token, "expected " + expected + ", found " + shown(token));
     }
     if (errno == ERANGE || value < INT32_MIN || value > INT32_MAX) {

@@ -5,6 +5,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <random>
+#include <regex>
 #include <string>
 #include <variant>
 #include <vector>
@@ -452,6 +454,74 @@ TEST(PictureScriptReading, SmallStatementsReadTheirArguments) {
     EXPECT_EQ(parse_one<Ignored_Statement>("ignored " + std::to_string(position)).position,
               position);
   }
+}
+
+TEST(PictureScriptReading, ANulByteInsideANumberIsNotTheEndOfIt) {
+  EXPECT_EQ(error_of(std::string("clear 1\0", 8) + "2"),
+            "t.pic:1:7: expected an integer argument, found '1\\x002'");
+  EXPECT_EQ(error_of(std::string("marker default 1 2 3\0", 21)),
+            "t.pic:1:20: expected the z coordinate, found '3\\x00'");
+  EXPECT_EQ(error_of("marker \"\x01\x7F\" 1 2 3"),
+            "t.pic:1:8: rendition \"\\x01\\x7F\" is not defined above (define it with a "
+            "rendition statement first)");
+}
+
+// Random damage to a valid script: every result is either a script or one
+// message whose line and column lie inside the damaged text.
+TEST(PictureScriptReading, DamagedScriptsGiveAScriptOrOneLocatedMessage) {
+  const std::string valid =
+      "option \"Hidden Line Color\" 1 2 3 4\n"
+      "option \"WZERO Factor\" 0.25\n"
+      "rendition \"a pen\" color FF102030 pattern 2 clip 0 100 0 100\n"
+      "establish # stages\n"
+      "begin_picture\n"
+      "triangle_strip f \"a pen\" 10 10 1 90 10 1 10 90 1\n"
+      "colored_polyline i default each FF000000,FF111111 0 0 0 5 5 5 9 9 9\n"
+      "polyline d default 0.5 0.5 0.5 1e300 -1e-300 7\n"
+      "marker default 1 2 3\n"
+      "positioned_item default 1 2 3\n"
+      "clear 3\nforward -4\nignored 90\nupdate\nend_picture\n";
+  const std::string alphabet = "0123456789 .-+eEfinaxX\"#,\t\nFrd_";
+  std::mt19937 random(20261206);
+  const std::regex located("t\\.pic:([0-9]+):([0-9]+): .+");
+  int refused = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::string text = valid;
+    const int damages = 1 + static_cast<int>(random() % 3);
+    for (int d = 0; d < damages; ++d) {
+      const std::size_t at = random() % text.size();
+      switch (random() % 3) {
+        case 0: text.erase(at, 1 + random() % 4); break;
+        case 1: text.insert(at, 1, alphabet[random() % alphabet.size()]); break;
+        default: text[at] = alphabet[random() % alphabet.size()]; break;
+      }
+    }
+    try {
+      parse_picture_script(text, "t.pic");
+    } catch (const Tool_Error& error) {
+      ++refused;
+      std::smatch parts;
+      const std::string message = error.what();
+      ASSERT_TRUE(std::regex_match(message, parts, located)) << message;
+      const int line = std::stoi(parts[1]);
+      const int column = std::stoi(parts[2]);
+      // Find the line's text; the column is at most one past its end.
+      std::size_t start = 0;
+      for (int l = 1; l < line; ++l) {
+        start = text.find('\n', start);
+        ASSERT_NE(start, std::string::npos) << message;
+        ++start;
+      }
+      const std::size_t line_end = text.find('\n', start);
+      const std::size_t length =
+          (line_end == std::string::npos ? text.size() : line_end) - start;
+      EXPECT_GE(column, 1) << message;
+      EXPECT_LE(static_cast<std::size_t>(column), length + 1) << message;
+    }
+  }
+  // Most damage is caught; some (a changed digit) leaves a valid script.
+  EXPECT_GT(refused, 1500);
+  EXPECT_LT(refused, 3000);
 }
 
 TEST(PictureScriptReading, EmptyAndCommentOnlyScriptsHoldNoStatements) {
