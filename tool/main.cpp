@@ -7,6 +7,7 @@
 #include <new>
 
 #include "commands.h"
+#include "draw_command.h"
 #include "errors.h"
 
 #ifndef HLR_VERSION
@@ -14,12 +15,13 @@
 #endif
 
 int main(int argc, char** argv) {
-  CLI::App app("Drives the hidden-line renderer: runs picture scripts and writes what the "
-               "renderer passed on.",
+  CLI::App app("Drives the hidden-line renderer: draws models as hidden-line drawings (SVG), "
+               "runs picture scripts and writes what the renderer passed on.",
                "hlr-render");
   app.set_version_flag("--version", std::string("hlr-render ") + HLR_VERSION);
   app.require_subcommand(1);
   try {
+    hlr_tool::add_draw_command(app, argc > 0 ? argv[0] : nullptr);
     hlr_tool::add_run_command(app, argc > 0 ? argv[0] : nullptr);
     app.parse(argc, argv);
   } catch (const CLI::Success& success) {
