@@ -79,14 +79,21 @@ TEST_F(Intersection_Pass, IntersectionsOffBuildTheIndexAndTouchNoRendition) {
   hidden_entry().set(KT_Option_Value(300, 0, 0, 255));
   picture.state.display_intersections = false;
   const std::uint32_t stamp = KORVO.change_counter.load();
+  allocation_failure::reset_count();
 
   intersection_pass(picture.state);
 
+  const std::int64_t allocations = allocation_failure::count();
   EXPECT_EQ(KORVO.change_counter.load(), stamp);  // no rendition made unique
   EXPECT_EQ(picture.state.edge_list.count, 0u);
   EXPECT_EQ(picture.state.edge_list.head, nullptr);
   ASSERT_NE(picture.state.face_index, nullptr);
-  EXPECT_TRUE(index_is_consistent(picture.state.face_index));
+  std::size_t nodes = 0;
+  std::size_t items = 0;
+  EXPECT_TRUE(index_is_consistent(picture.state.face_index, &nodes, &items));
+  // Storage for the index (a node and its sentinel each, an item per face)
+  // and one option value: the entry is set once, at the end.
+  EXPECT_EQ(allocations, static_cast<std::int64_t>(2 * nodes + items + 1));
   EXPECT_TRUE(indexes_every_face_once(picture.state));
   const HLR_Index_Node& root = *picture.state.face_index;
   EXPECT_EQ(root.x_min, 20.0f);
