@@ -8,7 +8,7 @@
 
 namespace hlr_tool {
 
-// `run SCRIPT [--trace FILE] [--module PATH]`: runs a picture script and
+// `run SCRIPT [--trace FILE] [--svg FILE] [--module PATH]`: runs a picture script and
 // writes the call trace (run_command.cpp).
 void add_run_command(CLI::App& app, const char* argv0);
 

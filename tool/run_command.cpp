@@ -14,6 +14,7 @@
 #include "picture_script.h"
 #include "recording_renderer.h"
 #include "script_runner.h"
+#include "svg_replay.h"
 
 namespace hlr_tool {
 
@@ -22,6 +23,7 @@ namespace {
 struct Run_Options {
   std::string script;
   std::string trace;   // empty: standard output
+  std::string svg;     // empty: no drawing
   std::string module;  // empty: beside the executable
   std::string default_module;
 };
@@ -41,6 +43,7 @@ void run(const Run_Options& options) {
   const std::vector<KT_Recorded_Call> calls = run_picture_script(script, module->entry());
   std::ostringstream trace;
   write_trace(trace, calls);
+  if (!options.svg.empty()) write_output_file(options.svg, svg_of_calls(calls));
   if (options.trace.empty()) {
     std::cout << trace.str() << std::flush;
     if (!std::cout) throw Tool_Error("cannot write the trace to standard output");
@@ -60,6 +63,10 @@ void add_run_command(CLI::App& app, const char* argv0) {
   command->add_option("SCRIPT", options->script, "The picture script")->required();
   command->add_option("--trace", options->trace,
                       "Write the call trace to FILE instead of standard output")
+      ->option_text("FILE");
+  command->add_option("--svg", options->svg,
+                      "Also draw what reached the next renderer as an SVG in FILE (pattern 0 "
+                      "visible, 1 to 3 and 7 hidden, 4 to 6 intersections)")
       ->option_text("FILE");
   command->add_option("--module", options->module,
                       "The renderer module to load (default: " + options->default_module + ")")
