@@ -1,6 +1,7 @@
 #include "svg_renderer.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -136,24 +137,26 @@ struct Style {
   Pattern_Meaning meaning;
 };
 
-// A point of a polyline; the points of one polyline are linked from its
-// head to its tail.
+// A point of a polyline. The points of one polyline are linked both ways
+// without a direction: a point's two links name its neighbours in either
+// order, and an end point has one link free. Joining two polylines end to
+// end is then one pair of links, whichever way each runs; no polyline is
+// ever reversed.
 struct Node {
   double x;
   double y;
-  std::uint32_t next;
+  std::array<std::uint32_t, 2> link;
 };
 
-// A polyline being built. A key is in the tables only when it was free
-// when the polyline got that end; a merged polyline lives on in the one it
-// was joined to.
+// A polyline being built: its two end points, ends[0] where it is written
+// from. An end is in the end table only when its key was free when the
+// polyline got that end; a merged polyline lives on in the one it was
+// joined to.
 struct Chain {
-  std::uint32_t head;
-  std::uint32_t tail;
+  std::array<std::uint32_t, 2> ends;
   std::uint32_t style;
   std::uint32_t point_count;
-  bool start_registered;
-  bool end_registered;
+  std::array<bool, 2> registered;
   bool merged;
 };
 
@@ -308,7 +311,7 @@ struct Svg_Renderer::Store {
 
   std::vector<Node> nodes;
   std::vector<Chain> chains;
-  End_Table starts;
+  // The open ends of the polylines: chain * 2 + which end.
   End_Table ends;
   std::vector<Dot> dots;
   Svg_Counts counts;
@@ -326,71 +329,84 @@ struct Svg_Renderer::Store {
     return last_style;
   }
 
-  std::uint32_t add_node(double x, double y, std::uint32_t next) {
+  std::uint32_t add_node(double x, double y) {
     if (nodes.size() >= no_index - 1) throw std::length_error("too many points for one drawing");
-    nodes.push_back({x, y, next});
+    nodes.push_back({x, y, {no_index, no_index}});
     return static_cast<std::uint32_t>(nodes.size() - 1);
   }
 
-  // One piece from (x0, y0) to (x1, y1), finite and not empty.
+  // Links two points, each at the end of its polyline (one link free).
+  void link(std::uint32_t a, std::uint32_t b) {
+    Node& na = nodes[a];
+    na.link[na.link[0] == no_index ? 0 : 1] = b;
+    Node& nb = nodes[b];
+    nb.link[nb.link[0] == no_index ? 0 : 1] = a;
+  }
+
+  End_Key key_of_node(std::uint32_t node, std::uint32_t style) const {
+    return key_of(nodes[node].x, nodes[node].y, style);
+  }
+
+  // One piece from (x0, y0) to (x1, y1), finite and not empty. Either end
+  // of the piece may meet either end of an open polyline.
   void add_piece(std::uint32_t style, double x0, double y0, double x1, double y1) {
-    const End_Key start = key_of(x0, y0, style);
-    const End_Key end = key_of(x1, y1, style);
-    const std::uint32_t before = ends.find(start);  // a polyline that ends where this starts
-    const std::uint32_t after = starts.find(end);   // one that starts where this ends
-    if (before != no_index && after != no_index) {
-      ends.erase(start);
-      starts.erase(end);
-      Chain& first = chains[before];
-      first.end_registered = false;
-      if (before == after) {
-        // The piece closes the polyline into a loop: its last point repeats
-        // its first, and neither end is open any more.
-        const std::uint32_t node = add_node(x1, y1, no_index);
-        nodes[first.tail].next = node;
-        first.tail = node;
+    const End_Key p = key_of(x0, y0, style);
+    const End_Key q = key_of(x1, y1, style);
+    // An entry is chain * 2 + which end.
+    const std::uint32_t at_p = ends.find(p);
+    const std::uint32_t at_q = ends.find(q);
+    if (at_p != no_index && at_q != no_index) {
+      ends.erase(p);
+      ends.erase(q);
+      const std::uint32_t x = at_p / 2, i = at_p % 2;
+      const std::uint32_t y = at_q / 2, j = at_q % 2;
+      Chain& first = chains[x];
+      if (x == y) {
+        // The piece closes the polyline into a loop: its end at p gets a
+        // last point that repeats the end at q, and no end is open any
+        // more. (Linking the two ends instead would make a ring, which has
+        // no point to be written from.)
+        const std::uint32_t node = add_node(x1, y1);
+        link(first.ends[i], node);
+        first.ends[i] = node;
         ++first.point_count;
-        first.start_registered = false;
+        first.registered = {false, false};
         return;
       }
-      Chain& second = chains[after];
-      nodes[first.tail].next = second.head;
-      first.tail = second.tail;
+      Chain& second = chains[y];
+      link(first.ends[i], second.ends[j]);
+      first.ends[i] = second.ends[1 - j];
+      first.registered[i] = second.registered[1 - j];
       first.point_count += second.point_count;
-      first.end_registered = second.end_registered;
-      if (second.end_registered) {
-        const Node& tail = nodes[second.tail];
-        ends.assign(key_of(tail.x, tail.y, style), before);
-      }
+      if (first.registered[i]) ends.assign(key_of_node(first.ends[i], style), x * 2 + i);
       second.merged = true;
-      second.start_registered = second.end_registered = false;
+      second.registered = {false, false};
       return;
     }
-    if (before != no_index) {
-      ends.erase(start);
-      const std::uint32_t node = add_node(x1, y1, no_index);
-      Chain& chain = chains[before];
-      nodes[chain.tail].next = node;
-      chain.tail = node;
+    if (at_p != no_index || at_q != no_index) {
+      // One end of the piece extends a polyline; the other end becomes the
+      // polyline's new end.
+      const bool from_p = at_p != no_index;
+      const std::uint32_t at = from_p ? at_p : at_q;
+      const std::uint32_t c = at / 2, i = at % 2;
+      ends.erase(from_p ? p : q);
+      const std::uint32_t node = from_p ? add_node(x1, y1) : add_node(x0, y0);
+      Chain& chain = chains[c];
+      link(chain.ends[i], node);
+      chain.ends[i] = node;
       ++chain.point_count;
-      chain.end_registered = ends.insert(end, before);
+      chain.registered[i] = ends.insert(from_p ? q : p, c * 2 + i);
       return;
     }
-    if (after != no_index) {
-      starts.erase(end);
-      Chain& chain = chains[after];
-      chain.head = add_node(x0, y0, chain.head);
-      ++chain.point_count;
-      chain.start_registered = starts.insert(start, after);
-      return;
-    }
-    const std::uint32_t id = static_cast<std::uint32_t>(chains.size());
-    const std::uint32_t tail = add_node(x1, y1, no_index);
-    const std::uint32_t head = add_node(x0, y0, tail);
-    chains.push_back({head, tail, style, 2, false, false, false});
+    if (chains.size() >= no_index / 2) throw std::length_error("too many lines for one drawing");
+    const std::uint32_t c = static_cast<std::uint32_t>(chains.size());
+    const std::uint32_t a = add_node(x0, y0);
+    const std::uint32_t b = add_node(x1, y1);
+    link(a, b);
+    chains.push_back({{a, b}, style, 2, {false, false}, false});
     Chain& chain = chains.back();
-    chain.start_registered = starts.insert(start, id);
-    chain.end_registered = ends.insert(end, id);
+    chain.registered[0] = ends.insert(p, c * 2);
+    chain.registered[1] = ends.insert(q, c * 2 + 1);
   }
 
   template <class Point>
@@ -568,19 +584,22 @@ std::string Svg_Renderer::svg() const {
           const Chain& chain = store.chains[chain_order[k]];
           out += "<polyline points=\"";
           std::uint32_t in_element = 0;
-          const Node* previous = nullptr;
-          for (std::uint32_t n = chain.head; n != no_index; n = store.nodes[n].next) {
+          std::uint32_t previous = no_index;
+          std::uint32_t n = chain.ends[0];
+          while (n != no_index) {
             const Node& node = store.nodes[n];
             if (in_element == max_points_per_element) {
               // The next element starts where this one ends.
               out += "\"/>\n<polyline points=\"";
-              append_point(previous->x, previous->y);
+              append_point(store.nodes[previous].x, store.nodes[previous].y);
               in_element = 1;
             }
             if (in_element > 0) out += ' ';
             append_point(node.x, node.y);
             ++in_element;
-            previous = &node;
+            const std::uint32_t next = node.link[0] == previous ? node.link[1] : node.link[0];
+            previous = n;
+            n = next;
           }
           out += "\"/>\n";
         }

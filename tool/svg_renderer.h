@@ -10,11 +10,14 @@
 //   non-finite coordinate, or whose two ends are equal, draws nothing and
 //   is dropped.
 // - pieces that continue one another are joined into one <polyline>: same
-//   colour and line pattern, and the start of one equal bit for bit (x and
-//   y) to the end of the other. Joining does not depend on arrival order:
-//   a piece may extend a polyline at either end or join two of them. Where
-//   three or more pieces meet at one point, which of them are joined
-//   follows the arrival order.
+//   colour and line pattern, and an end of one equal bit for bit (x and y)
+//   to an end of the other. A line in a drawing has no direction, so
+//   either end of a piece may meet either end of a polyline (the renderer
+//   turns every edge to run left to right, so the two halves of a circle
+//   arrive running the same way). Joining does not depend on arrival
+//   order: a piece may extend a polyline at either end or join two of
+//   them. Where three or more pieces meet at one point, which of them are
+//   joined follows the arrival order.
 // - markers inside their rendition's clip rectangle become small dots.
 // - faces and every other action are absorbed: this renderer draws lines.
 //
@@ -41,7 +44,7 @@
 // that the later ones are drawn on top: hidden, visible, intersections,
 // markers. Within a layer the styles (colour and pattern) follow in the
 // order they first arrived, and each style's polylines in the order they
-// were started. Colours become stroke (and stroke-opacity when alpha is not
+// were started (a polyline that two joined is where the first of them was). Colours become stroke (and stroke-opacity when alpha is not
 // FF); coordinates are written with three decimals, trailing zeros cut.
 // The same calls give the same bytes.
 //
