@@ -1,0 +1,101 @@
+#include "bench_support.h"
+
+#include <vector>
+
+#include "tool/camera.h"
+#include "tool/edge_selection.h"
+
+namespace hlr_bench {
+
+namespace {
+
+template <class Point>
+void count_piece(KT_Renderer_Data* receiver, const KT_Rendition&, int, const Point*) {
+  ++static_cast<Piece_Counter*>(receiver)->pieces;
+}
+
+void count_markers(KT_Renderer_Data* receiver, const KT_Rendition&, int count, const KT_Point*) {
+  static_cast<Piece_Counter*>(receiver)->markers += static_cast<std::uint64_t>(count);
+}
+
+void set_option(KT_Renderer_Data& renderer, const wchar_t* name, const KT_Option_Value& value) {
+  renderer.current_option_table.find(name)->set(value);
+}
+
+}  // namespace
+
+Piece_Counter::Piece_Counter() : KT_Renderer_Data(nullptr) {
+  set_standard_actions(true);
+  actions.install(KT_Actions::polyline_form<1>(), this, &count_piece<KT_Point>, 0, 1);
+  actions.install(KT_Actions::polyline_form<5>(), this, &count_piece<KT_Point_D>, 0, 1);
+  actions.install(KT_Actions::marker_action, this, &count_markers, 0, 1);
+}
+
+Bench_Renderer::Bench_Renderer(bool intersections) : sink_(new Piece_Counter()) {
+  sink_->add_reference();
+  const KT_Renderer_Data* next = sink_;
+  try {
+    renderer_ = static_cast<HLR_Renderer*>(KD_Renderer(&next));
+  } catch (...) {
+    sink_->drop_reference();
+    throw;
+  }
+  renderer_->add_reference();
+  set_option(*renderer_, L"Display Hidden Lines", KT_Option_Value(true));
+  set_option(*renderer_, L"Hidden Line Pattern", KT_Option_Value(1));
+  set_option(*renderer_, L"Display Intersections", KT_Option_Value(intersections));
+}
+
+Bench_Renderer::~Bench_Renderer() {
+  renderer_->drop_reference();
+  sink_->drop_reference();
+}
+
+hlr_tool::Scene build_tool_scene(std::span<const hlr_tool::Model> models, const std::string& view,
+                                 int width, int height, const std::string& edges) {
+  hlr_tool::Camera_Settings camera_settings;
+  camera_settings.view = hlr_tool::parse_view(view);
+  camera_settings.width = width;
+  camera_settings.height = height;
+  const hlr_tool::Camera camera = hlr_tool::Camera::frame(camera_settings, models);
+  hlr_tool::Edge_Options edge_options;
+  edge_options.selection = hlr_tool::parse_edge_selection(edges);
+  return hlr_tool::build_scene(models, camera, edge_options);
+}
+
+void capture_scene(KT_Renderer_Data& renderer, const hlr_tool::Scene& scene) {
+  const KT_Int_Rectangle device{0, scene.width, 0, scene.height};
+  renderer.renderer_rendition.set_clip_rectangle(device);
+  std::vector<KT_Point> points;
+  const auto fill = [&points](const hlr_tool::Device_Polyline& line) {
+    points.clear();
+    for (const hlr_tool::Device_Point& p : line) points.push_back({p.x, p.y, p.z});
+    return static_cast<int>(points.size());
+  };
+  for (const hlr_tool::Scene_Body& body : scene.bodies) {
+    KT_Rendition faces = KT_Rendition::create();
+    faces.set_color(KT_RGB32::from_argb(body.face_color), false);
+    faces.set_clip_rectangle(device);
+    KT_Rendition lines = KT_Rendition::create();
+    lines.set_color(KT_RGB32::from_argb(body.line_color), false);
+    lines.set_clip_rectangle(device);
+    for (const hlr_tool::Device_Polyline& strip : body.strips) {
+      const int count = fill(strip);
+      renderer.actions.call(KT_Actions::face<1>(KT_Actions::triangle_strip), faces, count,
+                            points.data(), nullptr, nullptr);
+    }
+    for (const hlr_tool::Device_Polyline& line : body.polylines) {
+      const int count = fill(line);
+      renderer.actions.call(KT_Actions::polyline_form<1>(), lines, count, points.data());
+    }
+  }
+}
+
+void set_depth_tolerance(HLR_Renderer_State& renderer) {
+  renderer.depth_tolerance =
+      renderer.wzero_factor > 0.0f
+          ? static_cast<float>((renderer.extent.z_max - renderer.extent.z_min) * renderer.wzero_factor)
+          : 0.1f;
+}
+
+}  // namespace hlr_bench

@@ -1,0 +1,58 @@
+// What the benchmark programs share: a renderer made by the module's entry
+// point with a downstream sink that only counts, the tool's scene built
+// from models, and the capture of a scene as `hlr-render draw` does it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "hlr_renderer.h"
+#include "renderer_data.h"
+#include "tool/model.h"
+#include "tool/scene.h"
+
+namespace hlr_bench {
+
+// The end of the chain: counts the two-point pieces and markers that
+// arrive and draws nothing.
+class Piece_Counter final : public KT_Renderer_Data {
+ public:
+  Piece_Counter();
+
+  std::uint64_t pieces = 0;
+  std::uint64_t markers = 0;
+};
+
+// A hidden-line renderer made through KD_Renderer whose output goes to a
+// Piece_Counter; both references are dropped by the destructor. Hidden
+// lines are displayed (dashed), intersections as asked.
+class Bench_Renderer {
+ public:
+  explicit Bench_Renderer(bool intersections);
+  ~Bench_Renderer();
+  Bench_Renderer(const Bench_Renderer&) = delete;
+  Bench_Renderer& operator=(const Bench_Renderer&) = delete;
+
+  HLR_Renderer& renderer() { return *renderer_; }
+  Piece_Counter& sink() { return *sink_; }
+
+ private:
+  Piece_Counter* sink_;
+  HLR_Renderer* renderer_;
+};
+
+// The scene draw builds: the view as "yaw,pitch" or a name, a device
+// rectangle of width x height, edges "all" or "feature".
+hlr_tool::Scene build_tool_scene(std::span<const hlr_tool::Model> models, const std::string& view,
+                                 int width, int height, const std::string& edges);
+
+// As draw sends a scene: per body a face rendition for its strips and a
+// line rendition for its polylines, both clipped to the device rectangle.
+void capture_scene(KT_Renderer_Data& renderer, const hlr_tool::Scene& scene);
+
+// What update does before its passes: the depth tolerance from the extent
+// and "WZERO Factor" (after read_settings).
+void set_depth_tolerance(HLR_Renderer_State& renderer);
+
+}  // namespace hlr_bench
