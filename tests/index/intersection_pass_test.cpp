@@ -45,6 +45,16 @@ std::vector<const HLR_Face*> store_faces(const HLR_Renderer_State& state) {
   return ::testing::AssertionSuccess();
 }
 
+// The allocations of one host call: 1 where the host library allocates
+// through the test program's operator new (shared libraries on Linux), 0
+// where it does not (a Windows DLL has its own), so that the counts and the
+// injected failures below see the host's storage only where they can.
+std::int64_t host_allocations() {
+  allocation_failure::reset_count();
+  { KT_Option_Value value(1, 2, 3, 4); }
+  return allocation_failure::count();
+}
+
 class Intersection_Pass : public ::testing::Test {
  protected:
   void SetUp() override { live_at_start = KT_Counted::live_objects(); }
@@ -93,7 +103,7 @@ TEST_F(Intersection_Pass, IntersectionsOffBuildTheIndexAndTouchNoRendition) {
   EXPECT_TRUE(index_is_consistent(picture.state.face_index, &nodes, &items));
   // Storage for the index (a node and its sentinel each, an item per face)
   // and one option value: the entry is set once, at the end.
-  EXPECT_EQ(allocations, static_cast<std::int64_t>(2 * nodes + items + 1));
+  EXPECT_EQ(allocations, static_cast<std::int64_t>(2 * nodes + items) + host_allocations());
   EXPECT_TRUE(indexes_every_face_once(picture.state));
   const HLR_Index_Node& root = *picture.state.face_index;
   EXPECT_EQ(root.x_min, 20.0f);
@@ -248,8 +258,8 @@ TEST_F(Intersection_Pass, AllocationFailureAnywhereLeavesNoLeak) {
       } else {
         EXPECT_TRUE(threw);
       }
-      // A failure after the last face was inserted (in the final restore)
-      // leaves the entry at the last value set: with intersections on, the
+      // A failure after the last face was inserted (in the final restore,
+      // where the host's allocations are seen) leaves the entry at the last value set: with intersections on, the
       // hidden colour of the last face walked, (0, 0, 16, 255), unpacked.
       if (threw && picture.state.face_index != nullptr &&
           indexes_every_face_once(picture.state)) {
@@ -267,7 +277,7 @@ TEST_F(Intersection_Pass, AllocationFailureAnywhereLeavesNoLeak) {
       EXPECT_EQ(KT_Counted::live_objects(), live_at_start);
     }
     EXPECT_EQ(complete_edges, display ? 8u : 0u);
-    EXPECT_EQ(restore_failures, 1);
+    EXPECT_EQ(restore_failures, host_allocations());
   }
 }
 
