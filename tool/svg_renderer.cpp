@@ -10,6 +10,7 @@
 #include <map>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace hlr_tool {
@@ -358,8 +359,14 @@ struct Svg_Renderer::Store {
     if (at_p != no_index && at_q != no_index) {
       ends.erase(p);
       ends.erase(q);
-      const std::uint32_t x = at_p / 2, i = at_p % 2;
-      const std::uint32_t y = at_q / 2, j = at_q % 2;
+      std::uint32_t x = at_p / 2, i = at_p % 2;
+      std::uint32_t y = at_q / 2, j = at_q % 2;
+      // The earlier polyline takes in the later one and keeps its place in
+      // the output.
+      if (y < x) {
+        std::swap(x, y);
+        std::swap(i, j);
+      }
       Chain& first = chains[x];
       if (x == y) {
         // The piece closes the polyline into a loop: its end at p gets a

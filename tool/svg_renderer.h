@@ -44,12 +44,14 @@
 // that the later ones are drawn on top: hidden, visible, intersections,
 // markers. Within a layer the styles (colour and pattern) follow in the
 // order they first arrived, and each style's polylines in the order they
-// were started (a polyline that two joined is where the first of them was). Colours become stroke (and stroke-opacity when alpha is not
-// FF); coordinates are written with three decimals, trailing zeros cut.
-// The same calls give the same bytes.
+// were started (two joined polylines take the place of the earlier one).
+// Colours become stroke (and stroke-opacity when alpha is not FF); dash
+// lengths are multiples of the stroke width; markers are dots of 1.5
+// stroke widths radius. Coordinates are written with three decimals,
+// trailing zeros cut. The same calls give the same bytes.
 //
-// Memory: pieces go into a few growing arrays and two open-addressed hash
-// tables; no allocation per piece.
+// Memory: pieces go into a few growing arrays and one open-addressed hash
+// table of the open ends; no allocation per piece.
 #pragma once
 
 #include <array>

@@ -281,6 +281,17 @@ TEST_F(Svg_Fixture, PiecesJoinWhicheverWayTheyRun) {
                                "70,50 60,40 50,50 60,60 70,50"}));
 }
 
+TEST_F(Svg_Fixture, JoinedPolylinesKeepThePlaceOfTheEarlierOne) {
+  Svg_Renderer& svg = make();
+  const KT_Rendition& r = rendition();
+  piece_f(svg, r, 30, 30, 40, 30);  // first polyline
+  piece_f(svg, r, 0, 0, 10, 0);     // second
+  piece_f(svg, r, 50, 50, 60, 50);  // third
+  piece_f(svg, r, 50, 50, 40, 30);  // joins the third to the first
+  EXPECT_EQ(either_way(points_of(polylines_of(svg.svg()))),
+            either_way(Strings{"30,70 40,70 50,50 60,50", "0,100 10,100"}));
+}
+
 TEST_F(Svg_Fixture, APieceThatClosesAPolylineRepeatsItsFirstPoint) {
   Svg_Renderer& svg = make();
   const KT_Rendition& r = rendition();
