@@ -42,9 +42,11 @@ inline HLR_Index_Node* next_in_pre_order(const HLR_Index_Node* node) {
 // front, so among equal z_min the item inserted last comes first.
 //
 // The walk stops at the sentinel (the only item with a null next_item)
-// whatever the keys: an item whose z_min is NaN or above 1e28 is put in
-// front of the sentinel instead of past it. For finite keys up to 1e28 the
-// sentinel's key alone already stops the walk, so the guard changes nothing.
+// whatever the keys, as the project chose: an item whose z_min is above
+// 1e28 goes in front of the sentinel instead of past it, and a NaN key
+// compares false and stops the walk where it stands. For keys up to 1e28
+// the sentinel's key alone already stops the walk, so the guard changes no
+// list built from finite input.
 void insert_sorted(HLR_Index_Node* node, HLR_Index_Item* item) {
   HLR_Index_Item* first = node->items;
   if (item->z_min <= first->z_min || first->next_item == nullptr) {
@@ -120,10 +122,12 @@ inline HLR_Index_Item* scan_list(HLR_Index_Item* item, const Query& query) {
 }
 
 // The traversal shared by the three queries. The start node N continues
-// its scan from its cursor (after its node test, unless the query skips
-// that test for the start node); N's children are visited whether or not N
-// passed. Every further node is tested, skipped with its subtree when it
-// fails, and otherwise scanned from its first item.
+// its scan from its cursor; on a resumed call N's node test is applied again
+// with the call's own arguments (the point query skips it), and N's
+// children are visited whether or not N passed: the project's reading of a
+// call whose arguments changed. Every further node is tested, skipped with
+// its subtree when it fails, and otherwise scanned from its first item.
+// Items lie inside their node's box, so the node tests only prune.
 template <class Query>
 HLR_Index_Node* traverse(HLR_Index_Node* node, const Query& query, bool test_start_node) {
   if (!test_start_node || query.node_passes(node)) {
@@ -151,9 +155,8 @@ HLR_Index_Node* traverse(HLR_Index_Node* node, const Query& query, bool test_sta
 
 }  // namespace
 
-HLR_Index_Node* make_index_node(HLR_Index_Node* node, HLR_Index_Node* root,
-                                HLR_Index_Node* parent, float x_min, float x_max, float y_min,
-                                float y_max) {
+HLR_Index_Node* make_index_node(HLR_Index_Node* node, HLR_Index_Node* root, HLR_Index_Node* parent,
+                                float x_min, float x_max, float y_min, float y_max) {
   node->center_x = (x_min + x_max) * 0.5f;
   node->center_y = (y_min + y_max) * 0.5f;
   node->x_min = x_min;
@@ -194,8 +197,8 @@ void split_node(HLR_Index_Node* node, HLR_Index_Node* root, float margin_x, floa
   Unlinked_Node children[4];
   for (int k = 0; k < 4; ++k) {
     children[k].reset(new HLR_Index_Node{});
-    make_index_node(children[k].get(), root, node, boxes[k].x_min, boxes[k].x_max,
-                    boxes[k].y_min, boxes[k].y_max);
+    make_index_node(children[k].get(), root, node, boxes[k].x_min, boxes[k].x_max, boxes[k].y_min,
+                    boxes[k].y_max);
   }
 
   children[3]->successor = node->successor;

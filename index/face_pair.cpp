@@ -125,10 +125,12 @@ void intersect_face_pair(HLR_Renderer_State& renderer, const KT_Rendition& rendi
 
   // The axis with the larger spread over the four points, each spread a
   // float difference of the float extremes; a tie chooses y.
-  const float x_low = std::min(std::min(std::min(sa.first.x, sa.second.x), sb.first.x), sb.second.x);
+  const float x_low =
+      std::min(std::min(std::min(sa.first.x, sa.second.x), sb.first.x), sb.second.x);
   const float x_high =
       std::max(std::max(std::max(sa.first.x, sa.second.x), sb.first.x), sb.second.x);
-  const float y_low = std::min(std::min(std::min(sa.first.y, sa.second.y), sb.first.y), sb.second.y);
+  const float y_low =
+      std::min(std::min(std::min(sa.first.y, sa.second.y), sb.first.y), sb.second.y);
   const float y_high =
       std::max(std::max(std::max(sa.first.y, sa.second.y), sb.first.y), sb.second.y);
   const float x_spread = x_high - x_low;

@@ -1,3 +1,5 @@
+#include "face_index.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "allocation_failure.h"
-#include "face_index.h"
 #include "index_fixture.h"
 
 namespace {
@@ -193,8 +194,8 @@ TEST(FaceIndexSplit, ChildrenOverlapInTheBandAndRunInOrder) {
   for (int k = 1; k < 4; ++k) c[k] = c[k - 1]->successor;
   // Centre (500, 200); the high sides start at the centre minus the margin,
   // the low sides end at the centre plus the margin.
-  const float boxes[4][4] = {{425, 1000, 170, 400}, {425, 1000, 0, 230}, {0, 575, 0, 230},
-                             {0, 575, 170, 400}};
+  const float boxes[4][4] = {
+      {425, 1000, 170, 400}, {425, 1000, 0, 230}, {0, 575, 0, 230}, {0, 575, 170, 400}};
   for (int k = 0; k < 4; ++k) {
     SCOPED_TRACE(k + 1);
     EXPECT_EQ(c[k]->x_min, boxes[k][0]);
@@ -349,10 +350,9 @@ TEST(FaceIndexQuery, RootItemsComeBeforeChildItems) {
   Test_Index index(0.0f, 1000.0f, 0.0f, 1000.0f);
   const HLR_Face* child_face = index.insert_box(100, 200, 100, 200, 0, 1);
   const HLR_Face* root_face = index.insert_box(150, 600, 150, 600, 50, 51);
-  for (const auto& answers :
-       {run_query(index.root(), Area_Args{0, 1000, 0, 1000, 100}),
-        run_query(index.root(), Box_Args{0, 1000, 0, 1000, -100, 100}),
-        run_query(index.root(), Point_Args{160, 160, 100})}) {
+  for (const auto& answers : {run_query(index.root(), Area_Args{0, 1000, 0, 1000, 100}),
+                              run_query(index.root(), Box_Args{0, 1000, 0, 1000, -100, 100}),
+                              run_query(index.root(), Point_Args{160, 160, 100})}) {
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_EQ(answers[0].face, root_face);
     EXPECT_EQ(answers[0].node, index.root());
@@ -376,9 +376,13 @@ TEST(FaceIndexQuery, TouchingBoxesOverlapAndTheDepthBoundIsStrict) {
       {"touching at item y_min", {100, 200, 250, 300, 0, 30}, true},
       {"just past x_max", {std::nextafter(200.0f, 300.0f), 250, 300, 400, 0, 30}, false},
       {"z_max equal to the item's z_min", {100, 200, 300, 400, 0, 10}, false},
-      {"z_max just above the item's z_min", {100, 200, 300, 400, 0, std::nextafter(10.0f, 11.0f)}, true},
+      {"z_max just above the item's z_min",
+       {100, 200, 300, 400, 0, std::nextafter(10.0f, 11.0f)},
+       true},
       {"z_min equal to the item's z_max", {100, 200, 300, 400, 20, 30}, true},
-      {"z_min just above the item's z_max", {100, 200, 300, 400, std::nextafter(20.0f, 30.0f), 30}, false},
+      {"z_min just above the item's z_max",
+       {100, 200, 300, 400, std::nextafter(20.0f, 30.0f), 30},
+       false},
   };
   for (const Case& c : box_cases) {
     SCOPED_TRACE(c.what);
@@ -446,11 +450,12 @@ TEST(FaceIndexQuery, RandomQueriesMatchTheBruteForceInOrder) {
       ASSERT_TRUE(answers_agree(index, Area_Args{x0, x1, y0, y1, z_limit})) << "area " << q;
       ASSERT_TRUE(answers_agree(index, Point_Args{x0, y0, z_limit})) << "point " << q;
       // A point on a face's corner is inside that face.
-      const HLR_Face* f = index.faces_inserted()[static_cast<std::size_t>(q) %
-                                                 index.faces_inserted().size()];
+      const HLR_Face* f =
+          index.faces_inserted()[static_cast<std::size_t>(q) % index.faces_inserted().size()];
       const Box b = box_of(*f);
       ASSERT_TRUE(answers_agree(index, Point_Args{b.x_max, b.y_min, 100.0f})) << "corner " << q;
-      ASSERT_TRUE(answers_agree(index, Area_Args{b.x_max, b.x_max + 5, b.y_max, b.y_max + 5, b.z_min}))
+      ASSERT_TRUE(
+          answers_agree(index, Area_Args{b.x_max, b.x_max + 5, b.y_max, b.y_max + 5, b.z_min}))
           << "touching " << q;
     }
     ASSERT_TRUE(answers_agree(index, Area_Args{-inf, inf, -inf, inf, sentinel_z_min}));

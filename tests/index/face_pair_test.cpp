@@ -1,9 +1,10 @@
+#include "face_pair.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "face_index.h"
-#include "face_pair.h"
 #include "index_fixture.h"
 #include "store.h"
 
@@ -68,8 +69,8 @@ TEST_F(Face_Pair, CrossingTakesTheCoordinateDifferenceInFloat) {
   // give 10 exactly. Worked out once in double and float arithmetic.
   const HLR_Face* flat = face({0, 0, 10}, {1024, 0, 10}, {0, 1024, 10});
   const HLR_Face* steep = face({336.3215026855469f, 209.8553466796875f, 27.56630516052246f},
-                              {102.72351837158203f, 114.01813507080078f, -22.853679656982422f},
-                              {386.553955078125f, 158.9564971923828f, -0.14841170608997345f});
+                               {102.72351837158203f, 114.01813507080078f, -22.853679656982422f},
+                               {386.553955078125f, 158.9564971923828f, -0.14841170608997345f});
   const auto edges = lines(flat, steep);
   ASSERT_EQ(edges.size(), 1u);
   EXPECT_EQ(edges[0]->a, (KT_Point{254.93605041503906f, 176.4656982421875f, 10.000000953674316f}));
@@ -89,7 +90,8 @@ TEST_F(Face_Pair, CoplanarTouchingAndSeparateFacesGiveNoLine) {
   const HLR_Face* a = face({100, 100, 10}, {300, 100, 10}, {100, 300, 10});
   const HLR_Face* coplanar = face({150, 150, 10}, {400, 150, 10}, {150, 400, 10});
   const HLR_Face* touching_at_vertex = face({150, 150, 10}, {250, 150, 30}, {150, 250, 30});
-  const HLR_Face* touching_within_tolerance = face({150, 150, 10.05f}, {250, 150, 30}, {150, 250, 30});
+  const HLR_Face* touching_within_tolerance =
+      face({150, 150, 10.05f}, {250, 150, 30}, {150, 250, 30});
   const HLR_Face* above = face({150, 150, 20}, {250, 150, 30}, {150, 250, 30});
   for (const HLR_Face* b : {coplanar, touching_at_vertex, touching_within_tolerance, above}) {
     EXPECT_TRUE(lines(a, b).empty());

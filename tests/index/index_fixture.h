@@ -164,8 +164,7 @@ inline ::testing::AssertionResult index_is_consistent(const HLR_Index_Node* root
       item = item->next_item;
     }
     if (item->z_min != sentinel_z_min || item->face != nullptr || item->x_min != 0.0f ||
-        item->x_max != 0.0f || item->y_min != 0.0f || item->y_max != 0.0f ||
-        item->z_max != 0.0f) {
+        item->x_max != 0.0f || item->y_min != 0.0f || item->y_max != 0.0f || item->z_max != 0.0f) {
       return ::testing::AssertionFailure() << "list does not end at a sentinel";
     }
     if (node->first_child != nullptr) {
@@ -201,8 +200,8 @@ class Test_Picture {
   Test_Picture() : state{} {
     state.extent = empty_extent;
     state.depth_tolerance = 0.1f;
-    state.option_entries[hidden_line_color_option] =
-        option_table.add(KT_Option(L"Hidden Line Color", KT_Option_Enum::scope_renderer, 0, 0, 0, 255));
+    state.option_entries[hidden_line_color_option] = option_table.add(
+        KT_Option(L"Hidden Line Color", KT_Option_Enum::scope_renderer, 0, 0, 0, 255));
     state.option_entries[intersection_line_color_option] = option_table.add(
         KT_Option(L"Intersection Line Color", KT_Option_Enum::scope_renderer, 0, 0, 0, 255));
     state.current_option_entries[hidden_line_color_option] = current_option_table.add(

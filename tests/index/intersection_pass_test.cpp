@@ -1,3 +1,5 @@
+#include "intersection_pass.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include "counted.h"
 #include "face_index.h"
 #include "index_fixture.h"
-#include "intersection_pass.h"
 #include "store.h"
 
 namespace {
@@ -121,8 +122,8 @@ TEST_F(Intersection_Pass, RootReachesToZeroWhenEveryFaceIsNegative) {
   // margin 7.5, band -57.5..-42.5, and the face (-100..-60) goes to the
   // low-low child, -100..-42.5, and stays there (it spans that child's band
   // -75.5625..-66.9375).
-  const HLR_Face* f = face(red, KT_RGB32{}, KT_RGB32{}, {-100, -100, 1}, {-60, -100, 1},
-                           {-100, -60, 1});
+  const HLR_Face* f =
+      face(red, KT_RGB32{}, KT_RGB32{}, {-100, -100, 1}, {-60, -100, 1}, {-100, -60, 1});
   intersection_pass(picture.state);
   ASSERT_NE(picture.state.face_index, nullptr);
   const HLR_Index_Node& root = *picture.state.face_index;
@@ -259,14 +260,12 @@ TEST_F(Intersection_Pass, AllocationFailureAnywhereLeavesNoLeak) {
         EXPECT_TRUE(threw);
       }
       // A failure after the last face was inserted (in the final restore,
-      // where the host's allocations are seen) leaves the entry at the last value set: with intersections on, the
-      // hidden colour of the last face walked, (0, 0, 16, 255), unpacked.
-      if (threw && picture.state.face_index != nullptr &&
-          indexes_every_face_once(picture.state)) {
+      // where the host's allocations are seen) leaves the entry at the last value set: with
+      // intersections on, the hidden colour of the last face walked, (0, 0, 16, 255), unpacked.
+      if (threw && picture.state.face_index != nullptr && indexes_every_face_once(picture.state)) {
         ++restore_failures;
-        EXPECT_EQ(hidden_entry().color_value(),
-                  display ? (KT_Color_Components{0, 0, 16, 255})
-                          : (KT_Color_Components{300, 0, 0, 255}));
+        EXPECT_EQ(hidden_entry().color_value(), display ? (KT_Color_Components{0, 0, 16, 255})
+                                                        : (KT_Color_Components{300, 0, 0, 255}));
       }
       if (completed) {
         EXPECT_TRUE(indexes_every_face_once(picture.state));
