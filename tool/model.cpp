@@ -110,11 +110,13 @@ std::uint32_t color_byte(float channel)
 
 // The diffuse colour, always opaque: a drawing of edges has no use for a
 // material's transparency, and files disagree on what "Tr" means.
-// Assimp's stand-in material for files without one gives no colour.
+// Assimp's stand-in materials for files without one (named so, or unnamed
+// as the OFF reader makes it, with a grey diffuse) give no colour.
 std::optional<Color_ARGB> material_color(const aiMaterial& material)
 {
     aiString name;
-    if (material.Get(AI_MATKEY_NAME, name) == AI_SUCCESS && std::string(name.C_Str()) == AI_DEFAULT_MATERIAL_NAME)
+    if (material.Get(AI_MATKEY_NAME, name) != AI_SUCCESS || name.length == 0 ||
+        std::string(name.C_Str()) == AI_DEFAULT_MATERIAL_NAME)
         return std::nullopt;
     aiColor4D diffuse;
     if (aiGetMaterialColor(&material, AI_MATKEY_COLOR_DIFFUSE, &diffuse) != AI_SUCCESS)
