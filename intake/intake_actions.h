@@ -7,6 +7,17 @@
 // points, a polyline of fewer than two. A failed allocation leaves by
 // std::bad_alloc after the operation's scratch buffers and temporary
 // rendition handles are released; records linked before stay in the store.
+//
+// Non-finite coordinates (NaN, infinities, or integer and double values
+// beyond the float range) are outside what a host means to send, but the
+// intake takes them without failing, and what it keeps is this: a NaN
+// coordinate counts as inside the clip rectangle (KD_Clip gives it code 0),
+// so its segment is captured whole and its pieces reach the next renderer
+// with the NaN in them; a marker is kept as it came. A triangle with a NaN
+// anywhere is dropped (make_face). Triangles with infinite coordinates are
+// kept; their planes come out NaN and they hide nothing. Nothing later
+// depends on the values being finite to end: every walk of the face index
+// stops at its sentinel and every interval walk at the ends of its list.
 #pragma once
 
 #include "geometry.h"

@@ -149,6 +149,13 @@ void make_face(HLR_Renderer_State& renderer, const KT_Rendition& rendition,
   } else {
     return;
   }
+  // A NaN depth (never a host's intent) drops the triangle too. NaN in x or
+  // y already fails the area test; a NaN depth passes it, but the face's
+  // plane would be NaN and hide nothing, while its NaN key in the face index
+  // would end the scans of its node, so that ordinary faces listed after it
+  // there would hide nothing either. Infinite depths are kept: they sort to
+  // either end of a node's list and end no scan early.
+  if (std::isnan(p0.z) || std::isnan(p1.z) || std::isnan(p2.z)) return;
 
   auto* face = new HLR_Face{};
   face->rendition = rendition;
