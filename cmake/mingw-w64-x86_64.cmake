@@ -21,11 +21,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# g++ on glibc always defines _GNU_SOURCE, and with it <cmath> gives the
-# M_PI family even in strict C++20; MinGW's headers give them only when
-# asked, so the same sources build on both.
-set(CMAKE_CXX_FLAGS_INIT "-D_USE_MATH_DEFINES")
-
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")

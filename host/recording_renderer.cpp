@@ -1,6 +1,7 @@
 #include "recording_renderer.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <ostream>
 #include <type_traits>
@@ -154,6 +155,19 @@ void append_format(std::string& out, const char* format, auto... values) {
   out.resize(old_size + static_cast<std::size_t>(length));
 }
 
+// One coordinate. Non-finite values are spelled here, from the sign bit,
+// as glibc prints them ("nan", "-nan", "inf", "-inf"): not every C library
+// gives a NaN's sign.
+void append_number(std::string& out, const char* format, double value) {
+  if (std::isnan(value)) {
+    out += std::signbit(value) ? " -nan" : " nan";
+  } else if (std::isinf(value)) {
+    out += value < 0 ? " -inf" : " inf";
+  } else {
+    append_format(out, format, value);
+  }
+}
+
 void append_color(std::string& out, KT_RGB32 color) {
   append_format(out, "%08X", static_cast<unsigned>(color.argb()));
 }
@@ -167,13 +181,13 @@ void append_rendition(std::string& out, const KT_Recorded_Call& call) {
 void append_points(std::string& out, const KT_Recorded_Call& call) {
   append_format(out, " %d", call.count);
   for (const KT_Point& p : call.float_points) {
-    append_format(out, " %.9g %.9g %.9g", double(p.x), double(p.y), double(p.z));
+    for (float v : {p.x, p.y, p.z}) append_number(out, " %.9g", double(v));
   }
   for (const KT_Point_I& p : call.integer_points) {
     append_format(out, " %d %d %d", int(p.x), int(p.y), int(p.z));
   }
   for (const KT_Point_D& p : call.double_points) {
-    append_format(out, " %.17g %.17g %.17g", p.x, p.y, p.z);
+    for (double v : {p.x, p.y, p.z}) append_number(out, " %.17g", v);
   }
 }
 

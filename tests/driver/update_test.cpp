@@ -2,6 +2,7 @@
 // solid drawn with all its edges, checked against the faces by brute force.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <stdexcept>
 #include <vector>
 
@@ -50,8 +51,8 @@ struct Sphere {
 
 Sphere make_sphere(int bands, int sectors) {
   auto at = [&](int band, int sector) {
-    const double theta = M_PI * band / bands;
-    const double phi = 2 * M_PI * sector / sectors + 0.1;
+    const double theta = std::numbers::pi * band / bands;
+    const double phi = 2 * std::numbers::pi * sector / sectors + 0.1;
     return KT_Point{static_cast<float>(500 + 300 * std::sin(theta) * std::cos(phi)),
                     static_cast<float>(500 + 300 * std::cos(theta)),
                     static_cast<float>(500 + 300 * std::sin(theta) * std::sin(phi))};
