@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -26,67 +27,43 @@ Camera camera_for(const Body& body, View_Angles view, double fov_degrees = 0.0, 
     return Camera::frame(settings, models);
 }
 
-void expect_device(const Camera& camera, Model_Point p, float x, float y, float z, float tolerance = 0.0f)
+// The cube [-1, 1]^3 in 1000 x 1000 with a 50 margin; the nearest point at
+// depth 1.
+// Orthographic front, right, top: 900 units for 2, scale 450 about 500.
+// Iso looks along the diagonal from (1, 1, 1): the outline is a hexagon
+// 4 sqrt(2/3) high, so the scale is 225 sqrt(3/2); the corners (1, 1, 1)
+// and (-1, -1, -1) both land at the centre, 2 sqrt(3) apart in depth, and
+// (-1, 1, -1) is the top corner, 4 / sqrt(3) behind the nearest.
+// Perspective front with 90 degrees: eye at d = sqrt(6) from the centre; the
+// near face (distance d - 1) spans the 900 units; the far corner lands at
+// 500 + 450 (d - 1) / (d + 1), with depth 1 + 900 (d - 1) / d.
+TEST(Camera, HandWorkedPointsInNamedViewsAndPerspective)
 {
-    const Device_Point d = camera.to_device(p);
-    EXPECT_NEAR(d.x, x, tolerance) << p.x << ' ' << p.y << ' ' << p.z;
-    EXPECT_NEAR(d.y, y, tolerance) << p.x << ' ' << p.y << ' ' << p.z;
-    EXPECT_NEAR(d.z, z, tolerance) << p.x << ' ' << p.y << ' ' << p.z;
-}
-
-// The cube [-1, 1]^3 in 1000 x 1000 with a 50 margin: 900 device units for
-// 2 model units, scale 450 about the centre 500; the nearest face at z = 1.
-TEST(Camera, FrontViewMapsTheCubeByHand)
-{
-    const Camera camera = camera_for(cube_body(), parse_view("front"));
-    EXPECT_EQ(camera.scale(), 450.0);
-    expect_device(camera, {1, 1, 1}, 950, 950, 1);
-    expect_device(camera, {-1, -1, -1}, 50, 50, 901);
-    expect_device(camera, {0.5, -1, 0}, 725, 50, 451);
-}
-
-TEST(Camera, SideAndTopViewsTurnTheModelTheRightWay)
-{
-    // From +x the viewer's right is -z, and +x is nearest.
-    const Camera right = camera_for(cube_body(), parse_view("right"));
-    expect_device(right, {1, 0, -1}, 950, 500, 1, 1e-3f);
-    expect_device(right, {-1, 1, 1}, 50, 950, 901, 1e-3f);
-    // From above the front (+z) lies at the bottom, and +y is nearest.
-    const Camera top = camera_for(cube_body(), parse_view("top"));
-    expect_device(top, {1, 1, 1}, 950, 50, 1, 1e-3f);
-    expect_device(top, {-1, -1, -1}, 50, 950, 901, 1e-3f);
-}
-
-// Eye at sqrt(6) from the centre (the sphere of radius sqrt(3) fills 90
-// degrees). The near face (distance d - 1) spans the 900 units; the far
-// corner lands at 500 + 450 (d - 1) / (d + 1) = 689.0918, with depth
-// 1 + 900 (d - 1) / d = 533.5765.
-TEST(Camera, PerspectiveShrinksFarPointsAndKeepsDistanceAsDepth)
-{
-    const Camera camera = camera_for(cube_body(), parse_view("front"), 90.0);
-    EXPECT_TRUE(camera.is_perspective());
-    expect_device(camera, {1, 1, 1}, 950, 950, 1, 1e-3f);
-    expect_device(camera, {1, 1, -1}, 689.0918f, 689.0918f, 533.5765f, 1e-3f);
-    // The centre, one unit behind the near face: 1 + 450 (d - 1) / d.
-    expect_device(camera, {0, 0, 0}, 500, 500, 267.2883f, 1e-3f);
-}
-
-TEST(Camera, DepthGrowsAwayFromTheViewerInEveryView)
-{
-    const View_Angles views[] = {{35, 25}, {-120, 10}, {200, -60}, {0, 90}};
-    for (const View_Angles& view : views) {
-        for (double fov : {0.0, 50.0}) {
-            const Camera camera = camera_for(cube_body(), view, fov);
-            // Step towards the viewer from the centre: depth must fall.
-            const double yaw = view.yaw_degrees * std::numbers::pi / 180;
-            const double pitch = view.pitch_degrees * std::numbers::pi / 180;
-            const Model_Point toward{std::sin(yaw) * std::cos(pitch), std::sin(pitch), std::cos(yaw) * std::cos(pitch)};
-            const float centre = camera.to_device({0, 0, 0}).z;
-            const float nearer = camera.to_device({0.5 * toward.x, 0.5 * toward.y, 0.5 * toward.z}).z;
-            const float farther = camera.to_device({-0.5 * toward.x, -0.5 * toward.y, -0.5 * toward.z}).z;
-            EXPECT_LT(nearer, centre) << view.yaw_degrees << ',' << view.pitch_degrees << " fov " << fov;
-            EXPECT_GT(farther, centre) << view.yaw_degrees << ',' << view.pitch_degrees << " fov " << fov;
-        }
+    struct Case {
+        const char* view;
+        double fov;
+        Model_Point p;
+        float x, y, z;
+    };
+    const Case cases[] = {
+        {"front", 0, {-1, -1, -1}, 50, 50, 901},
+        {"front", 0, {0.5, -1, 0}, 725, 50, 451},
+        {"right", 0, {-1, 1, 1}, 50, 950, 901}, // from +x the viewer's right is -z
+        {"top", 0, {1, 1, 1}, 950, 50, 1}, // from above the front (+z) is at the bottom
+        {"iso", 0, {1, 1, 1}, 500, 500, 1},
+        {"iso", 0, {-1, -1, -1}, 500, 500, 955.59415f},
+        {"iso", 0, {-1, 1, -1}, 500, 950, 637.39610f},
+        {"front", 90, {1, 1, 1}, 950, 950, 1},
+        {"front", 90, {1, 1, -1}, 689.0918f, 689.0918f, 533.5765f},
+        {"front", 90, {0, 0, 0}, 500, 500, 267.2883f},
+    };
+    for (const Case& c : cases) {
+        const Device_Point d = camera_for(cube_body(), parse_view(c.view), c.fov).to_device(c.p);
+        SCOPED_TRACE(::testing::Message() << c.view << " fov " << c.fov << " at " << c.p.x << ',' << c.p.y << ','
+                                          << c.p.z);
+        EXPECT_NEAR(d.x, c.x, 1e-3f);
+        EXPECT_NEAR(d.y, c.y, 1e-3f);
+        EXPECT_NEAR(d.z, c.z, 1e-3f);
     }
 }
 
@@ -103,8 +80,8 @@ TEST(Camera, FramingFitsEveryPointInsideTheMargin)
         for (int i = 0; i < 40; ++i)
             body.positions.push_back({coordinate(random), 0.2 * coordinate(random), coordinate(random) - 30.0});
         const auto [width, height] = sizes[trial % 3];
-        const double fov = trial % 2 == 0 ? 0.0 : 70.0;
-        const Camera camera = camera_for(body, {angle(random), angle(random) / 2}, fov, width, height);
+        const Camera camera =
+            camera_for(body, {angle(random), angle(random) / 2}, trial % 2 == 0 ? 0.0 : 70.0, width, height);
         const double margin = 0.05 * std::min(width, height);
         float min_x = 1e9f, max_x = -1e9f, min_y = 1e9f, max_y = -1e9f, min_z = 1e9f;
         for (const Model_Point& p : body.positions) {
@@ -120,26 +97,17 @@ TEST(Camera, FramingFitsEveryPointInsideTheMargin)
         EXPECT_LE(max_y, height - margin + 1e-3);
         EXPECT_NEAR(0.5 * (min_x + max_x), 0.5 * width, 1e-3);
         EXPECT_NEAR(0.5 * (min_y + max_y), 0.5 * height, 1e-3);
-        const bool touches = std::abs(max_x - (width - margin)) < 1e-3 || std::abs(max_y - (height - margin)) < 1e-3;
-        EXPECT_TRUE(touches);
+        EXPECT_TRUE(std::abs(max_x - (width - margin)) < 1e-3 || std::abs(max_y - (height - margin)) < 1e-3);
         EXPECT_NEAR(min_z, 1.0f, 1e-4);
     }
 }
 
-TEST(Camera, ViewsAreReadByNameOrAngles)
+TEST(Camera, ViewsAndSettingsOutOfRangeAreInputErrors)
 {
-    struct Case {
-        const char* text;
-        double yaw, pitch;
-    };
-    const Case good[] = {{"front", 0, 0}, {"top", 0, 90}, {"right", 90, 0}, {"iso", 45, 35.264389682754654},
-                         {"35,25", 35, 25}, {"-10.5, +80", -10.5, 80}};
-    for (const Case& c : good) {
-        const View_Angles view = parse_view(c.text);
-        EXPECT_EQ(view.yaw_degrees, c.yaw) << c.text;
-        EXPECT_EQ(view.pitch_degrees, c.pitch) << c.text;
-    }
-    for (const char* bad : {"sideways", "", "35", "35,", ",25", "nan,3", "1,2,3", "Front"}) {
+    const View_Angles view = parse_view("-10.5, +80");
+    EXPECT_EQ(view.yaw_degrees, -10.5);
+    EXPECT_EQ(view.pitch_degrees, 80);
+    for (const char* bad : {"sideways", "35", ",25", "nan,3", "1,2,3", "Front"}) {
         try {
             parse_view(bad);
             ADD_FAILURE() << "accepted '" << bad << "'";
@@ -148,28 +116,16 @@ TEST(Camera, ViewsAreReadByNameOrAngles)
             EXPECT_NE(std::string(error.what()).find(std::string("'") + bad + "'"), std::string::npos);
         }
     }
-}
-
-TEST(Camera, SettingsOutOfRangeAreInputErrors)
-{
     const Model models[] = {model_of(cube_body())};
-    const auto rejected = [&](auto change) {
-        Camera_Settings settings;
-        change(settings);
-        try {
-            Camera::frame(settings, models);
-        } catch (const Tool_Error& error) {
-            return error.exit_status() == exit_input_error;
-        }
-        return false;
-    };
-    EXPECT_TRUE(rejected([](Camera_Settings& s) { s.width = 0; }));
-    EXPECT_TRUE(rejected([](Camera_Settings& s) { s.height = -4; }));
-    EXPECT_TRUE(rejected([](Camera_Settings& s) { s.margin_fraction = 0.5; }));
-    EXPECT_TRUE(rejected([](Camera_Settings& s) { s.field_of_view_degrees = 180; }));
-    EXPECT_TRUE(rejected([](Camera_Settings& s) { s.field_of_view_degrees = -1; }));
-    EXPECT_TRUE(rejected([](Camera_Settings& s) { s.view.yaw_degrees = std::numeric_limits<double>::infinity(); }));
-    EXPECT_FALSE(rejected([](Camera_Settings& s) { s.field_of_view_degrees = 179; }));
+    Camera_Settings bad[4], widest;
+    bad[0].field_of_view_degrees = 180;
+    bad[1].width = 0;
+    bad[2].margin_fraction = 0.5;
+    bad[3].view.yaw_degrees = std::numeric_limits<double>::infinity();
+    for (const Camera_Settings& settings : bad)
+        EXPECT_THROW(Camera::frame(settings, models), Tool_Error);
+    widest.field_of_view_degrees = 179;
+    EXPECT_NO_THROW(Camera::frame(widest, models));
 }
 
 } // namespace
