@@ -60,32 +60,20 @@ TEST(Svg_Replay, EveryFormIsReplayedWithItsRendition) {
   marker.kind = Kind::marker;
   marker.color = KT_RGB32::from_argb(0xFFFF0000u);
   marker.clip_rectangle = {0, 100, 0, 100};
-  marker.float_points = {{5, 5, 0}};
+  marker.float_points = {{5, 5, 0}, {150, 5, 0}};  // the second outside its clip rectangle
   calls.push_back(marker);
 
+  // In order: each layer, then what it holds. The clipped form-1 piece and
+  // the unclipped form-2 piece join.
   const std::string svg = svg_of_calls(calls);
-  const auto position = [&svg](const std::string& text) {
-    const std::size_t at = svg.find(text);
-    EXPECT_NE(at, std::string::npos) << text << "\n" << svg;
-    return at;
-  };
-  const std::size_t hidden = position("<g id=\"hidden\"");
-  const std::size_t hidden_piece = position("<polyline points=\"10,10 10,0\"/>");
-  const std::size_t visible = position("<g id=\"visible\"");
-  // The clipped form-1 piece and the unclipped form-2 piece join.
-  const std::size_t visible_piece =
-      position("<g stroke=\"#112233\">\n<polyline points=\"0,90 50,90 150,90\"/>");
-  const std::size_t intersections = position("<g id=\"intersections\"");
-  const std::size_t intersection_piece = position("<polyline points=\"20.5,79.5 30.5,69.5\"/>");
-  const std::size_t markers = position("<g id=\"markers\"");
-  const std::size_t dot = position("<g fill=\"#FF0000\">\n<circle cx=\"5\" cy=\"95\"");
-  EXPECT_LT(hidden, hidden_piece);
-  EXPECT_LT(hidden_piece, visible);
-  EXPECT_LT(visible, visible_piece);
-  EXPECT_LT(visible_piece, intersections);
-  EXPECT_LT(intersections, intersection_piece);
-  EXPECT_LT(intersection_piece, markers);
-  EXPECT_LT(markers, dot);
+  std::size_t at = 0;
+  for (const char* fragment : {"<g id=\"hidden\"", "<polyline points=\"10,10 10,0\"/>", "<g id=\"visible\"",
+                               "<g stroke=\"#112233\">\n<polyline points=\"0,90 50,90 150,90\"/>",
+                               "<g id=\"intersections\"", "<polyline points=\"20.5,79.5 30.5,69.5\"/>",
+                               "<g id=\"markers\"", "<g fill=\"#FF0000\">\n<circle cx=\"5\" cy=\"95\" r=\"1.5\"/>\n</g>"}) {
+    at = svg.find(fragment, at);
+    ASSERT_NE(at, std::string::npos) << fragment << "\n" << svg;
+  }
   EXPECT_EQ(KT_Counted::live_objects(), live_before);
 }
 
