@@ -171,6 +171,7 @@ TEST_F(Draw_Test, TheBundledExampleGivesAWellFormedDrawingWithEveryKindOfLine) {
       << result.out;
   EXPECT_EQ((std::array<std::size_t, 3>{drawn[0], drawn[1], drawn[2]}),
             (std::array<std::size_t, 3>{visible, hidden, intersections}));
+  EXPECT_NE(result.out.find(" 622 triangles in "), std::string::npos) << result.out;
   // Joining keeps the file small: far fewer polylines than pieces. The
   // steel and brass materials give the visible strokes; hidden lines are
   // dashed.

@@ -66,11 +66,8 @@ TEST(PictureScriptReading, RefusesEachFaultWithFileLineAndColumn) {
       {"option \"Halo gap\" 3", "t.pic:1:8: unknown option \"Halo gap\""},
       {"option", "t.pic:1:7: expected an option name in double quotes"},
       {"option \"Halo Gap\" 10.0", "t.pic:1:19: expected an integer for option \"Halo Gap\", found '10.0'"},
-      {"option \"Halo Gap\" \"3\"", "t.pic:1:19: expected an integer for option \"Halo Gap\", found \"3\""},
-      {"option \"Hidden Line Pattern\" 2147483648", "t.pic:1:30: '2147483648' is out of the 32-bit integer range"},
       {"option \"Display Hidden Lines\" True",
        "t.pic:1:31: expected true or false for option \"Display Hidden Lines\", found 'True'"},
-      {"option \"WZERO Factor\" 1e39", "t.pic:1:23: '1e39' is out of range for single precision"},
       {"option \"WZERO Factor\" nan(0x1)",
        "t.pic:1:23: expected a number for option \"WZERO Factor\", found the non-finite 'nan(0x1)'"},
       {"option \"WZERO Factor\" 0x1p3",
@@ -81,7 +78,6 @@ TEST(PictureScriptReading, RefusesEachFaultWithFileLineAndColumn) {
       {"rendition r colour FF000000", "t.pic:1:13: expected color, pattern or clip, found 'colour'"},
       {"rendition r color FF00000", "t.pic:1:19: expected a colour of 8 hex digits AARRGGBB, found 'FF00000'"},
       {"rendition r color GG000000", "t.pic:1:19: expected a colour of 8 hex digits AARRGGBB, found 'GG000000'"},
-      {"rendition r pattern 1.5", "t.pic:1:21: expected a line pattern number (integer), found '1.5'"},
       {"rendition r clip 0 100 0", "t.pic:1:25: expected four integers X0 X1 Y0 Y1 of the clip rectangle"},
       {"rendition r clip 0 1e3 0 100",
        "t.pic:1:20: expected four integers X0 X1 Y0 Y1 of the clip rectangle, found '1e3'"},
@@ -90,9 +86,7 @@ TEST(PictureScriptReading, RefusesEachFaultWithFileLineAndColumn) {
       {"rendition r\nmarker R 1 2 3",
        "t.pic:2:8: rendition 'R' is not defined above (define it with a rendition statement first)"},
       // Family actions: form, rendition, coordinates in threes.
-      {"polyline", "t.pic:1:9: expected a point form (f, f_in, i, i_in or d)"},
       {"triangle_strip F default", "t.pic:1:16: expected a point form (f, f_in, i, i_in or d), found 'F'"},
-      {"face_b f", "t.pic:1:9: expected a rendition name"},
       {"polyline f default 0 0 0 1 1",
        "t.pic:1:29: expected the z coordinate of point 2 (coordinates come in threes: x y z)"},
       {"face_d i_in default 0 0 0 1 1.5", "t.pic:1:29: expected an integer coordinate (integer form), found '1.5'"},
@@ -105,7 +99,6 @@ TEST(PictureScriptReading, RefusesEachFaultWithFileLineAndColumn) {
       // above FLT_MAX (3.40282356779...e38).
       {"polyline f_in default 0 3.4028236e38 0", "t.pic:1:25: '3.4028236e38' is out of range for single precision"},
       {"polyline d default 0 0 1e309", "t.pic:1:24: '1e309' is out of range for double precision"},
-      {"polyline d default NAN 0 0", "t.pic:1:20: expected the x coordinate, found the non-finite 'NAN'"},
       {"triangle_strip f default 1 2 z", "t.pic:1:30: expected the z coordinate, found 'z'"},
       // Coloured polylines: mode, colour list, enough colours.
       {"colored_polyline f default both FF000000", "t.pic:1:28: expected one or each, found 'both'"},
@@ -113,12 +106,10 @@ TEST(PictureScriptReading, RefusesEachFaultWithFileLineAndColumn) {
        "t.pic:1:42: expected a colour of 8 hex digits AARRGGBB, found ''"},
       {"colored_polyline f default each FF000000 0 0 0 1 1 1 2 2 2",
        "t.pic:1:33: expected at least 2 colours for the 3 points of 'each' (one per segment), found 1"},
-      // One point for a positioned item; integer arguments.
+      // One point for a positioned item; the five ignored positions.
       {"positioned_item default 1 2 3 4",
        "t.pic:1:31: expected the end of the statement (a positioned item has one point), found '4'"},
-      {"clear 1.0", "t.pic:1:7: expected an integer argument, found '1.0'"},
       {"ignored 88", "t.pic:1:9: expected an ignored action position (86, 87, 90, 91 or 100), found '88'"},
-      {"ignored 86.0", "t.pic:1:9: expected an ignored action position (86, 87, 90, 91 or 100), found '86.0'"},
   };
   const std::string words =
       "option, rendition, color_system, establish, begin_picture, update, end_picture, triangle_strip, "

@@ -25,7 +25,13 @@ using namespace hlr_tool;
 // every form-1 polyline with a counted reference on its rendition, sending
 // them on at `update`, followed by an empty polyline in the rendition the
 // host hands out for the renderer. `begin_picture` forwards its option
-// "Halo Gap" from both tables.
+// "Halo Gap" from both tables. With a fault set it fails at `update`, or
+// keeps a reference on its own rendition past its life (a leak the runner
+// must notice; the test releases it afterwards).
+enum class Fault { none, fail, leak };
+Fault fault = Fault::none;
+KT_Rendition leaked_rendition;
+
 class Stand_In_Renderer : public KT_Renderer_Data {
  public:
   explicit Stand_In_Renderer(const KT_Renderer_Data* next) : KT_Renderer_Data(next) {
@@ -36,6 +42,7 @@ class Stand_In_Renderer : public KT_Renderer_Data {
   }
 
   int establish() override {
+    if (fault == Fault::leak) leaked_rendition = renderer_rendition;
     forward(renderer_options().color_system().kind);
     actions.install(KT_Actions::polyline_form<1>(), this, &keep_polyline, 0, 1);
     return 0;
@@ -47,6 +54,7 @@ class Stand_In_Renderer : public KT_Renderer_Data {
   }
 
   void update() override {
+    if (fault == Fault::fail) throw std::runtime_error("no room for the picture");
     for (const Kept_Polyline& kept : kept_) {
       next->actions.call(KT_Actions::polyline_form<1>(), kept.rendition,
                          static_cast<int>(kept.points.size()), kept.points.data());
@@ -79,32 +87,6 @@ KT_Renderer_Data* make_stand_in(const KT_Renderer_Data* const* next) {
   return new Stand_In_Renderer(*next);
 }
 
-// Keeps a reference on the renderer's own rendition past the renderer's
-// life: a leak the runner must notice. The test releases it afterwards.
-KT_Rendition leaked_rendition;
-class Leaking_Renderer : public Stand_In_Renderer {
- public:
-  using Stand_In_Renderer::Stand_In_Renderer;
-  int establish() override {
-    leaked_rendition = renderer_rendition;
-    return 0;
-  }
-};
-
-KT_Renderer_Data* make_leaking(const KT_Renderer_Data* const* next) {
-  return new Leaking_Renderer(*next);
-}
-
-class Failing_Renderer : public Stand_In_Renderer {
- public:
-  using Stand_In_Renderer::Stand_In_Renderer;
-  void update() override { throw std::runtime_error("no room for the picture"); }
-};
-
-KT_Renderer_Data* make_failing(const KT_Renderer_Data* const* next) {
-  return new Failing_Renderer(*next);
-}
-
 // A renderer that registers no options at all.
 KT_Renderer_Data* make_bare(const KT_Renderer_Data* const* next) {
   auto* renderer = new KT_Renderer_Data(*next);
@@ -125,14 +107,6 @@ class ScriptRunning : public ::testing::Test {
     std::ostringstream out;
     write_trace(out, run(text));
     return out.str();
-  }
-  static Tool_Error failure_of(const std::string& text, KD_Renderer_Function create) {
-    try {
-      run(text, create);
-    } catch (const Tool_Error& error) {
-      return error;
-    }
-    return Tool_Error("(ran)", 0);
   }
 
   std::int64_t live_before_ = 0;
@@ -203,26 +177,35 @@ TEST_F(ScriptRunning, OptionsGoToTheCurrentTableAndColourSystemToTheOwnOptions) 
             "forward 1\nforward -3\nforward 0\nforward 2\n");
 }
 
-TEST_F(ScriptRunning, ARendererThatKeepsHostObjectsAliveIsReported) {
-  const Tool_Error error = failure_of("establish\n", &make_leaking);
-  // The renderer's own rendition: its data and its line style.
-  EXPECT_STREQ(error.what(),
-               "t.pic: 2 host objects are still alive after the renderer was released");
-  EXPECT_EQ(error.exit_status(), 1);
-  leaked_rendition.reset();
-}
-
-TEST_F(ScriptRunning, AFailureInTheRendererNamesTheStatementAndReleasesEverything) {
-  const Tool_Error error = failure_of(
-      "rendition r color FF010203\nestablish\npolyline f r 0 0 0 1 1 1\nupdate\n", &make_failing);
-  EXPECT_STREQ(error.what(), "t.pic:4: the renderer failed: no room for the picture");
-  EXPECT_EQ(error.exit_status(), 1);
-}
-
-TEST_F(ScriptRunning, AnOptionTheRendererLacksIsAFailureOfTheRun) {
-  const Tool_Error error = failure_of("establish\noption \"Halo Gap\" 1\n", &make_bare);
-  EXPECT_STREQ(error.what(), "t.pic:2: the renderer has no option \"Halo Gap\"");
-  EXPECT_EQ(error.exit_status(), 1);
+// A renderer that keeps host objects alive, fails in a stage or lacks an
+// option ends the run with status 1 and a message naming the script (and
+// the statement); everything is released either way.
+TEST_F(ScriptRunning, RendererFaultsAreFailuresOfTheRun) {
+  const struct {
+    Fault fault;
+    KD_Renderer_Function create;
+    const char* script;
+    const char* message;
+  } cases[] = {
+      // The renderer's own rendition: its data and its line style.
+      {Fault::leak, &make_stand_in, "establish\n",
+       "t.pic: 2 host objects are still alive after the renderer was released"},
+      {Fault::fail, &make_stand_in, "rendition r color FF010203\nestablish\npolyline f r 0 0 0 1 1 1\nupdate\n",
+       "t.pic:4: the renderer failed: no room for the picture"},
+      {Fault::none, &make_bare, "establish\noption \"Halo Gap\" 1\n", "t.pic:2: the renderer has no option \"Halo Gap\""},
+  };
+  for (const auto& c : cases) {
+    fault = c.fault;
+    try {
+      run(c.script, c.create);
+      ADD_FAILURE() << c.message;
+    } catch (const Tool_Error& error) {
+      EXPECT_STREQ(error.what(), c.message);
+      EXPECT_EQ(error.exit_status(), 1);
+    }
+    fault = Fault::none;
+    leaked_rendition.reset();
+  }
 }
 
 }  // namespace
