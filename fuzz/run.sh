@@ -6,7 +6,7 @@
 # The corpus lives in build/fuzz/corpus/TARGET and grows from run to run;
 # fuzz_picture_script is seeded with the project's picture scripts
 # (tests/golden, tests/golden/errors, tests/regressions), copied in at
-# every start. A failing input is written to build/fuzz/artifacts/TARGET/.
+# every start, and given the format's words (fuzz_picture_script.dict). A failing input is written to build/fuzz/artifacts/TARGET/.
 # Exit status: libFuzzer's (0 when nothing was found).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,10 +25,12 @@ fi
 corpus=$build/corpus/$target
 artifacts=$build/artifacts/$target
 mkdir -p "$corpus" "$artifacts"
+options=()
 if [ "$target" = fuzz_picture_script ]; then
   for seed in tests/golden/*.pic tests/golden/errors/*.pic tests/regressions/*.pic; do
     [ -f "$seed" ] && cp "$seed" "$corpus/seed_$(basename "$seed")"
   done
+  options+=(-dict=fuzz/fuzz_picture_script.dict)
 fi
 
 # A per-input limit of 10 s catches a hang (the targets bound their work
@@ -36,4 +38,4 @@ fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 exec "$program" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-  -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" "$corpus"
+  -print_final_stats=1 -artifact_prefix="$artifacts/" "${options[@]}" "$@" "$corpus"
