@@ -9,13 +9,30 @@ namespace hlr_bench {
 
 namespace {
 
-template <class Point>
-void count_piece(KT_Renderer_Data* receiver, const KT_Rendition&, int, const Point*) {
-  ++static_cast<Piece_Counter*>(receiver)->pieces;
+void hash_call(Piece_Counter& sink, int form, const KT_Rendition& rendition, int count,
+               const void* points, std::size_t point_size) {
+  const std::uint32_t color = rendition.color().argb();
+  const int pattern = rendition.line_pattern();
+  sink.hash_bytes(&form, sizeof form);
+  sink.hash_bytes(&color, sizeof color);
+  sink.hash_bytes(&pattern, sizeof pattern);
+  sink.hash_bytes(&count, sizeof count);
+  if (count > 0) sink.hash_bytes(points, static_cast<std::size_t>(count) * point_size);
 }
 
-void count_markers(KT_Renderer_Data* receiver, const KT_Rendition&, int count, const KT_Point*) {
-  static_cast<Piece_Counter*>(receiver)->markers += static_cast<std::uint64_t>(count);
+template <class Point, int Form>
+void count_piece(KT_Renderer_Data* receiver, const KT_Rendition& rendition, int count,
+                 const Point* points) {
+  auto& sink = *static_cast<Piece_Counter*>(receiver);
+  ++sink.pieces;
+  hash_call(sink, Form, rendition, count, points, sizeof(Point));
+}
+
+void count_markers(KT_Renderer_Data* receiver, const KT_Rendition& rendition, int count,
+                   const KT_Point* points) {
+  auto& sink = *static_cast<Piece_Counter*>(receiver);
+  sink.markers += static_cast<std::uint64_t>(count);
+  hash_call(sink, 0, rendition, count, points, sizeof(KT_Point));
 }
 
 void set_option(KT_Renderer_Data& renderer, const wchar_t* name, const KT_Option_Value& value) {
@@ -26,9 +43,16 @@ void set_option(KT_Renderer_Data& renderer, const wchar_t* name, const KT_Option
 
 Piece_Counter::Piece_Counter() : KT_Renderer_Data(nullptr) {
   set_standard_actions(true);
-  actions.install(KT_Actions::polyline_form<1>(), this, &count_piece<KT_Point>, 0, 1);
-  actions.install(KT_Actions::polyline_form<5>(), this, &count_piece<KT_Point_D>, 0, 1);
+  actions.install(KT_Actions::polyline_form<1>(), this, &count_piece<KT_Point, 1>, 0, 1);
+  actions.install(KT_Actions::polyline_form<5>(), this, &count_piece<KT_Point_D, 5>, 0, 1);
   actions.install(KT_Actions::marker_action, this, &count_markers, 0, 1);
+}
+
+void Piece_Counter::hash_bytes(const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  for (std::size_t i = 0; i < size; ++i) {
+    output_hash = (output_hash ^ bytes[i]) * 0x100000001b3u;
+  }
 }
 
 Bench_Renderer::Bench_Renderer(bool intersections) : sink_(new Piece_Counter()) {

@@ -1,7 +1,11 @@
 #include "face_index.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <memory>
+#include <type_traits>
+#include <vector>
 
 // Storage: every node, item and sentinel is its own zero-filled heap block
 // (`new T{}` value-initialises these aggregates to zero bytes), released
@@ -9,14 +13,83 @@
 // make_index_node never frees the node it is given, so a caller holds the
 // node in a unique_ptr (or equivalent) while it is being initialised.
 
+// One entry of a packed list: the item's bounds as the area query reads
+// them, and the item.
+struct Packed_Entry {
+  float x_min, x_max, y_min, y_max, z_min;
+  HLR_Index_Item* item;
+};
+
+// What a run of packed_block_size entries can answer: the widest box over
+// its entries' x-y boxes (NaN bounds left out: an item with a NaN bound
+// fails every item test anyway) and its largest key; `scan_always` when a
+// key is NaN, since a NaN key stops the list scan where it stands.
+struct Packed_Block {
+  float x_min = std::numeric_limits<float>::infinity();
+  float x_max = -std::numeric_limits<float>::infinity();
+  float y_min = std::numeric_limits<float>::infinity();
+  float y_max = -std::numeric_limits<float>::infinity();
+  float largest_key = -std::numeric_limits<float>::infinity();
+  bool scan_always = false;
+};
+
+struct Packed_List {
+  const HLR_Index_Node* node;
+  std::vector<Packed_Entry> entries;  // list order, the sentinel left out
+  std::vector<Packed_Block> blocks;
+  // The position after the last answer given from this list: where a
+  // resumed call finds the cursor its caller moved on.
+  std::size_t resume = 0;
+};
+
+struct HLR_Index_Packing {
+  std::vector<Packed_List> lists;
+  // Open addressing by node address: an index into `lists`, or -1.
+  std::vector<std::int32_t> slots;
+  std::size_t mask = 0;
+
+  static std::size_t hash(const HLR_Index_Node* node) {
+    return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(node) >> 4) *
+                                    0x9E3779B97F4A7C15ull >> 32);
+  }
+  Packed_List* find(const HLR_Index_Node* node) {
+    if (slots.empty()) return nullptr;
+    for (std::size_t s = hash(node) & mask;; s = (s + 1) & mask) {
+      const std::int32_t k = slots[s];
+      if (k < 0) return nullptr;
+      if (lists[static_cast<std::size_t>(k)].node == node) return &lists[static_cast<std::size_t>(k)];
+    }
+  }
+};
+
 namespace {
+
+// Every node's sentinel is allocated with room for a packing: only the
+// root's is ever filled. The sentinel itself is the block's first member,
+// so the list sees an ordinary item, and the item with a null next_item
+// (the sentinel, and no other) is released as the block it was made as.
+struct Sentinel_Block {
+  HLR_Index_Item sentinel;
+  HLR_Index_Packing* packing;
+
+  ~Sentinel_Block() { delete packing; }
+};
+static_assert(std::is_standard_layout_v<Sentinel_Block>);
+
+Sentinel_Block* sentinel_block(HLR_Index_Item* sentinel) {
+  return reinterpret_cast<Sentinel_Block*>(sentinel);
+}
 
 // Frees an item list, the sentinel included, reading each next_item before
 // the item is released.
 void free_item_list(HLR_Index_Item* item) noexcept {
   while (item != nullptr) {
     HLR_Index_Item* following = item->next_item;
-    delete item;
+    if (following == nullptr) {
+      delete sentinel_block(item);
+    } else {
+      delete item;
+    }
     item = following;
   }
 }
@@ -169,10 +242,10 @@ HLR_Index_Node* make_index_node(HLR_Index_Node* node, HLR_Index_Node* root, HLR_
   node->root = root;
   // If this throws, the node is untouched beyond its fields and its caller,
   // who allocated it, releases it.
-  auto* sentinel = new HLR_Index_Item{};
-  sentinel->z_min = sentinel_z_min;
-  node->items = sentinel;
-  node->cursor = sentinel;
+  auto* block = new Sentinel_Block{};
+  block->sentinel.z_min = sentinel_z_min;
+  node->items = &block->sentinel;
+  node->cursor = &block->sentinel;
   return node;
 }
 
@@ -291,4 +364,153 @@ void free_face_index(HLR_Index_Node* root) {
     previous = node;
   }
   delete previous;
+}
+
+namespace {
+
+HLR_Index_Item* last_item(const HLR_Index_Node* node) {
+  HLR_Index_Item* item = node->items;
+  while (item->next_item != nullptr) item = item->next_item;
+  return item;
+}
+
+Packed_List pack_list(const HLR_Index_Node* node) {
+  Packed_List list;
+  list.node = node;
+  for (HLR_Index_Item* i = node->items; i->next_item != nullptr; i = i->next_item) {
+    list.entries.push_back({i->x_min, i->x_max, i->y_min, i->y_max, i->z_min, i});
+  }
+  const std::size_t n = list.entries.size();
+  list.blocks.resize((n + packed_block_size - 1) / packed_block_size);
+  for (std::size_t p = 0; p < n; ++p) {
+    const Packed_Entry& e = list.entries[p];
+    Packed_Block& b = list.blocks[p / packed_block_size];
+    // Comparisons that a NaN fails leave the bound as it was.
+    if (e.x_min < b.x_min) b.x_min = e.x_min;
+    if (e.x_max > b.x_max) b.x_max = e.x_max;
+    if (e.y_min < b.y_min) b.y_min = e.y_min;
+    if (e.y_max > b.y_max) b.y_max = e.y_max;
+    if (e.z_min != e.z_min) b.scan_always = true;
+    if (e.z_min > b.largest_key) b.largest_key = e.z_min;
+  }
+  return list;
+}
+
+// The list scan of index_query_area over a packed list from position p:
+// the position of the first entry that passes, or the entry count when the
+// scan ends without one. A whole run is passed over only when its largest
+// key is below the bound (so the list scan would not stop inside it) and its
+// summary box fails the item test (so no entry of it can pass).
+std::size_t scan_packed(const Packed_List& list, std::size_t p, const Area_Query& q) {
+  const std::size_t n = list.entries.size();
+  const float bound = q.z_limit;
+  while (p < n) {
+    if (p % packed_block_size == 0) {
+      const Packed_Block& b = list.blocks[p / packed_block_size];
+      if (!b.scan_always && b.largest_key < bound &&
+          !(b.x_max >= q.x_min && b.y_max >= q.y_min && q.x_max >= b.x_min && q.y_max >= b.y_min)) {
+        p += packed_block_size;
+        continue;
+      }
+    }
+    const Packed_Entry& e = list.entries[p];
+    if (!(e.z_min < bound)) return n;
+    if (e.x_max >= q.x_min && e.y_max >= q.y_min && q.x_max >= e.x_min && q.y_max >= e.y_min) {
+      return p;
+    }
+    ++p;
+  }
+  return n;
+}
+
+// scan_list for a node that may be packed, from `from` (the node's cursor
+// or its first item).
+HLR_Index_Item* scan_node(HLR_Index_Packing& packing, const HLR_Index_Node* node,
+                          HLR_Index_Item* from, const Area_Query& q) {
+  Packed_List* list = packing.find(node);
+  if (list == nullptr) return scan_list(from, q);
+  const std::size_t n = list->entries.size();
+  std::size_t p;
+  if (from == node->items) {
+    p = 0;
+  } else if (list->resume < n && list->entries[list->resume].item == from) {
+    p = list->resume;
+  } else if (list->resume == n && from->next_item == nullptr) {
+    p = n;  // the cursor stands at the sentinel
+  } else {
+    return scan_list(from, q);
+  }
+  p = scan_packed(*list, p, q);
+  if (p == n) return nullptr;
+  list->resume = p + 1;
+  return list->entries[p].item;
+}
+
+}  // namespace
+
+void pack_face_index(HLR_Index_Node* root) {
+  Sentinel_Block* block = sentinel_block(last_item(root));
+  delete block->packing;
+  block->packing = nullptr;
+
+  const auto crowded = [](const HLR_Index_Node* node) {
+    int length = 0;
+    for (const HLR_Index_Item* i = node->items;
+         i->next_item != nullptr && length < packed_list_threshold; i = i->next_item) {
+      ++length;
+    }
+    return length >= packed_list_threshold;
+  };
+  // A picture without a crowded list allocates nothing here.
+  bool any = false;
+  for (const HLR_Index_Node* node = root; node != nullptr && !any; node = next_in_pre_order(node)) {
+    any = crowded(node);
+  }
+  if (!any) return;
+
+  auto packing = std::make_unique<HLR_Index_Packing>();
+  for (const HLR_Index_Node* node = root; node != nullptr; node = next_in_pre_order(node)) {
+    if (crowded(node)) packing->lists.push_back(pack_list(node));
+  }
+  std::size_t capacity = 1;
+  while (capacity < 2 * packing->lists.size()) capacity *= 2;
+  packing->slots.assign(capacity, -1);
+  packing->mask = capacity - 1;
+  for (std::size_t k = 0; k < packing->lists.size(); ++k) {
+    std::size_t s = HLR_Index_Packing::hash(packing->lists[k].node) & packing->mask;
+    while (packing->slots[s] >= 0) s = (s + 1) & packing->mask;
+    packing->slots[s] = static_cast<std::int32_t>(k);
+  }
+  block->packing = packing.release();
+}
+
+HLR_Index_Packing* index_packing(const HLR_Index_Node* root) {
+  return sentinel_block(last_item(root))->packing;
+}
+
+HLR_Index_Node* index_query_area_packed(HLR_Index_Packing* packing, HLR_Index_Node* node,
+                                        float x_min, float x_max, float y_min, float y_max,
+                                        float z_limit) {
+  const Area_Query query{x_min, x_max, y_min, y_max, z_limit};
+  if (packing == nullptr) return traverse(node, query, true);
+  // traverse, with the packed scan in place of scan_list.
+  if (query.node_passes(node)) {
+    if (HLR_Index_Item* hit = scan_node(*packing, node, node->cursor, query)) {
+      node->cursor = hit;
+      return node;
+    }
+  }
+  HLR_Index_Node* current = next_in_pre_order(node);
+  while (current != nullptr) {
+    if (!query.node_passes(current)) {
+      current = current->successor;
+      continue;
+    }
+    if (HLR_Index_Item* hit = scan_node(*packing, current, current->items, query)) {
+      current->cursor = hit;
+      return current;
+    }
+    current = next_in_pre_order(current);
+  }
+  return nullptr;
 }

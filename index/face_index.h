@@ -78,3 +78,43 @@ HLR_Index_Node* index_query_point(HLR_Index_Node* node, float x, float y, float 
 
 // Frees every node, item and sentinel, without recursion or a stack.
 void free_face_index(HLR_Index_Node* root);
+
+// ---------------------------------------------------------------------------
+// Packed lists: a copy of every crowded item list (at least
+// packed_list_threshold items) as one contiguous array of the items' boxes
+// in list order, with a summary box per run of packed_block_size entries.
+// The depth limit lets leaves hold hundreds or thousands of items on large
+// pictures; walking such a list item by item is a chain of dependent loads,
+// while the array is read in order and a run whose summary misses the query
+// is passed over in one test.
+//
+// The packed area query answers exactly what index_query_area answers, in
+// the same order, and leaves every cursor as index_query_area leaves it: it
+// visits the same nodes, applies the same comparisons to the same float
+// values in list order, stops where the list scan stops, and passes over a
+// run only when every entry of the run lies below the depth bound and none
+// can pass the item test. A cursor the packing cannot place (not at the
+// start of a list nor right after the packing's last answer in that node)
+// is served by the ordinary list scan.
+//
+// The packing belongs to the index: it is made once, after the last
+// insertion (the intersection pass does it), kept with the root's sentinel
+// and released by free_face_index. An index that changes after packing
+// would no longer match its packing; nothing inserts after the pass.
+
+constexpr int packed_list_threshold = 64;
+constexpr int packed_block_size = 16;
+
+struct HLR_Index_Packing;
+
+// Packs every crowded list of the index; replaces an earlier packing. On an
+// allocation failure std::bad_alloc leaves and the index keeps no packing.
+void pack_face_index(HLR_Index_Node* root);
+// The packing of the index whose root is given, or null. Walks the root's
+// list to its sentinel: call it once per pass, not per query.
+HLR_Index_Packing* index_packing(const HLR_Index_Node* root);
+// index_query_area through the packing; with a null packing it is
+// index_query_area.
+HLR_Index_Node* index_query_area_packed(HLR_Index_Packing* packing, HLR_Index_Node* node,
+                                        float x_min, float x_max, float y_min, float y_max,
+                                        float z_limit);

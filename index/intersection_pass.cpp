@@ -45,4 +45,8 @@ void intersection_pass(HLR_Renderer_State& renderer) {
 
   hidden_line_color->set(
       KT_Option_Value(saved[0] & 255, saved[1] & 255, saved[2] & 255, saved[3] & 255));
+
+  // The index is complete: its crowded lists are packed for the hidden-line
+  // pass's queries.
+  pack_face_index(root);
 }
