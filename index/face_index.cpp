@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <type_traits>
@@ -294,7 +295,11 @@ HLR_Index_Item* make_index_item(HLR_Index_Item* item, HLR_Face* face) {
   return item;
 }
 
-void index_insert(HLR_Index_Item* item, HLR_Index_Node* root) {
+namespace {
+
+// The node that takes the item (steps 1 to 5 of the insertion), splitting
+// nodes on the way as needed.
+HLR_Index_Node* node_for(const HLR_Index_Item* item, HLR_Index_Node* root) {
   // Margins from the root's box at every insertion, in float: 7.5% of the
   // extent at depth 0, times 0.575 per level below.
   float margin_x = (root->x_max - root->x_min) * 0.075f;
@@ -333,7 +338,71 @@ void index_insert(HLR_Index_Item* item, HLR_Index_Node* root) {
     margin_y *= 0.575f;
     if (level >= depth_limit) break;
   }
-  insert_sorted(node, item);
+  return node;
+}
+
+}  // namespace
+
+void index_insert(HLR_Index_Item* item, HLR_Index_Node* root) {
+  insert_sorted(node_for(item, root), item);
+}
+
+HLR_Index_Builder::HLR_Index_Builder(HLR_Index_Node* root) : root_(root) {}
+
+HLR_Index_Builder::~HLR_Index_Builder() = default;
+
+void HLR_Index_Builder::insert(HLR_Index_Item* item) {
+  HLR_Index_Node* node = node_for(item, root_);
+  const float key = item->z_min;
+  auto found = orders_.find(node);
+  if (found == orders_.end()) {
+    // Short lists are walked, and cost no allocation beyond index_insert's.
+    int length = 0;
+    for (const HLR_Index_Item* i = node->items; i->next_item != nullptr && length < walk_limit;
+         i = i->next_item) {
+      ++length;
+    }
+    if (length < walk_limit || key != key) {
+      insert_sorted(node, item);
+      return;
+    }
+    // The list has grown long: keep its items in order beside it from now
+    // on (a NaN key in it makes it unordered, walked for good).
+    Node_Order order;
+    for (HLR_Index_Item* i = node->items; i->next_item != nullptr; i = i->next_item) {
+      if (i->z_min != i->z_min) {
+        order.unordered = true;
+        order.by_key.clear();
+        break;
+      }
+      order.by_key.emplace_hint(order.by_key.end(), i->z_min, i);
+    }
+    found = orders_.emplace(node, std::move(order)).first;
+  }
+  Node_Order& order = found->second;
+  if (order.unordered || key != key) {
+    // A NaN key stops the list walk where it stands: only the walk itself
+    // places it, and such a list is walked from then on.
+    order.unordered = true;
+    order.by_key.clear();
+    insert_sorted(node, item);
+    return;
+  }
+  // The walk puts the item in front of the first item whose key is not
+  // smaller, that is after the last item whose key is smaller (the list is
+  // sorted without NaN): lower_bound finds that place among the keys, and
+  // a new key goes in front of equal ones there, as in the list. The order
+  // is updated first; linking cannot fail.
+  const auto place = order.by_key.lower_bound(key);
+  HLR_Index_Item* previous = place == order.by_key.begin() ? nullptr : std::prev(place)->second;
+  order.by_key.emplace_hint(place, key, item);
+  if (previous == nullptr) {
+    item->next_item = node->items;
+    node->items = item;
+  } else {
+    item->next_item = previous->next_item;
+    previous->next_item = item;
+  }
 }
 
 HLR_Index_Node* index_query_box(HLR_Index_Node* node, float x_min, float x_max, float y_min,

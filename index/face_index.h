@@ -20,6 +20,9 @@
 // within a node.
 #pragma once
 
+#include <map>
+#include <unordered_map>
+
 #include "records.h"
 
 struct HLR_Index_Item {
@@ -65,6 +68,34 @@ void split_node(HLR_Index_Node* node, HLR_Index_Node* root, float margin_x, floa
 // Fills an item's bounds from the face's three vertices. Returns `item`.
 HLR_Index_Item* make_index_item(HLR_Index_Item* item, HLR_Face* face);
 void index_insert(HLR_Index_Item* item, HLR_Index_Node* root);
+
+// Inserts many items into one index, each exactly as index_insert would,
+// faster where lists grow long: beside every list of walk_limit items or
+// more it keeps the items ordered by key, so finding an item's place is a
+// search rather than a walk along the list. Lists holding a NaN key are
+// walked as index_insert walks them. An index without a list that long
+// costs no allocation beyond index_insert's. The index must not change otherwise
+// while a builder inserts into it. On an allocation failure std::bad_alloc
+// leaves with the item not linked, as from index_insert.
+class HLR_Index_Builder {
+ public:
+  explicit HLR_Index_Builder(HLR_Index_Node* root);
+  ~HLR_Index_Builder();
+  HLR_Index_Builder(const HLR_Index_Builder&) = delete;
+  HLR_Index_Builder& operator=(const HLR_Index_Builder&) = delete;
+
+  void insert(HLR_Index_Item* item);
+
+  static constexpr int walk_limit = 64;
+
+ private:
+  struct Node_Order {
+    bool unordered = false;
+    std::multimap<float, HLR_Index_Item*> by_key;  // list order
+  };
+  HLR_Index_Node* root_;
+  std::unordered_map<const HLR_Index_Node*, Node_Order> orders_;
+};
 
 // Items whose box overlaps the query box in x, y and z (z_min < z_max of the
 // query, strictly).

@@ -23,6 +23,10 @@ void intersection_pass(HLR_Renderer_State& renderer) {
   HLR_Index_Node* root = root_storage.release();
   renderer.face_index = root;
 
+  // index_insert's lists, built with the long ones kept in order beside
+  // them (face_index.h).
+  HLR_Index_Builder builder(root);
+
   // Newest face first. Each face is tested against the faces already in
   // the index, then inserted, so every pair is tested once, with the face
   // captured earlier as `a`; its handle gives the line its colour.
@@ -39,7 +43,7 @@ void intersection_pass(HLR_Renderer_State& renderer) {
     // fails before that, the item is released here.
     std::unique_ptr<HLR_Index_Item> item(new HLR_Index_Item{});
     make_index_item(item.get(), face);
-    index_insert(item.get(), root);
+    builder.insert(item.get());
     item.release();
   }
 
