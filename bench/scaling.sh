@@ -1,0 +1,68 @@
+#!/bin/bash
+# The scaling series: a generated terrain (bench/generated_mesh.h) at about
+# 10k, 30k, 100k, 300k and 1M triangles, all edges drawn by the whole tool,
+# and the hidden-line pass alone timed inside hlr_scene_bench.
+#
+#   bench/scaling.sh [BUILD_DIR] [RUNS] [SHAPE]
+#
+# BUILD_DIR defaults to build/bench, RUNS to 5, SHAPE to terrain (or
+# sphere). The meshes are written once into BUILD_DIR/bench-cache. Prints a
+# Markdown table (medians of RUNS runs; the exponent between neighbours is
+# log(t2/t1) / log(n2/n1)) and writes the figures to BUILD_DIR/scaling-SHAPE.tsv
+# for bench/plot_scaling.py.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build/bench}
+runs=${2:-5}
+shape=${3:-terrain}
+sizes="10000 30000 100000 300000 1000000"
+tool=$build/bin/hlr-render
+for program in "$tool" "$build/bin/hlr_make_mesh" "$build/bin/hlr_scene_bench"; do
+  [ -x "$program" ] || { echo "scaling.sh: no $program; build with: cmake --preset bench && cmake --build build/bench" >&2; exit 2; }
+done
+
+median() { sort -g | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else printf "%.3f\n", (v[NR/2]+v[NR/2+1])/2}'; }
+
+mkdir -p "$build/bench-cache"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+tsv=$build/scaling-$shape.tsv
+echo -e "triangles\twall_s\tprocessor_s\tpeak_rss_mb\tpass_processor_ms" > "$tsv"
+
+echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) processors; load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "commit:  $(git -C "$here" rev-parse --short HEAD 2>/dev/null || echo unknown)"
+echo "command: $tool draw ${shape}_N.off -o OUT.svg --edges all --stats --quiet   (median of $runs runs)"
+echo "pass:    $build/bin/hlr_scene_bench --generate $shape:N --edges all --runs $runs (processor time of hide_edges)"
+echo
+echo "| triangles | edges | wall (s) | processor (s) | exponent | peak RSS (MB) | hidden-line pass, processor (ms) | exponent |"
+echo "|---:|---:|---:|---:|---:|---:|---:|---:|"
+previous=""
+for n in $sizes; do
+  mesh=$build/bench-cache/${shape}_$n.off
+  [ -f "$mesh" ] || "$build/bin/hlr_make_mesh" "$shape" "$n" "$mesh" > /dev/null
+  : > "$scratch/wall"; : > "$scratch/cpu"; : > "$scratch/rss"
+  for _ in $(seq "$runs"); do
+    /usr/bin/time -v "$tool" draw "$mesh" -o "$scratch/out.svg" --edges all --stats --quiet \
+      > "$scratch/stats" 2> "$scratch/time"
+    awk -F': ' '/Elapsed/ {n=split($2,t,":"); s=0; for(i=1;i<=n;i++) s=s*60+t[i]; print s}' "$scratch/time" >> "$scratch/wall"
+    awk -F': ' '/User time/ {u=$2} /System time/ {s=$2} END {print u+s}' "$scratch/time" >> "$scratch/cpu"
+    awk -F': ' '/Maximum resident/ {printf "%.1f\n", $2/1024}' "$scratch/time" >> "$scratch/rss"
+  done
+  triangles=$(sed -n 's/^faces: *\([0-9]*\) triangles.*/\1/p' "$scratch/stats")
+  edges=$(sed -n 's/^edges: *\([0-9]*\) in.*/\1/p' "$scratch/stats")
+  wall=$(median < "$scratch/wall"); cpu=$(median < "$scratch/cpu"); rss=$(median < "$scratch/rss")
+  pass=$("$build/bin/hlr_scene_bench" --generate "$shape:$n" --edges all --runs "$runs" |
+         sed -n 's/.*processor time median \([0-9.]*\).*/\1/p')
+  exponent_cpu="" exponent_pass=""
+  if [ -n "$previous" ]; then
+    read -r n0 cpu0 pass0 <<< "$previous"
+    exponent_cpu=$(awk -v a="$cpu0" -v b="$cpu" -v m="$n0" -v n="$triangles" 'BEGIN {printf "%.2f", log(b/a)/log(n/m)}')
+    exponent_pass=$(awk -v a="$pass0" -v b="$pass" -v m="$n0" -v n="$triangles" 'BEGIN {printf "%.2f", log(b/a)/log(n/m)}')
+  fi
+  echo "| $triangles | $edges | $wall | $cpu | $exponent_cpu | $rss | $pass | $exponent_pass |"
+  echo -e "$triangles\t$wall\t$cpu\t$rss\t$pass" >> "$tsv"
+  previous="$triangles $cpu $pass"
+done
+echo
+echo "figures: $tsv"
