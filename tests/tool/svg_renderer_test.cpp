@@ -258,10 +258,4 @@ TEST_F(Svg_Fixture, NumbersHaveThreeDecimalsAndNoNegativeZero) {
   EXPECT_EQ(polylines_of(svg.svg()), (Strings{"1.235,0 0,66.666"}));
 }
 
-TEST(Svg_Settings_Check, EmptyAreaOrBadStrokeIsRefused) {
-  EXPECT_THROW(Svg_Renderer(Svg_Settings{{0, 0, 0, 100}, 1.0}), std::invalid_argument);
-  EXPECT_THROW(Svg_Renderer(Svg_Settings{{0, 100, 5, 4}, 1.0}), std::invalid_argument);
-  EXPECT_THROW(Svg_Renderer(Svg_Settings{{0, 100, 0, 100}, 0.0}), std::invalid_argument);
-}
-
 }  // namespace
