@@ -1,6 +1,8 @@
-// The face index: worked splits and placements, the comparisons at the
-// edges of boxes and depth bounds, the three queries against a brute force
-// on random faces, resumed iterations, and the sentinel guards.
+// The face index: worked splits and placements, the three queries against
+// a brute force on random faces (whose keys and bounds share a grid and
+// whose queries touch faces at corners and sides, where strict and
+// inclusive comparisons differ), resumed iterations, and the sentinel
+// guards.
 #include "face_index.h"
 
 #include <gtest/gtest.h>
@@ -29,45 +31,40 @@ Box box_of(const HLR_Face& f) {
           std::min({v[0].z, v[1].z, v[2].z}), std::max({v[0].z, v[1].z, v[2].z})};
 }
 
-struct Box_Args {
+// One query's arguments: box (z_min, z_max), area (z_max is the limit) or
+// point (x_min, y_min and the limit).
+enum Kind { box, area, point };
+struct Query {
+  Kind kind;
   float x_min, x_max, y_min, y_max, z_min, z_max;
   bool matches(const HLR_Face& f) const {
     const Box b = box_of(f);
-    return b.z_min < z_max && b.x_max >= x_min && b.y_max >= y_min && b.z_max >= z_min &&
-           x_max >= b.x_min && y_max >= b.y_min;
+    const float x1 = kind == point ? x_min : x_max;
+    const float y1 = kind == point ? y_min : y_max;
+    return b.z_min < z_max && b.x_max >= x_min && b.y_max >= y_min && x1 >= b.x_min &&
+           y1 >= b.y_min && (kind != box || b.z_max >= z_min);
   }
   HLR_Index_Node* operator()(HLR_Index_Node* n) const {
-    return index_query_box(n, x_min, x_max, y_min, y_max, z_min, z_max);
+    if (kind == box) return index_query_box(n, x_min, x_max, y_min, y_max, z_min, z_max);
+    if (kind == area) return index_query_area(n, x_min, x_max, y_min, y_max, z_max);
+    return index_query_point(n, x_min, y_min, z_max);
   }
 };
-struct Area_Args {
-  float x_min, x_max, y_min, y_max, z_limit;
-  bool matches(const HLR_Face& f) const {
-    const Box b = box_of(f);
-    return b.z_min < z_limit && b.x_max >= x_min && b.y_max >= y_min && x_max >= b.x_min &&
-           y_max >= b.y_min;
-  }
-  HLR_Index_Node* operator()(HLR_Index_Node* n) const {
-    return index_query_area(n, x_min, x_max, y_min, y_max, z_limit);
-  }
-};
-struct Point_Args {
-  float x, y, z_limit;
-  bool matches(const HLR_Face& f) const {
-    const Box b = box_of(f);
-    return b.z_min < z_limit && b.x_max >= x && b.y_max >= y && x >= b.x_min && y >= b.y_min;
-  }
-  HLR_Index_Node* operator()(HLR_Index_Node* n) const { return index_query_point(n, x, y, z_limit); }
-};
+Query box_query(float x0, float x1, float y0, float y1, float z0, float z1) {
+  return {box, x0, x1, y0, y1, z0, z1};
+}
+Query area_query(float x0, float x1, float y0, float y1, float limit) {
+  return {area, x0, x1, y0, y1, 0, limit};
+}
+Query point_query(float x, float y, float limit) { return {point, x, x, y, y, 0, limit}; }
 
-const Area_Args everything{-inf, inf, -inf, inf, sentinel_z_min};
+const Query everything = area_query(-inf, inf, -inf, inf, sentinel_z_min);
 
 // The answers of one iteration against the brute force: the same set of
-// faces, each once, each inside its node's box, and in the order the index
+// faces, each once, and in the order the index
 // promises: nodes in pre-order, within a node ascending z_min, equal z_min
 // the face inserted last first.
-template <class Args>
-::testing::AssertionResult answers_agree(const Test_Index& index, const Args& args) {
+::testing::AssertionResult answers_agree(const Test_Index& index, const Query& args) {
   const std::vector<Answer> answers = run_query(index.root(), args);
   std::vector<const HLR_Face*> expected;
   for (const HLR_Face* f : index.faces_inserted()) {
@@ -80,27 +77,16 @@ template <class Args>
     return ::testing::AssertionFailure()
            << "answered " << got.size() << " faces, brute force finds " << expected.size();
   }
-  for (std::size_t i = 0; i < answers.size(); ++i) {
-    const Box b = box_of(*answers[i].face);
-    const HLR_Index_Node* n = answers[i].node;
-    if (!(b.x_min >= n->x_min && b.x_max <= n->x_max && b.y_min >= n->y_min &&
-          b.y_max <= n->y_max)) {
-      return ::testing::AssertionFailure() << "answer " << i << " outside its node's box";
-    }
-    if (i == 0) continue;
+  for (std::size_t i = 1; i < answers.size(); ++i) {
     const Answer& p = answers[i - 1];
-    if (p.node != n) {
-      if (!(path_of(p.node) < path_of(n))) {
-        return ::testing::AssertionFailure() << "answer " << i << " breaks the pre-order";
-      }
-      continue;
-    }
+    const Answer& a = answers[i];
     const float zp = box_of(*p.face).z_min;
-    if (zp > b.z_min) return ::testing::AssertionFailure() << "answer " << i << " z_min descends";
-    if (zp == b.z_min &&
-        index.insertion_index(p.face) < index.insertion_index(answers[i].face)) {
-      return ::testing::AssertionFailure() << "answer " << i << " older face before newer";
-    }
+    const float za = box_of(*a.face).z_min;
+    const bool in_order =
+        p.node != a.node ? path_of(p.node) < path_of(a.node)
+                         : zp < za || (zp == za && index.insertion_index(p.face) >
+                                                        index.insertion_index(a.face));
+    if (!in_order) return ::testing::AssertionFailure() << "answer " << i << " out of order";
   }
   return ::testing::AssertionSuccess();
 }
@@ -199,47 +185,6 @@ TEST(FaceIndexInsert, ItemGoesToTheNodeTheBandsChoose) {
   EXPECT_EQ(deepest->first_child, nullptr);
 }
 
-TEST(FaceIndexInsert, EqualZMinPutsTheNewestFirst) {
-  Test_Index index(0.0f, 1000.0f, 0.0f, 1000.0f);
-  // All straddle the centre, so all live in the root's list.
-  std::vector<const HLR_Face*> f;
-  for (float z : {5, 3, 7, 3, 5, 9, 3}) f.push_back(index.insert_box(400, 600, 400, 600, z, z + 1));
-  EXPECT_EQ(faces_of(run_query(index.root(), Area_Args{0, 1000, 0, 1000, 100})),
-            (std::vector<const HLR_Face*>{f[6], f[3], f[1], f[4], f[0], f[2], f[5]}));
-}
-
-// Boxes that only touch overlap; in depth the bound is strict.
-TEST(FaceIndexQuery, TouchingBoxesOverlapAndTheDepthBoundIsStrict) {
-  Test_Index index(0.0f, 1000.0f, 0.0f, 1000.0f);
-  index.insert_box(100, 200, 300, 400, 10, 20);
-  const float past_200 = std::nextafter(200.0f, 300.0f);
-  const float past_10 = std::nextafter(10.0f, 11.0f);
-  const float past_20 = std::nextafter(20.0f, 30.0f);
-  const struct {
-    std::size_t found;
-    std::size_t answers;
-  } cases[] = {
-      {1, run_query(index.root(), Box_Args{200, 250, 300, 400, 0, 30}).size()},
-      {1, run_query(index.root(), Box_Args{50, 100, 300, 400, 0, 30}).size()},
-      {1, run_query(index.root(), Box_Args{100, 200, 400, 450, 0, 30}).size()},
-      {1, run_query(index.root(), Box_Args{100, 200, 250, 300, 0, 30}).size()},
-      {0, run_query(index.root(), Box_Args{past_200, 250, 300, 400, 0, 30}).size()},
-      {0, run_query(index.root(), Box_Args{100, 200, 300, 400, 0, 10}).size()},
-      {1, run_query(index.root(), Box_Args{100, 200, 300, 400, 0, past_10}).size()},
-      {1, run_query(index.root(), Box_Args{100, 200, 300, 400, 20, 30}).size()},
-      {0, run_query(index.root(), Box_Args{100, 200, 300, 400, past_20, 30}).size()},
-      {1, run_query(index.root(), Area_Args{200, 250, 400, 450, 11}).size()},
-      {0, run_query(index.root(), Area_Args{200, 250, 400, 450, 10}).size()},
-      {1, run_query(index.root(), Point_Args{200, 400, 11}).size()},
-      {1, run_query(index.root(), Point_Args{100, 350, 11}).size()},
-      {0, run_query(index.root(), Point_Args{100, 350, 10}).size()},
-      {0, run_query(index.root(), Point_Args{99.99f, 350, 11}).size()},
-  };
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(cases[i].answers, cases[i].found) << "case " << i;
-  }
-}
-
 TEST(FaceIndexQuery, RandomQueriesMatchTheBruteForceInOrder) {
   std::mt19937 random(12345);
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
@@ -256,16 +201,28 @@ TEST(FaceIndexQuery, RandomQueriesMatchTheBruteForceInOrder) {
       const float z1 = z0 + unit(random) * 30.0f;
       // Query values on the grid of face keys make equal bounds common.
       const float z_limit = std::floor(unit(random) * 45.0f);
-      ASSERT_TRUE(answers_agree(index, Box_Args{x0, x1, y0, y1, z0, z1})) << "box " << q;
-      ASSERT_TRUE(answers_agree(index, Area_Args{x0, x1, y0, y1, z_limit})) << "area " << q;
-      ASSERT_TRUE(answers_agree(index, Point_Args{x0, y0, z_limit})) << "point " << q;
-      // A point on a face's corner is inside that face; boxes that touch
-      // overlap.
+      ASSERT_TRUE(answers_agree(index, box_query(x0, x1, y0, y1, z0, z1))) << "box " << q;
+      ASSERT_TRUE(answers_agree(index, area_query(x0, x1, y0, y1, z_limit))) << "area " << q;
+      ASSERT_TRUE(answers_agree(index, point_query(x0, y0, z_limit))) << "point " << q;
+      // Queries that meet one face exactly: a point on one of its corners,
+      // a rectangle touching it at that corner, a depth range starting at
+      // its z_max (all inclusive), and a depth bound equal to its z_min
+      // (strict).
       const Box b = box_of(*index.faces_inserted()[std::size_t(q) % index.faces_inserted().size()]);
-      ASSERT_TRUE(answers_agree(index, Point_Args{b.x_max, b.y_min, 100.0f})) << "corner " << q;
-      ASSERT_TRUE(
-          answers_agree(index, Area_Args{b.x_max, b.x_max + 5, b.y_max, b.y_max + 5, b.z_min}))
+      const float x = q % 2 == 0 ? b.x_min : b.x_max;
+      const float y = q % 4 < 2 ? b.y_min : b.y_max;
+      const float x_out = q % 2 == 0 ? x - 5 : x + 5;
+      const float y_out = q % 4 < 2 ? y - 5 : y + 5;
+      ASSERT_TRUE(answers_agree(index, point_query(x, y, 100.0f))) << "corner " << q;
+      ASSERT_TRUE(answers_agree(index, area_query(std::min(x, x_out), std::max(x, x_out),
+                                                  std::min(y, y_out), std::max(y, y_out), 100.0f)))
           << "touching " << q;
+      ASSERT_TRUE(answers_agree(index, box_query(std::min(x, x_out), std::max(x, x_out),
+                                                 std::min(y, y_out), std::max(y, y_out), b.z_max,
+                                                 100.0f)))
+          << "z_max " << q;
+      ASSERT_TRUE(answers_agree(index, area_query(b.x_min, b.x_max, b.y_min, b.y_max, b.z_min)))
+          << "z_min " << q;
     }
     ASSERT_TRUE(answers_agree(index, everything));
   }
@@ -286,7 +243,6 @@ TEST(FaceIndexQuery, ChangingArgumentsGoOnFromWhereTheIterationStopped) {
 
   for (int trial = 0; trial < 200; ++trial) {
     SCOPED_TRACE(trial);
-    const int kind = trial % 3;
     // Start wide; every call narrows the rectangle towards a random point
     // and moves the depth bounds up or down.
     float x_min = unit(random) * 500.0f, x_max = x_min + 500.0f;
@@ -295,18 +251,12 @@ TEST(FaceIndexQuery, ChangingArgumentsGoOnFromWhereTheIterationStopped) {
     float z_bound = 20.0f + unit(random) * 30.0f;
     const float px = x_min + unit(random) * 500.0f;
     const float py = y_min + unit(random) * 500.0f;
-    auto args = [&] { return Box_Args{x_min, x_max, y_min, y_max, z_low, z_bound}; };
+    const Kind kind = Kind(trial % 3);
     auto call = [&](HLR_Index_Node* n) {
-      const Box_Args b = args();
-      if (kind == 0) return b(n);
-      if (kind == 1) return Area_Args{b.x_min, b.x_max, b.y_min, b.y_max, b.z_max}(n);
-      return Point_Args{b.x_min, b.y_min, b.z_max}(n);
+      return Query{kind, x_min, x_max, y_min, y_max, z_low, z_bound}(n);
     };
     auto matches = [&](const HLR_Face& f) {
-      const Box_Args b = args();
-      if (kind == 0) return b.matches(f);
-      if (kind == 1) return Area_Args{b.x_min, b.x_max, b.y_min, b.y_max, b.z_max}.matches(f);
-      return Point_Args{b.x_min, b.y_min, b.z_max}.matches(f);
+      return Query{kind, x_min, x_max, y_min, y_max, z_low, z_bound}.matches(f);
     };
     std::size_t position = 0;  // in `all`: the next face the model may give
     index.root()->cursor = index.root()->items;
@@ -353,11 +303,11 @@ TEST(FaceIndexSentinel, OversizedAndNaNKeysDoNotRunOffTheList) {
   // An infinite or oversized bound: everything below it, never a sentinel.
   for (float bound : {inf, 3e38f}) {
     SCOPED_TRACE(bound);
-    EXPECT_EQ(faces_of(run_query(index.root(), Area_Args{0, 1000, 0, 1000, bound}, 100)),
+    EXPECT_EQ(faces_of(run_query(index.root(), area_query(0, 1000, 0, 1000, bound), 100)),
               (Faces{three, five, huge, huger, high, low}));
-    EXPECT_EQ(faces_of(run_query(index.root(), Point_Args{0, 0, bound}, 100)),
+    EXPECT_EQ(faces_of(run_query(index.root(), point_query(0, 0, bound), 100)),
               (Faces{three, five, huge, huger}));
-    EXPECT_EQ(faces_of(run_query(index.root(), Box_Args{-1, 1, -1, 1, -inf, bound}, 100)),
+    EXPECT_EQ(faces_of(run_query(index.root(), box_query(-1, 1, -1, 1, -inf, bound), 100)),
               (Faces{three, five, huge, huger}));
   }
 
@@ -370,14 +320,14 @@ TEST(FaceIndexSentinel, OversizedAndNaNKeysDoNotRunOffTheList) {
   const HLR_Face* n3 = nan_index.insert_box(0, 600, 0, 600, 3, 4);
   nan_index.insert_box(0, 600, 0, 600, nan_value, nan_value);
   const HLR_Face* n7 = nan_index.insert_box(0, 600, 0, 600, 7, 8);
-  EXPECT_EQ(faces_of(run_query(nan_index.root(), Point_Args{0, 0, inf}, 100)), (Faces{n3, n7}));
-  EXPECT_TRUE(run_query(nan_index.root(), Area_Args{0, 1000, 0, 1000, nan_value}).empty());
+  EXPECT_EQ(faces_of(run_query(nan_index.root(), point_query(0, 0, inf), 100)), (Faces{n3, n7}));
+  EXPECT_TRUE(run_query(nan_index.root(), area_query(0, 1000, 0, 1000, nan_value)).empty());
 
   // Nodes that hold only their sentinel answer nothing to a point at the
   // origin, whatever the bound.
   Test_Index empty(0.0f, 1000.0f, 0.0f, 1000.0f);
   empty.insert_box(10, 20, 10, 20, 1, 2);  // splits the root
-  EXPECT_EQ(faces_of(run_query(empty.root(), Point_Args{0, 0, inf}, 10)), Faces{});
+  EXPECT_EQ(faces_of(run_query(empty.root(), point_query(0, 0, inf), 10)), Faces{});
 }
 
 }  // namespace

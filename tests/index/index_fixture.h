@@ -34,14 +34,18 @@ class Test_Index {
 
   HLR_Index_Node* root() const { return root_; }
 
-  HLR_Face* insert_box(float x0, float x1, float y0, float y1, float z0, float z1) {
-    faces_.push_back(face_with_box(x0, x1, y0, y1, z0, z1));
+  // Inserts a copy of `face`, kept by the index, and returns the copy.
+  HLR_Face* insert(const HLR_Face& face) {
+    faces_.push_back(face);
     std::unique_ptr<HLR_Index_Item> item(new HLR_Index_Item{});
     make_index_item(item.get(), &faces_.back());
     index_insert(item.get(), root_);
     item.release();
     order_.push_back(&faces_.back());
     return &faces_.back();
+  }
+  HLR_Face* insert_box(float x0, float x1, float y0, float y1, float z0, float z1) {
+    return insert(face_with_box(x0, x1, y0, y1, z0, z1));
   }
   // Position of a face in the insertion order (0 first).
   std::size_t insertion_index(const HLR_Face* face) const {
@@ -107,55 +111,47 @@ inline std::vector<int> path_of(const HLR_Index_Node* node) {
 // The tree's invariants: every list ends at the node's sentinel (1e28, no
 // face) and is sorted by z_min, every item lies inside its node's box,
 // nodes have 0 or 4 children whose parent is the node, the successor links
-// thread the tree in pre-order, and no node is deeper than 6. Counts the
-// items through `item_count`.
-inline ::testing::AssertionResult index_is_consistent(const HLR_Index_Node* root,
-                                                      std::size_t* item_count = nullptr) {
-  std::size_t nodes = 0;
-  std::size_t items = 0;
-  // Explicit stack here (test code): the threading itself is under test.
-  std::vector<const HLR_Index_Node*> pending{root};
-  const HLR_Index_Node* expected_next = root;
-  while (!pending.empty()) {
-    const HLR_Index_Node* node = pending.back();
-    pending.pop_back();
-    if (node != expected_next) return ::testing::AssertionFailure() << "pre-order threading broken";
-    if (++nodes > 1000000 || depth_of(node) > 6) {
-      return ::testing::AssertionFailure() << "node deeper than 6 or too many nodes";
+// thread the tree in pre-order (`next` follows the subtree of `node`), and
+// no node is deeper than 6. Counts the items and the nodes.
+inline ::testing::AssertionResult subtree_is_consistent(const HLR_Index_Node* node,
+                                                        const HLR_Index_Node* root,
+                                                        const HLR_Index_Node* next, int depth,
+                                                        std::size_t& items, std::size_t& nodes) {
+  if (depth > 6 || ++nodes > 1000000) return ::testing::AssertionFailure() << "too deep";
+  if (node->root != (node == root ? nullptr : root)) return ::testing::AssertionFailure() << "root";
+  const HLR_Index_Item* item = node->items;
+  for (float previous = -3.0e38f; item->next_item != nullptr; item = item->next_item) {
+    if (!(item->z_min >= previous) || ++items > 1000000) {
+      return ::testing::AssertionFailure() << "list not sorted or without end";
     }
-    if ((node == root) != (node->root == nullptr) || (node != root && node->root != root)) {
-      return ::testing::AssertionFailure() << "root link";
-    }
-    const HLR_Index_Item* item = node->items;
-    float previous = -3.0e38f;
-    for (; item->next_item != nullptr; item = item->next_item) {
-      if (++items > 1000000) return ::testing::AssertionFailure() << "list does not end";
-      if (!(item->z_min >= previous)) return ::testing::AssertionFailure() << "list not sorted";
-      previous = item->z_min;
-      if (!(item->x_min >= node->x_min && item->x_max <= node->x_max &&
-            item->y_min >= node->y_min && item->y_max <= node->y_max)) {
-        return ::testing::AssertionFailure() << "item outside its node's box";
-      }
-    }
-    if (item->z_min != sentinel_z_min || item->face != nullptr) {
-      return ::testing::AssertionFailure() << "list does not end at a sentinel";
-    }
-    expected_next = node->successor;
-    if (node->first_child != nullptr) {
-      const HLR_Index_Node* children[4];
-      const HLR_Index_Node* c = node->first_child;
-      for (int k = 0; k < 4; ++k, c = c->successor) {
-        if (c == nullptr || c->parent != node) {
-          return ::testing::AssertionFailure() << "node without four children";
-        }
-        children[k] = c;
-      }
-      if (c != node->successor) return ::testing::AssertionFailure() << "fourth child's successor";
-      for (int k = 3; k >= 0; --k) pending.push_back(children[k]);
-      expected_next = node->first_child;
+    previous = item->z_min;
+    if (!(item->x_min >= node->x_min && item->x_max <= node->x_max &&
+          item->y_min >= node->y_min && item->y_max <= node->y_max)) {
+      return ::testing::AssertionFailure() << "item outside its node's box";
     }
   }
-  if (expected_next != nullptr) return ::testing::AssertionFailure() << "threading runs on";
-  if (item_count != nullptr) *item_count = items;
+  if (item->z_min != sentinel_z_min || item->face != nullptr) {
+    return ::testing::AssertionFailure() << "list does not end at a sentinel";
+  }
+  if (node->successor != next) return ::testing::AssertionFailure() << "successor";
+  const HLR_Index_Node* child = node->first_child;
+  for (int k = 0; k < 4 && node->first_child != nullptr; ++k, child = child->successor) {
+    if (child == nullptr || child->parent != node) {
+      return ::testing::AssertionFailure() << "node without four children";
+    }
+    auto result = subtree_is_consistent(child, root, k < 3 ? child->successor : next, depth + 1,
+                                        items, nodes);
+    if (!result) return result;
+  }
   return ::testing::AssertionSuccess();
+}
+
+inline ::testing::AssertionResult index_is_consistent(const HLR_Index_Node* root,
+                                                      std::size_t* item_count = nullptr,
+                                                      std::size_t* node_count = nullptr) {
+  std::size_t items = 0, nodes = 0;
+  auto result = subtree_is_consistent(root, root, nullptr, 0, items, nodes);
+  if (item_count != nullptr) *item_count = items;
+  if (node_count != nullptr) *node_count = nodes;
+  return result;
 }

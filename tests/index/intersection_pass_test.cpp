@@ -68,13 +68,8 @@ TEST_F(Intersection_Pass, IntersectionsOffBuildTheIndexAndTouchNoRendition) {
   EXPECT_EQ(KORVO.change_counter.load(), stamp);  // no rendition made unique
   EXPECT_EQ(state.edge_list.count, 0u);
   ASSERT_NE(state.face_index, nullptr);
-  std::size_t items = 0;
-  EXPECT_TRUE(index_is_consistent(state.face_index, &items));
-  std::size_t nodes = 0;
-  for (const HLR_Index_Node* n = state.face_index; n != nullptr;
-       n = n->first_child != nullptr ? n->first_child : n->successor) {
-    ++nodes;
-  }
+  std::size_t items = 0, nodes = 0;
+  EXPECT_TRUE(index_is_consistent(state.face_index, &items, &nodes));
   // A node and its sentinel each, an item per face, and one option value:
   // the entry is set once, at the end, cut to 8 bits per component.
   EXPECT_EQ(allocations, std::int64_t(2 * nodes + items) + host_allocations());
@@ -144,7 +139,6 @@ TEST_F(Intersection_Pass, AllocationFailureAnywhereLeavesNoLeak) {
   for (bool display : {true, false}) {
     SCOPED_TRACE(display);
     std::uint32_t complete_edges = 0;
-    int restore_failures = 0;
     bool completed = false;
     for (std::int64_t n = 1; !completed; ++n) {
       SCOPED_TRACE(n);
@@ -179,14 +173,6 @@ TEST_F(Intersection_Pass, AllocationFailureAnywhereLeavesNoLeak) {
       } else {
         EXPECT_TRUE(threw);
       }
-      // A failure in the final restore (where the host's allocations are
-      // seen) leaves the entry at the last value set: with intersections
-      // on, the hidden colour of the last face walked, unpacked.
-      if (threw && state.face_index != nullptr && indexes_every_face_once()) {
-        ++restore_failures;
-        EXPECT_EQ(hidden_entry().color_value(), display ? (KT_Color_Components{0, 0, 16, 255})
-                                                        : (KT_Color_Components{300, 0, 0, 255}));
-      }
       if (completed) {
         EXPECT_TRUE(indexes_every_face_once());
         EXPECT_EQ(hidden_entry().color_value(), (KT_Color_Components{44, 0, 0, 255}));
@@ -195,7 +181,6 @@ TEST_F(Intersection_Pass, AllocationFailureAnywhereLeavesNoLeak) {
       EXPECT_TRUE(references_balanced());
     }
     EXPECT_EQ(complete_edges, display ? 8u : 0u);
-    EXPECT_EQ(restore_failures, host_allocations());
   }
 }
 

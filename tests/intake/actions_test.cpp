@@ -44,18 +44,18 @@ TEST_F(Actions, ShortInputsCaptureNothing) {
     strip_i(state, rendition, count, i);
     strip_i_noclip(state, rendition, count, i);
     strip_d(state, rendition, count, d);
-    if (count == 2) continue;
-    polyline_f(state, rendition, count, f);
-    polyline_f_noclip(state, rendition, count, f);
-    polyline_i(state, rendition, count, i);
-    polyline_i_noclip(state, rendition, count, i);
-    polyline_d(state, rendition, count, d);
-    colored_polyline_f(state, rendition, count, f, colors, 0);
-    colored_polyline_f_noclip(state, rendition, count, f, colors, 0);
-    colored_polyline_i(state, rendition, count, i, colors, 0);
-    colored_polyline_i_noclip(state, rendition, count, i, colors, 0);
-    colored_polyline_d(state, rendition, count, d, colors, 0);
-    if (count < 1) marker_f(state, rendition, count, f);
+    const int line_count = count - 1;  // one point, none, or fewer
+    polyline_f(state, rendition, line_count, f);
+    polyline_f_noclip(state, rendition, line_count, f);
+    polyline_i(state, rendition, line_count, i);
+    polyline_i_noclip(state, rendition, line_count, i);
+    polyline_d(state, rendition, line_count, d);
+    colored_polyline_f(state, rendition, line_count, f, colors, 0);
+    colored_polyline_f_noclip(state, rendition, line_count, f, colors, 0);
+    colored_polyline_i(state, rendition, line_count, i, colors, 0);
+    colored_polyline_i_noclip(state, rendition, line_count, i, colors, 0);
+    colored_polyline_d(state, rendition, line_count, d, colors, 0);
+    marker_f(state, rendition, count - 2, f);
   }
   EXPECT_EQ(state.face_list.count, 0u);
   EXPECT_EQ(state.edge_list.count, 0u);
@@ -119,52 +119,43 @@ TEST_F(Actions, ColoredPolylineGivesEachEdgeItsSegmentColourInEveryForm) {
   }
 }
 
-TEST_F(Actions, HiddenColourIsTheOptionOrWhenRetainedTheLinesOwn) {
+// Hidden colours are the option's unless retained, then the line's or
+// face's own; a face's intersection colour is the option's unless the face
+// colour is used.
+TEST_F(Actions, ColoursAreTheOptionsOrTheRecordsOwn) {
   // (300, 1, 2, 3): only the low 8 bits count, red 44.
   current(hidden_line_color_option).set(KT_Option_Value(300, 1, 2, 3));
-  const KT_RGB32 option_color{2, 1, 44, 3};
+  current(intersection_line_color_option).set(KT_Option_Value(50, 60, 70, 255));
+  const KT_RGB32 hidden_option{2, 1, 44, 3};
+  const KT_RGB32 intersection_option{70, 60, 50, 255};
   rendition.set_color(grey, false);
   rendition.set_clip_rectangle({0, 100, 0, 100});
   // Segment 0 inside, segment 1 clipped.
   const KT_Point points[] = {{0, 0, 0}, {10, 0, 0}, {150, 50, 0}};
   const KT_Point_I integers[] = {{0, 0, 0}, {10, 0, 0}, {150, 50, 0}};
   const KT_RGB32 colors[] = {red, green};
-  for (bool retain : {false, true}) {
+  for (int choice = 0; choice < 4; ++choice) {
+    const bool retain = choice & 1, face_color = choice & 2;
     state.retain_hidden_line_color = retain;
+    state.use_face_color_for_intersections = face_color;
     polyline_f(state, rendition, 3, points);
     polyline_i_noclip(state, rendition, 3, integers);
     colored_polyline_f(state, rendition, 3, points, colors, 0);
     colored_polyline_i_noclip(state, rendition, 3, integers, colors, 0);
+    strip_f_noclip(state, rendition, 3, points);
+    strip_f(state, rendition, 3, points);
     const auto all = edges();
     ASSERT_EQ(all.size(), 8u);
     for (std::size_t e = 0; e < 8; ++e) {
       const KT_RGB32 own = e < 4 ? grey : colors[e % 2];
-      EXPECT_EQ(all[e]->hidden_color, retain ? own : option_color) << retain << " " << e;
+      EXPECT_EQ(all[e]->hidden_color, retain ? own : hidden_option) << choice << " " << e;
+    }
+    ASSERT_EQ(state.face_list.count, 2u);
+    for (const HLR_Face* f : faces()) {
+      EXPECT_EQ(f->hidden_color, retain ? grey : hidden_option) << choice;
+      EXPECT_EQ(f->intersection_color, face_color ? grey : intersection_option) << choice;
     }
     clear();
-  }
-}
-
-TEST_F(Actions, FaceColoursAreTheOptionsOrTheRenditionColour) {
-  current(hidden_line_color_option).set(KT_Option_Value(10, 20, 30, 40));
-  current(intersection_line_color_option).set(KT_Option_Value(50, 60, 70, 255));
-  const KT_RGB32 hidden_option{30, 20, 10, 40};
-  const KT_RGB32 intersection_option{70, 60, 50, 255};
-  rendition.set_color(grey, false);
-  const KT_Point points[] = {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}};
-  for (bool retain : {false, true}) {
-    for (bool face_color : {false, true}) {
-      state.retain_hidden_line_color = retain;
-      state.use_face_color_for_intersections = face_color;
-      strip_f_noclip(state, rendition, 3, points);
-      strip_f(state, rendition, 3, points);
-      ASSERT_EQ(state.face_list.count, 2u);
-      for (const HLR_Face* f : faces()) {
-        EXPECT_EQ(f->hidden_color, retain ? grey : hidden_option);
-        EXPECT_EQ(f->intersection_color, face_color ? grey : intersection_option);
-      }
-      clear();
-    }
   }
 }
 

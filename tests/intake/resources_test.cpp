@@ -1,7 +1,8 @@
-// Resources of the intake: scratch arrays on the heap only beyond 64
-// points, the same records from every point form whatever the buffer, and
-// a failed allocation at any point of an action leaving a consistent store
-// that holds a leading part of the full result and no leaked reference.
+// Resources of the intake: the same records from every point form when the
+// scratch arrays come from the heap (beyond 64 points), and a failed
+// allocation at any point of an action leaving a consistent store that
+// holds a leading part of the full result and no leaked reference. The
+// loop's allocation counts pin the heap arrays beyond 64 points.
 #include <algorithm>
 #include <new>
 #include <vector>
@@ -34,22 +35,6 @@ std::vector<KT_Point> as_float(const std::vector<KT_Point_I>& points) {
 
 using Resources = State_Test;
 
-TEST_F(Resources, ScratchArraysComeFromTheHeapOnlyBeyond64Points) {
-  for (int count : {64, 65}) {
-    const auto integer = zigzag<KT_Point_I>(count);
-    const std::int64_t beyond = count > 64 ? 1 : 0;
-    // One allocation per edge, plus the converted points and the outcodes.
-    allocation_failure::reset_count();
-    polyline_i(state, rendition, count, integer.data());
-    EXPECT_EQ(allocation_failure::count(), state.edge_list.count + 2 * beyond) << count;
-    clear();
-    allocation_failure::reset_count();
-    strip_i_noclip(state, rendition, count, integer.data());
-    EXPECT_EQ(allocation_failure::count(), state.face_list.count + beyond) << count;
-    clear();
-  }
-}
-
 TEST_F(Resources, LongPrimitivesGiveTheSameRecordsThroughEveryForm) {
   const auto integer = zigzag<KT_Point_I>(100);
   const auto doubles = zigzag<KT_Point_D>(100);
@@ -79,33 +64,20 @@ TEST_F(Resources, LongPrimitivesGiveTheSameRecordsThroughEveryForm) {
   }
 }
 
-// Every list well linked and its count matching.
-::testing::AssertionResult store_is_consistent(const HLR_Renderer_State& state) {
-  std::uint32_t edges = 0;
-  const HLR_Edge* last = nullptr;
-  for (const HLR_Edge* e = state.edge_list.head; e != nullptr && edges <= 100000; e = e->link) {
-    last = e;
-    ++edges;
-  }
-  std::uint32_t faces = 0;
-  for (const HLR_Face* f = state.face_list.head; f != nullptr && faces <= 100000; f = f->link) {
-    ++faces;
-  }
-  if (edges != state.edge_list.count || last != state.edge_list.tail ||
-      faces != state.face_list.count) {
-    return ::testing::AssertionFailure() << edges << " edges, " << faces << " faces linked";
-  }
-  return ::testing::AssertionSuccess();
-}
-
-// The first vertex of every face (oldest first) and the ends of every edge.
-std::vector<KT_Point> captured(const State_Test& test) {
+// Every list well linked, its count matching; then the first vertex of
+// every face (oldest first) and the ends of every edge.
+std::vector<KT_Point> consistent_capture(const State_Test& test) {
+  const auto edges = test.edges();
+  const auto faces = test.faces();
+  const HLR_Renderer_State& state = test.state;
+  EXPECT_EQ(edges.size(), state.edge_list.count);
+  EXPECT_EQ(edges.empty() ? nullptr : edges.back(), state.edge_list.tail);
+  EXPECT_EQ(faces.size(), state.face_list.count);
   std::vector<KT_Point> points;
-  for (const HLR_Edge* e : test.edges()) {
+  for (const HLR_Edge* e : edges) {
     points.push_back(e->a);
     points.push_back(e->b);
   }
-  const auto faces = test.faces();
   for (auto f = faces.rbegin(); f != faces.rend(); ++f) points.push_back((*f)->vertices[0]);
   return points;
 }
@@ -117,7 +89,7 @@ class Allocation_Failure : public State_Test {
   template <class Action>
   int fail_each_allocation(Action action) {
     action();
-    const std::vector<KT_Point> full = captured(*this);
+    const std::vector<KT_Point> full = consistent_capture(*this);
     EXPECT_TRUE(references_balanced());
     for (int n = 1; n < 100000; ++n) {
       bool threw = false;
@@ -129,15 +101,15 @@ class Allocation_Failure : public State_Test {
           threw = true;
         }
       }
-      EXPECT_TRUE(store_is_consistent(state)) << "allocation " << n;
-      const std::vector<KT_Point> kept = captured(*this);
-      EXPECT_TRUE(references_balanced()) << "allocation " << n;
+      SCOPED_TRACE(n);
+      const std::vector<KT_Point> kept = consistent_capture(*this);
+      EXPECT_TRUE(references_balanced());
       if (!threw) {
         EXPECT_EQ(kept.size(), full.size());
         return n - 1;
       }
-      EXPECT_LT(kept.size(), full.size()) << "allocation " << n;
-      EXPECT_TRUE(std::equal(kept.begin(), kept.end(), full.begin())) << "allocation " << n;
+      EXPECT_LT(kept.size(), full.size());
+      EXPECT_TRUE(std::equal(kept.begin(), kept.end(), full.begin()));
       if (HasFailure()) return n;
     }
     ADD_FAILURE() << "the action never completed";

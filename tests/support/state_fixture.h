@@ -102,13 +102,16 @@ class State_Test : public ::testing::Test {
   }
 
   // Whether every host object made since the fixture was built is gone
-  // again once the records are freed.
+  // again once the records are freed, and the fixture's rendition is held
+  // by nothing else.
   ::testing::AssertionResult references_balanced() {
     clear();
     const std::int64_t live = KT_Counted::live_objects();
-    if (live == live_at_start) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << live << " host objects alive, " << live_at_start << " at the start";
+    const std::int32_t holders = rendition.data()->reference_count();
+    if (live == live_at_start && holders == 1) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << live << " host objects alive, " << live_at_start
+                                         << " at the start; the rendition has " << holders
+                                         << " holders";
   }
 
   // Records built by the store's own builders.
