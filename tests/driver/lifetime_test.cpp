@@ -1,3 +1,5 @@
+// The renderer's lifetime: what its slots answer for, the reference it
+// holds on next, and construction under allocation failure.
 #include <new>
 
 #include "allocation_failure.h"
@@ -7,40 +9,15 @@ namespace {
 
 using Lifetime = Renderer_Test;
 
-TEST_F(Lifetime, NewRendererHasAnEmptyStore) {
-  EXPECT_EQ(renderer_->edge_list.head, nullptr);
-  EXPECT_EQ(renderer_->edge_list.tail, nullptr);
-  EXPECT_EQ(renderer_->edge_list.count, 0u);
-  EXPECT_EQ(renderer_->face_list.head, nullptr);
-  EXPECT_EQ(renderer_->marker_list.head, nullptr);
-  EXPECT_EQ(renderer_->face_index, nullptr);
-  EXPECT_EQ(renderer_->extent.x_min, 1e28f);
-  EXPECT_EQ(renderer_->extent.z_max, 0.0f);
-  EXPECT_EQ(renderer_->next, recorder_);
-  // The base holds one reference on next besides the test's own.
-  EXPECT_EQ(recorder_->reference_count(), 2);
-}
-
-TEST_F(Lifetime, SlotsAnswerForNext) {
+TEST_F(Lifetime, SlotsAnswerForNextAndTheLastReferenceReleasesIt) {
   EXPECT_EQ(renderer_->clone(), nullptr);
   EXPECT_EQ(&renderer_->renderer_options(), &recorder_->own_renderer_options);
   EXPECT_EQ(&renderer_->current_renderer_options(), &recorder_->own_renderer_options);
   EXPECT_EQ(&renderer_->current_options(), &recorder_->current_option_table);
-  EXPECT_NE(&renderer_->current_options(), &renderer_->current_option_table);
-}
-
-TEST_F(Lifetime, DroppingTheLastReferenceReleasesNext) {
+  EXPECT_EQ(recorder_->reference_count(), 2);
   renderer_->drop_reference();
   renderer_ = nullptr;
   EXPECT_EQ(recorder_->reference_count(), 1);
-}
-
-TEST_F(Lifetime, ClearPictureOnAnEmptyStoreIsHarmlessAndRepeatable) {
-  renderer_->clear_picture();
-  renderer_->clear_picture();
-  EXPECT_EQ(renderer_->extent.y_min, 1e28f);
-  EXPECT_EQ(renderer_->extent.y_max, 0.0f);
-  EXPECT_EQ(renderer_->face_index, nullptr);
 }
 
 // Every allocation of the construction, made to fail in turn: the
