@@ -297,18 +297,24 @@ void run_face_pair(benchmark::State& state, bool crossing) {
   make_face(r, r.renderer_rendition, {}, {}, {100, 100, 10}, {300, 100, 10}, {100, 300, 10});
   const float z0 = crossing ? 5.0f : 20.0f;
   const float z1 = crossing ? 15.0f : 30.0f;
-  make_face(r, r.renderer_rendition, {}, {}, {120, 150, z0}, {400, 150, z1}, {120, 180, z0});
+  // b's plane meets a's (z = 10) along x = 185 when crossing: the line runs
+  // from (185, 150) to (185, 165), inside both triangles.
+  make_face(r, r.renderer_rendition, {}, {}, {120, 150, z0}, {250, 150, z1}, {120, 180, z0});
   HLR_Face* b = r.face_list.head;
   HLR_Face* a = b->link;
   KT_Rendition rendition = r.renderer_rendition;
+  std::int64_t lines = 0;
   for (auto _ : state) {
     intersect_face_pair(r, rendition, a, b);
     if (HLR_Edge* e = r.edge_list.head) {
+      ++lines;
       e->rendition.reset();
       delete e;
       r.edge_list = {};
     }
   }
+  state.counters["lines_per_call"] =
+      static_cast<double>(lines) / static_cast<double>(std::max<std::int64_t>(state.iterations(), 1));
 }
 void BM_intersect_face_pair_crossing(benchmark::State& state) { run_face_pair(state, true); }
 void BM_intersect_face_pair_apart(benchmark::State& state) { run_face_pair(state, false); }

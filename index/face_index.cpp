@@ -121,22 +121,34 @@ inline HLR_Index_Node* next_in_pre_order(const HLR_Index_Node* node) {
 // compares false and stops the walk where it stands. For keys up to 1e28
 // the sentinel's key alone already stops the walk, so the guard changes no
 // list built from finite input.
-void insert_sorted(HLR_Index_Node* node, HLR_Index_Item* item) {
+// insert_sorted's walk, telling where it linked the item: the item before
+// it (null at the front) and how many items the walk passed.
+struct Sorted_Place {
+  HLR_Index_Item* previous;
+  int passed;
+};
+
+Sorted_Place insert_sorted_at(HLR_Index_Node* node, HLR_Index_Item* item) {
   HLR_Index_Item* first = node->items;
   if (item->z_min <= first->z_min || first->next_item == nullptr) {
     item->next_item = first;
     node->items = item;
-    return;
+    return {nullptr, 0};
   }
   HLR_Index_Item* previous = first;
   HLR_Index_Item* current = first->next_item;
+  int passed = 1;
   while (current->z_min < item->z_min && current->next_item != nullptr) {
     previous = current;
     current = current->next_item;
+    ++passed;
   }
   item->next_item = current;
   previous->next_item = item;
+  return {previous, passed};
 }
+
+void insert_sorted(HLR_Index_Node* node, HLR_Index_Item* item) { insert_sorted_at(node, item); }
 
 // The per-query parts of the common traversal: the node test, the depth
 // bound and the item test. All comparisons are inclusive except the depth
@@ -356,28 +368,34 @@ void HLR_Index_Builder::insert(HLR_Index_Item* item) {
   const float key = item->z_min;
   auto found = orders_.find(node);
   if (found == orders_.end()) {
-    // Short lists are walked, and cost no allocation beyond index_insert's.
-    int length = 0;
-    for (const HLR_Index_Item* i = node->items; i->next_item != nullptr && length < walk_limit;
-         i = i->next_item) {
-      ++length;
-    }
-    if (length < walk_limit || key != key) {
-      insert_sorted(node, item);
-      return;
-    }
+    // Lists are walked until a walk passes walk_limit items; short lists
+    // cost no allocation beyond index_insert's.
+    const Sorted_Place place = insert_sorted_at(node, item);
+    if (place.passed < walk_limit) return;
     // The list has grown long: keep its items in order beside it from now
-    // on (a NaN key in it makes it unordered, walked for good).
-    Node_Order order;
-    for (HLR_Index_Item* i = node->items; i->next_item != nullptr; i = i->next_item) {
-      if (i->z_min != i->z_min) {
-        order.unordered = true;
-        order.by_key.clear();
-        break;
+    // on (a NaN key in it makes it unordered, walked for good). Should that
+    // fail, the item is unlinked again before the exception leaves.
+    try {
+      Node_Order order;
+      for (HLR_Index_Item* i = node->items; i->next_item != nullptr; i = i->next_item) {
+        if (i->z_min != i->z_min) {
+          order.unordered = true;
+          order.by_key.clear();
+          break;
+        }
+        order.by_key.emplace_hint(order.by_key.end(), i->z_min, i);
       }
-      order.by_key.emplace_hint(order.by_key.end(), i->z_min, i);
+      orders_.emplace(node, std::move(order));
+    } catch (...) {
+      if (place.previous == nullptr) {
+        node->items = item->next_item;
+      } else {
+        place.previous->next_item = item->next_item;
+      }
+      item->next_item = nullptr;
+      throw;
     }
-    found = orders_.emplace(node, std::move(order)).first;
+    return;
   }
   Node_Order& order = found->second;
   if (order.unordered || key != key) {

@@ -70,13 +70,14 @@ HLR_Index_Item* make_index_item(HLR_Index_Item* item, HLR_Face* face);
 void index_insert(HLR_Index_Item* item, HLR_Index_Node* root);
 
 // Inserts many items into one index, each exactly as index_insert would,
-// faster where lists grow long: beside every list of walk_limit items or
-// more it keeps the items ordered by key, so finding an item's place is a
-// search rather than a walk along the list. Lists holding a NaN key are
-// walked as index_insert walks them. An index without a list that long
-// costs no allocation beyond index_insert's. The index must not change otherwise
-// while a builder inserts into it. On an allocation failure std::bad_alloc
-// leaves with the item not linked, as from index_insert.
+// faster where lists grow long: once an insertion walk passes walk_limit
+// items, it keeps that list's items ordered by key beside it, so finding
+// an item's place there is a search rather than a walk along the list.
+// Lists holding a NaN key are walked as index_insert walks them. An index
+// without a walk that long costs no allocation beyond index_insert's. The
+// index must not change otherwise while a builder inserts into it. On an
+// allocation failure std::bad_alloc leaves with the item not linked, as
+// from index_insert.
 class HLR_Index_Builder {
  public:
   explicit HLR_Index_Builder(HLR_Index_Node* root);

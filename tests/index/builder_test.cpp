@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "allocation_failure.h"
 #include "index_fixture.h"
 
 namespace {
@@ -79,6 +80,45 @@ TEST(Index_Builder, BuildsTheListsIndexInsertBuilds) {
     }
   }
   EXPECT_GT(longest, static_cast<std::size_t>(4 * HLR_Index_Builder::walk_limit));
+}
+
+TEST(Index_Builder, AFailedOrderCopyLeavesTheItemUnlinked) {
+  // walk_limit items in one deepest node with rising keys: the next item,
+  // deeper than all, makes the walk pass walk_limit items, and the builder
+  // starts keeping the order. Every allocation of that step fails in turn.
+  Test_Index index(0.0f, 100.0f, 0.0f, 100.0f);
+  std::vector<std::unique_ptr<HLR_Face>> faces;
+  HLR_Index_Builder builder(index.root());
+  const auto item_at = [&faces](float z) {
+    faces.push_back(std::make_unique<HLR_Face>(face_with_box(10, 10.5f, 10, 10.5f, z, z)));
+    return make_index_item(new HLR_Index_Item{}, faces.back().get());
+  };
+  for (int k = 0; k < HLR_Index_Builder::walk_limit; ++k) builder.insert(item_at(static_cast<float>(k)));
+  const auto before = lists_of(index.root());
+
+  std::unique_ptr<HLR_Index_Item> last(item_at(1000.0f));
+  bool threw = false;
+  {
+    allocation_failure::Scope fail(1);
+    try {
+      builder.insert(last.get());
+    } catch (const std::bad_alloc&) {
+      threw = true;
+    }
+  }
+  ASSERT_TRUE(threw);
+  EXPECT_EQ(lists_of(index.root()), before);
+  // Nothing was kept half-made: the insertion succeeds now, at the end.
+  builder.insert(last.release());
+  const auto after = lists_of(index.root());
+  std::size_t longest = 0;
+  for (const auto& list : after) longest = std::max(longest, list.size());
+  ASSERT_EQ(longest, static_cast<std::size_t>(HLR_Index_Builder::walk_limit) + 1);
+  for (const auto& list : after) {
+    if (list.size() == longest) {
+      EXPECT_EQ(list.back(), faces.back().get());
+    }
+  }
 }
 
 }  // namespace
