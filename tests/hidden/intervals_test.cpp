@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -264,11 +265,9 @@ TEST_F(Intervals, TrimsNarrowTheBoxFromTheSideTheEdgeRunsAndNeverLowerZMax) {
     HLR_Edge& e = edge(c.p, c.q);
     hide_start(e, c.start);
     hide_end(e, c.end);
-    EXPECT_EQ(e.x_min, c.x_min) << c.q.x;
-    EXPECT_EQ(e.x_max, c.x_max) << c.q.x;
-    EXPECT_EQ(e.y_min, c.y_min) << c.q.x;
-    EXPECT_EQ(e.y_max, c.y_max) << c.q.x;
-    EXPECT_EQ(e.z_max, c.z_max) << c.q.x;
+    EXPECT_EQ((std::array{e.x_min, e.x_max, e.y_min, e.y_max, e.z_max}),
+              (std::array{c.x_min, c.x_max, c.y_min, c.y_max, c.z_max}))
+        << c.q.x;
   }
 }
 

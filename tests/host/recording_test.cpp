@@ -18,25 +18,10 @@
 
 namespace {
 
-class Recording : public ::testing::Test {
- protected:
-  void SetUp() override {
-    start_ = KT_Counted::live_objects();
-    recorder_ = new KT_Recording_Renderer;
-    recorder_->add_reference();
-  }
-  void TearDown() override {
-    recorder_->drop_reference();
-    EXPECT_EQ(KT_Counted::live_objects(), start_);
-  }
-  const KT_Action_Table& actions() const { return recorder_->actions; }
-  std::string last_line() const { return trace_line(recorder_->calls().back()); }
-
-  std::int64_t start_ = 0;
-  KT_Recording_Renderer* recorder_ = nullptr;
-};
-
-TEST_F(Recording, KeepsTheRenditionAsItWasAndReadsExactlyAsFarAsTheCallGives) {
+TEST(Recording, KeepsTheRenditionAsItWasAndReadsExactlyAsFarAsTheCallGives) {
+  KT_Recording_Renderer recorder;
+  const KT_Action_Table& actions = recorder.actions;
+  auto last_line = [&] { return trace_line(recorder.calls().back()); };
   KT_Rendition r = KT_Rendition::create();
   // Heap arrays of exactly what each call may read: one more is an ASan
   // error.
@@ -58,20 +43,20 @@ TEST_F(Recording, KeepsTheRenditionAsItWasAndReadsExactlyAsFarAsTheCallGives) {
       {0, none, 1, "0 one"},
   };
   for (const auto& c : cases) {
-    actions().call(KT_Actions::colored_polyline_form<1>(), r, c.count, points.get(), c.colors,
+    actions.call(KT_Actions::colored_polyline_form<1>(), r, c.count, points.get(), c.colors,
                    c.one_color);
     EXPECT_EQ(last_line(), std::string("colored_polyline 1 color=FF000000 pattern=0 ") + c.end);
   }
   // r is unique, so these change its data in place after the calls.
   r.set_color(KT_RGB32::from_argb(0x11223344), false);
   r.set_clip_rectangle({5, 6, 7, 8});
-  EXPECT_EQ(recorder_->calls()[0].clip_rectangle, (KT_Int_Rectangle{0, 1000, 0, 1000}));
+  EXPECT_EQ(recorder.calls()[0].clip_rectangle, (KT_Int_Rectangle{0, 1000, 0, 1000}));
   auto doubles = std::make_unique<KT_Point_D[]>(2);
   doubles[1] = {0.1, 0.2, 0.3};
-  actions().call(KT_Actions::polyline_form<5>(), r, 2, doubles.get());
-  EXPECT_EQ(recorder_->calls().back().double_points[1].y, 0.2);  // not rounded through float
-  EXPECT_EQ(recorder_->calls().back().clip_rectangle, (KT_Int_Rectangle{5, 6, 7, 8}));
-  actions().call(KT_Actions::marker_action, KT_Rendition(), 1, points.get());  // an empty handle
+  actions.call(KT_Actions::polyline_form<5>(), r, 2, doubles.get());
+  EXPECT_EQ(recorder.calls().back().double_points[1].y, 0.2);  // not rounded through float
+  EXPECT_EQ(recorder.calls().back().clip_rectangle, (KT_Int_Rectangle{5, 6, 7, 8}));
+  actions.call(KT_Actions::marker_action, KT_Rendition(), 1, points.get());  // an empty handle
   EXPECT_EQ(last_line(), "marker color=00000000 pattern=0 1 0 0 0");
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -120,16 +121,12 @@ TEST(FaceIndexSplit, ChildrenOverlapInTheBandAndRunInOrder) {
   split_node(root, root, 75.0f, 30.0f);
   // Centre (500, 200); the high sides start at the centre minus the margin,
   // the low sides end at the centre plus the margin.
-  const float boxes[4][4] = {
+  const std::array<float, 4> boxes[4] = {
       {425, 1000, 170, 400}, {425, 1000, 0, 230}, {0, 575, 0, 230}, {0, 575, 170, 400}};
   const HLR_Index_Node* c = root->first_child;
   for (int k = 0; k < 4; ++k, c = c->successor) {
-    SCOPED_TRACE(k + 1);
     ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->x_min, boxes[k][0]);
-    EXPECT_EQ(c->x_max, boxes[k][1]);
-    EXPECT_EQ(c->y_min, boxes[k][2]);
-    EXPECT_EQ(c->y_max, boxes[k][3]);
+    EXPECT_EQ(box_of(c), boxes[k]) << "child " << k + 1;
   }
   EXPECT_EQ(c, nullptr);
   // A child's fourth child continues with the child's own successor.
@@ -170,10 +167,7 @@ TEST(FaceIndexInsert, ItemGoesToTheNodeTheBandsChoose) {
     const HLR_Index_Node* node = node_holding(index, index.insert_box(c.x0, c.x1, c.y0, c.y1, 1, 2));
     ASSERT_NE(node, nullptr);
     EXPECT_EQ(depth_of(node), c.depth);
-    EXPECT_EQ(node->x_min, c.node_x_min);
-    EXPECT_EQ(node->x_max, c.node_x_max);
-    EXPECT_EQ(node->y_min, c.node_y_min);
-    EXPECT_EQ(node->y_max, c.node_y_max);
+    EXPECT_EQ(box_of(node), (std::array{c.node_x_min, c.node_x_max, c.node_y_min, c.node_y_max}));
   }
   // In both bands: the high-high child.
   Test_Index both(0.0f, 1000.0f, 0.0f, 1000.0f);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -85,6 +86,11 @@ inline std::vector<const HLR_Face*> faces_of(const std::vector<Answer>& answers)
   std::vector<const HLR_Face*> faces;
   for (const Answer& a : answers) faces.push_back(a.face);
   return faces;
+}
+
+// A node's box as (x_min, x_max, y_min, y_max).
+inline std::array<float, 4> box_of(const HLR_Index_Node* node) {
+  return {node->x_min, node->x_max, node->y_min, node->y_max};
 }
 
 inline int depth_of(const HLR_Index_Node* node) {

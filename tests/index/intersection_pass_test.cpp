@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <vector>
 
@@ -75,11 +76,7 @@ TEST_F(Intersection_Pass, IntersectionsOffBuildTheIndexAndTouchNoRendition) {
   EXPECT_EQ(allocations, std::int64_t(2 * nodes + items) + host_allocations());
   EXPECT_TRUE(indexes_every_face_once());
   EXPECT_EQ(hidden_entry().color_value(), (KT_Color_Components{44, 0, 0, 255}));
-  const HLR_Index_Node& root = *state.face_index;
-  EXPECT_EQ(root.x_min, 20.0f);
-  EXPECT_EQ(root.x_max, 900.0f);
-  EXPECT_EQ(root.y_min, 20.0f);
-  EXPECT_EQ(root.y_max, 900.0f);
+  EXPECT_EQ(box_of(state.face_index), (std::array<float, 4>{20, 900, 20, 900}));
 }
 
 TEST_F(Intersection_Pass, RootReachesToZeroWhenEveryFaceIsNegative) {
@@ -90,17 +87,13 @@ TEST_F(Intersection_Pass, RootReachesToZeroWhenEveryFaceIsNegative) {
   const HLR_Face* f = face({-100, -100, 1}, {-60, -100, 1}, {-100, -60, 1});
   intersection_pass(state);
   ASSERT_NE(state.face_index, nullptr);
-  EXPECT_EQ(state.face_index->x_max, 0.0f);
-  EXPECT_EQ(state.face_index->y_max, 0.0f);
+  EXPECT_EQ(box_of(state.face_index), (std::array<float, 4>{-100, 0, -100, 0}));
   const auto answers = run_query(state.face_index, [](HLR_Index_Node* n) {
     return index_query_point(n, -80.0f, -80.0f, 5.0f);
   });
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_EQ(answers[0].face, f);
-  EXPECT_EQ(answers[0].node->x_min, -100.0f);
-  EXPECT_EQ(answers[0].node->x_max, -42.5f);
-  EXPECT_EQ(answers[0].node->y_max, -42.5f);
-  EXPECT_EQ(depth_of(answers[0].node), 1);
+  EXPECT_EQ(box_of(answers[0].node), (std::array<float, 4>{-100, -42.5f, -100, -42.5f}));
 }
 
 TEST_F(Intersection_Pass, CrossingFacesGiveOneLineInTheOlderFacesColours) {

@@ -1,8 +1,9 @@
 // Resources of the intake: the same records from every point form when the
 // scratch arrays come from the heap (beyond 64 points), and a failed
 // allocation at any point of an action leaving a consistent store that
-// holds a leading part of the full result and no leaked reference. The
-// loop's allocation counts pin the heap arrays beyond 64 points.
+// holds a leading part of the full result and no leaked reference (the
+// loop's exact allocation counts, at 80 points, include the two heap
+// arrays).
 #include <algorithm>
 #include <new>
 #include <vector>

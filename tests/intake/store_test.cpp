@@ -1,5 +1,6 @@
 // The store's builders: end point order and range of edges, their box and
 // tolerance, face orientation, plane and threshold, and the extent.
+#include <array>
 #include <cmath>
 
 #include "state_fixture.h"
@@ -19,13 +20,10 @@ TEST_F(Store, EdgeRunsFromTheSmallerXWithItsRangeMirroredWhenSwapped) {
   EXPECT_EQ(e.b, (KT_Point{5, 1, 0}));
   EXPECT_EQ(e.t_min, 0.5);
   EXPECT_EQ(e.t_max, 0.75);
-  EXPECT_EQ(e.dx, 3.0f);
-  EXPECT_EQ(e.dy, -6.0f);
-  EXPECT_EQ(e.dz, -3.0f);
-  // The box: y from the smaller end, z_max the deeper end.
-  EXPECT_EQ(e.y_min, 1.0f);
-  EXPECT_EQ(e.y_max, 7.0f);
-  EXPECT_EQ(e.z_max, 3.0f);
+  // The direction, and the box: y from the smaller end, z_max the deeper.
+  EXPECT_EQ((std::array{e.dx, e.dy, e.dz}), (std::array{3.0f, -6.0f, -3.0f}));
+  EXPECT_EQ((std::array{e.x_min, e.x_max, e.y_min, e.y_max, e.z_max}),
+            (std::array{2.0f, 5.0f, 1.0f, 7.0f, 3.0f}));
   // Not swapped: the range as given.
   EXPECT_EQ(state.edge_list.tail->t_min, 0.25);
   EXPECT_EQ(state.edge_list.tail->t_max, 0.5);
@@ -104,12 +102,8 @@ TEST_F(Store, ExtentSpansTheFaceVerticesOnly) {
   make_edge(state.edge_list, rendition, red, {-100, -100, -100}, {100, 100, 100}, 0, 1);
   make_marker(state.marker_list, rendition, {500, 500, 500});
   const HLR_Extent& x = state.extent;
-  EXPECT_EQ(x.x_min, -4.0f);
-  EXPECT_EQ(x.x_max, 9.0f);
-  EXPECT_EQ(x.y_min, 0.0f);
-  EXPECT_EQ(x.y_max, 6.0f);
-  EXPECT_EQ(x.z_min, 1.0f);
-  EXPECT_EQ(x.z_max, 8.0f);
+  EXPECT_EQ((std::array{x.x_min, x.x_max, x.y_min, x.y_max, x.z_min, x.z_max}),
+            (std::array{-4.0f, 9.0f, 0.0f, 6.0f, 1.0f, 8.0f}));
   EXPECT_TRUE(references_balanced());
 }
 
