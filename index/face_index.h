@@ -112,8 +112,9 @@ HLR_Index_Node* index_query_point(HLR_Index_Node* node, float x, float y, float 
 void free_face_index(HLR_Index_Node* root);
 
 // ---------------------------------------------------------------------------
-// Packed lists: a copy of every crowded item list (at least
-// packed_list_threshold items) as one contiguous array of the items' boxes
+// Packed lists: in an index with a list of at least packing_index_threshold
+// items, a copy of every crowded item list (at least packed_list_threshold
+// items) as one contiguous array of the items' boxes
 // in list order, with a summary box per run of packed_block_size entries.
 // The depth limit lets leaves hold hundreds or thousands of items on large
 // pictures; walking such a list item by item is a chain of dependent loads,
@@ -135,6 +136,8 @@ void free_face_index(HLR_Index_Node* root);
 // would no longer match its packing; nothing inserts after the pass.
 
 constexpr int packed_list_threshold = 64;
+// An index is packed only when one of its lists holds this many items.
+constexpr int packing_index_threshold = 512;
 constexpr int packed_block_size = 16;
 
 struct HLR_Index_Packing;

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "allocation_failure.h"
 #include "index_fixture.h"
 
 namespace {
@@ -67,7 +68,9 @@ bool same(const Iteration_Record& a, const Iteration_Record& b) {
 // the deepest nodes), some large ones, some whose depth or x is NaN, and a
 // sprinkling over the whole root box.
 void fill_crowded_index(Test_Index& index, std::mt19937& random) {
-  std::normal_distribution<float> around(50.0f, 4.0f);
+  // Dense enough that the deepest nodes near the centre hold more than
+  // packing_index_threshold items.
+  std::normal_distribution<float> around(50.0f, 1.5f);
   std::uniform_real_distribution<float> anywhere(0.0f, 100.0f);
   std::uniform_real_distribution<float> size(0.0f, 1.5f);
   std::uniform_real_distribution<float> depth(0.0f, 50.0f);
@@ -105,7 +108,7 @@ TEST(Packed_Lists, AreaQueriesAnswerAsTheListsDo) {
   ASSERT_NE(packing, nullptr);
 
   std::uniform_real_distribution<float> position(-5.0f, 105.0f);
-  std::normal_distribution<float> crowd(50.0f, 5.0f);
+  std::normal_distribution<float> crowd(50.0f, 2.0f);
   std::uniform_real_distribution<float> extent(0.0f, 6.0f);
   std::uniform_real_distribution<float> depth(-5.0f, 60.0f);
   std::size_t answers = 0;
@@ -186,14 +189,17 @@ TEST(Packed_Lists, ACursorMovedElsewhereIsServedByTheList) {
   }
 }
 
-TEST(Packed_Lists, OnlyCrowdedListsArePacked) {
-  // A few faces: no list reaches the threshold, and packing allocates
-  // nothing and leaves no packing.
+TEST(Packed_Lists, OnlyIndexesWithALongListArePacked) {
+  // Items with equal boxes all descend to one deepest node: one short of
+  // packing_index_threshold, packing allocates nothing and leaves no
+  // packing; one more, and the index is packed.
   Test_Index index(0.0f, 100.0f, 0.0f, 100.0f);
-  for (int k = 0; k < packed_list_threshold - 1; ++k) {
+  for (int k = 0; k < packing_index_threshold - 1; ++k) {
     index.insert_box(10.0f, 11.0f, 10.0f, 11.0f, static_cast<float>(k), static_cast<float>(k));
   }
+  allocation_failure::reset_count();
   pack_face_index(index.root());
+  EXPECT_EQ(allocation_failure::count(), 0);
   EXPECT_EQ(index_packing(index.root()), nullptr);
   index.insert_box(10.0f, 11.0f, 10.0f, 11.0f, 0.5f, 0.5f);
   pack_face_index(index.root());
