@@ -87,7 +87,7 @@ class HLR_Index_Builder {
 
   void insert(HLR_Index_Item* item);
 
-  static constexpr int walk_limit = 64;
+  static constexpr int walk_limit = 256;
 
  private:
   struct Node_Order {

@@ -31,10 +31,10 @@ TEST(Index_Builder, BuildsTheListsIndexInsertBuilds) {
   // keys, a key beyond the sentinel's, and in one spot a NaN key arriving
   // after the list is already kept in order.
   std::mt19937 random(99);
-  std::normal_distribution<float> spot(0.0f, 2.0f);
+  std::normal_distribution<float> spot(0.0f, 0.7f);
   std::uniform_real_distribution<float> depth(0.0f, 20.0f);
   std::vector<HLR_Face> faces;
-  for (int k = 0; k < 4000; ++k) {
+  for (int k = 0; k < 6000; ++k) {
     const float cx = k % 2 == 0 ? 25.0f : 75.0f;
     const float x = std::clamp(cx + spot(random), 1.0f, 98.0f);
     const float y = std::clamp(cx + spot(random), 1.0f, 98.0f);
