@@ -114,12 +114,12 @@ void free_face_index(HLR_Index_Node* root);
 // ---------------------------------------------------------------------------
 // Packed lists: in an index with a list of at least packing_index_threshold
 // items, a copy of every crowded item list (at least packed_list_threshold
-// items) as one contiguous array of the items' boxes
-// in list order, with a summary box per run of packed_block_size entries.
-// The depth limit lets leaves hold hundreds or thousands of items on large
-// pictures; walking such a list item by item is a chain of dependent loads,
-// while the array is read in order and a run whose summary misses the query
-// is passed over in one test.
+// items) as one contiguous array of the items' boxes in list order, with a
+// summary box per run of packed_block_size entries. The depth limit lets
+// leaves hold hundreds or thousands of items on large pictures; walking
+// such a list item by item is a chain of dependent loads, while the array
+// is read in order and a run whose summary misses the query is passed over
+// in one test.
 //
 // The packed area query answers exactly what index_query_area answers, in
 // the same order, and leaves every cursor as index_query_area leaves it: it
