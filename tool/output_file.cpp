@@ -17,9 +17,14 @@ namespace {
 std::string temporary_name_for(const std::string& path) {
   const std::filesystem::path final_path(path);
   std::random_device random;
-  const std::string suffix = std::to_string(random()) + std::to_string(random());
-  return (final_path.parent_path() /
-          ("." + final_path.filename().string() + ".tmp-" + suffix)).string();
+  // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on
+  // a chain of operator+ starting from a literal.
+  std::string name = ".";
+  name += final_path.filename().string();
+  name += ".tmp-";
+  name += std::to_string(random());
+  name += std::to_string(random());
+  return (final_path.parent_path() / name).string();
 }
 
 // Removes the temporary file unless the rename has taken it.
