@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "held_reference.h"
 #include "module_loader.h"
 #include "module_path.h"
 #include "output_file.h"
@@ -107,18 +108,6 @@ KT_Option_Value color_value(std::uint32_t argb) {
   return KT_Option_Value(static_cast<int>((argb >> 16) & 255u), static_cast<int>((argb >> 8) & 255u),
                          static_cast<int>(argb & 255u), static_cast<int>(argb >> 24));
 }
-
-// One reference on a counted host object, dropped on every way out.
-class Held_Reference {
- public:
-  explicit Held_Reference(KT_Counted* object) : object_(object) { object_->add_reference(); }
-  Held_Reference(const Held_Reference&) = delete;
-  Held_Reference& operator=(const Held_Reference&) = delete;
-  ~Held_Reference() { object_->drop_reference(); }
-
- private:
-  KT_Counted* object_;
-};
 
 void set_option(KT_Renderer_Data& renderer, const wchar_t* name, const KT_Option_Value& value) {
   KT_Option* option = renderer.current_option_table.find(name);

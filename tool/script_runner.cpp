@@ -7,22 +7,11 @@
 #include <type_traits>
 
 #include "errors.h"
+#include "held_reference.h"
 
 namespace hlr_tool {
 
 namespace {
-
-// One reference on a counted host object, dropped on every way out.
-class Held_Reference {
- public:
-  explicit Held_Reference(KT_Counted* object) : object_(object) { object_->add_reference(); }
-  Held_Reference(const Held_Reference&) = delete;
-  Held_Reference& operator=(const Held_Reference&) = delete;
-  ~Held_Reference() { object_->drop_reference(); }
-
- private:
-  KT_Counted* object_;
-};
 
 template <int Form>
 const KT_Form_Point_t<Form>* points_of(const Script_Points& points) {
