@@ -214,10 +214,11 @@ inline HLR_Index_Item* scan_list(HLR_Index_Item* item, const Query& query) {
 // call whose arguments changed. Every further node is tested, skipped with
 // its subtree when it fails, and otherwise scanned from its first item.
 // Items lie inside their node's box, so the node tests only prune.
-template <class Query>
-HLR_Index_Node* traverse(HLR_Index_Node* node, const Query& query, bool test_start_node) {
+template <class Query, class Scan>
+HLR_Index_Node* traverse(HLR_Index_Node* node, const Query& query, bool test_start_node,
+                         Scan scan) {
   if (!test_start_node || query.node_passes(node)) {
-    if (HLR_Index_Item* hit = scan_list(node->cursor, query)) {
+    if (HLR_Index_Item* hit = scan(node, node->cursor)) {
       node->cursor = hit;
       return node;
     }
@@ -230,13 +231,20 @@ HLR_Index_Node* traverse(HLR_Index_Node* node, const Query& query, bool test_sta
       current = current->successor;
       continue;
     }
-    if (HLR_Index_Item* hit = scan_list(current->items, query)) {
+    if (HLR_Index_Item* hit = scan(current, current->items)) {
       current->cursor = hit;
       return current;
     }
     current = next_in_pre_order(current);
   }
   return nullptr;
+}
+
+// The traversal with each node's list scanned item by item.
+template <class Query>
+HLR_Index_Node* traverse(HLR_Index_Node* node, const Query& query, bool test_start_node) {
+  return traverse(node, query, test_start_node,
+                  [&query](HLR_Index_Node*, HLR_Index_Item* from) { return scan_list(from, query); });
 }
 
 }  // namespace
@@ -588,24 +596,8 @@ HLR_Index_Node* index_query_area_packed(HLR_Index_Packing* packing, HLR_Index_No
                                         float z_limit) {
   const Area_Query query{x_min, x_max, y_min, y_max, z_limit};
   if (packing == nullptr) return traverse(node, query, true);
-  // traverse, with the packed scan in place of scan_list.
-  if (query.node_passes(node)) {
-    if (HLR_Index_Item* hit = scan_node(*packing, node, node->cursor, query)) {
-      node->cursor = hit;
-      return node;
-    }
-  }
-  HLR_Index_Node* current = next_in_pre_order(node);
-  while (current != nullptr) {
-    if (!query.node_passes(current)) {
-      current = current->successor;
-      continue;
-    }
-    if (HLR_Index_Item* hit = scan_node(*packing, current, current->items, query)) {
-      current->cursor = hit;
-      return current;
-    }
-    current = next_in_pre_order(current);
-  }
-  return nullptr;
+  // The same traversal, with the packed scan in place of scan_list.
+  return traverse(node, query, true, [packing, &query](HLR_Index_Node* at, HLR_Index_Item* from) {
+    return scan_node(*packing, at, from, query);
+  });
 }
