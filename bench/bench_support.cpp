@@ -118,7 +118,8 @@ void capture_scene(KT_Renderer_Data& renderer, const hlr_tool::Scene& scene) {
 void set_depth_tolerance(HLR_Renderer_State& renderer) {
   renderer.depth_tolerance =
       renderer.wzero_factor > 0.0f
-          ? static_cast<float>((renderer.extent.z_max - renderer.extent.z_min) * renderer.wzero_factor)
+          ? static_cast<float>((renderer.extent.z_max - renderer.extent.z_min) *
+                               renderer.wzero_factor)
           : 0.1f;
 }
 

@@ -81,8 +81,8 @@ hlr_tool::Model sphere(std::size_t triangles) {
     const double theta = pi * r / rings;
     for (std::uint32_t s = 0; s < segments; ++s) {
       const double phi = 2 * pi * s / segments;
-      const double radius = 1.0 + 0.04 * std::sin(5 * theta) * std::cos(7 * phi) +
-                            0.002 * hash_noise(r, s);
+      const double radius =
+          1.0 + 0.04 * std::sin(5 * theta) * std::cos(7 * phi) + 0.002 * hash_noise(r, s);
       body.positions.push_back(point(theta, phi, radius));
     }
   }

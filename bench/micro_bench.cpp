@@ -171,12 +171,14 @@ struct Terrain_Scene {
     r.read_settings();
     set_depth_tolerance(r);
     intersection_pass(r);
-    for (HLR_Edge* e = r.edge_list.head; e != nullptr; e = e->link) captured.push_back(state_of(*e));
+    for (HLR_Edge* e = r.edge_list.head; e != nullptr; e = e->link)
+      captured.push_back(state_of(*e));
   }
   HLR_Renderer& renderer() { return bench.renderer(); }
   void restore_edges() {
     std::size_t k = 0;
-    for (HLR_Edge* e = renderer().edge_list.head; e != nullptr; e = e->link) restore(*e, captured[k++]);
+    for (HLR_Edge* e = renderer().edge_list.head; e != nullptr; e = e->link)
+      restore(*e, captured[k++]);
   }
 };
 
@@ -219,9 +221,11 @@ void BM_index_query_area(benchmark::State& state) {
   for (auto _ : state) {
     answers = 0;
     int n = 0;
-    for (HLR_Edge* e = r.edge_list.head; e != nullptr && n < queries_per_iteration; e = e->link, ++n) {
+    for (HLR_Edge* e = r.edge_list.head; e != nullptr && n < queries_per_iteration;
+         e = e->link, ++n) {
       root->cursor = root->items;
-      for (HLR_Index_Node* node = index_query_area(root, e->x_min, e->x_max, e->y_min, e->y_max, e->z_max);
+      for (HLR_Index_Node* node =
+               index_query_area(root, e->x_min, e->x_max, e->y_min, e->y_max, e->z_max);
            node != nullptr;
            node = index_query_area(node, e->x_min, e->x_max, e->y_min, e->y_max, e->z_max)) {
         ++answers;
@@ -244,13 +248,13 @@ void BM_index_query_area_packed(benchmark::State& state) {
   for (auto _ : state) {
     answers = 0;
     int n = 0;
-    for (HLR_Edge* e = r.edge_list.head; e != nullptr && n < queries_per_iteration; e = e->link, ++n) {
+    for (HLR_Edge* e = r.edge_list.head; e != nullptr && n < queries_per_iteration;
+         e = e->link, ++n) {
       root->cursor = root->items;
-      for (HLR_Index_Node* node =
-               index_query_area_packed(packing, root, e->x_min, e->x_max, e->y_min, e->y_max, e->z_max);
-           node != nullptr;
-           node = index_query_area_packed(packing, node, e->x_min, e->x_max, e->y_min, e->y_max,
-                                          e->z_max)) {
+      for (HLR_Index_Node* node = index_query_area_packed(packing, root, e->x_min, e->x_max,
+                                                          e->y_min, e->y_max, e->z_max);
+           node != nullptr; node = index_query_area_packed(packing, node, e->x_min, e->x_max,
+                                                           e->y_min, e->y_max, e->z_max)) {
         ++answers;
         node->cursor = node->cursor->next_item;
       }
@@ -266,7 +270,8 @@ void BM_index_query_box(benchmark::State& state) {
   HLR_Renderer& r = terrain_scene(static_cast<std::size_t>(state.range(0))).renderer();
   HLR_Index_Node* root = r.face_index;
   std::vector<HLR_Index_Item> boxes;
-  for (HLR_Face* f = r.face_list.head; f != nullptr && boxes.size() < queries_per_iteration; f = f->link) {
+  for (HLR_Face* f = r.face_list.head; f != nullptr && boxes.size() < queries_per_iteration;
+       f = f->link) {
     HLR_Index_Item box{};
     boxes.push_back(*make_index_item(&box, f));
   }
@@ -275,7 +280,8 @@ void BM_index_query_box(benchmark::State& state) {
     answers = 0;
     for (const HLR_Index_Item& b : boxes) {
       root->cursor = root->items;
-      for (HLR_Index_Node* node = index_query_box(root, b.x_min, b.x_max, b.y_min, b.y_max, b.z_min, b.z_max);
+      for (HLR_Index_Node* node =
+               index_query_box(root, b.x_min, b.x_max, b.y_min, b.y_max, b.z_min, b.z_max);
            node != nullptr;
            node = index_query_box(node, b.x_min, b.x_max, b.y_min, b.y_max, b.z_min, b.z_max)) {
         ++answers;
@@ -284,7 +290,8 @@ void BM_index_query_box(benchmark::State& state) {
     }
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(boxes.size()));
-  state.counters["answers_per_query"] = static_cast<double>(answers) / static_cast<double>(boxes.size());
+  state.counters["answers_per_query"] =
+      static_cast<double>(answers) / static_cast<double>(boxes.size());
 }
 BENCHMARK(BM_index_query_box)->Arg(100000)->Unit(benchmark::kMillisecond);
 
@@ -295,7 +302,8 @@ void BM_index_query_point(benchmark::State& state) {
   for (auto _ : state) {
     answers = 0;
     int n = 0;
-    for (HLR_Edge* e = r.edge_list.head; e != nullptr && n < queries_per_iteration; e = e->link, ++n) {
+    for (HLR_Edge* e = r.edge_list.head; e != nullptr && n < queries_per_iteration;
+         e = e->link, ++n) {
       const KT_Point p = point_at(*e, 0.5);
       root->cursor = root->items;
       for (HLR_Index_Node* node = index_query_point(root, p.x, p.y, p.z); node != nullptr;
@@ -342,7 +350,8 @@ void run_face_pair(benchmark::State& state, bool crossing) {
     }
   }
   state.counters["lines_per_call"] =
-      static_cast<double>(lines) / static_cast<double>(std::max<std::int64_t>(state.iterations(), 1));
+      static_cast<double>(lines) /
+      static_cast<double>(std::max<std::int64_t>(state.iterations(), 1));
 }
 void BM_intersect_face_pair_crossing(benchmark::State& state) { run_face_pair(state, true); }
 void BM_intersect_face_pair_apart(benchmark::State& state) { run_face_pair(state, false); }

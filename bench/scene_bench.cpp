@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "edge_face.h"
 #include "face_index.h"
 #include "generated_mesh.h"
@@ -36,7 +37,6 @@
 #include "intervals.h"
 #include "tool/model.h"
 #include "tool/scene.h"
-#include "bench_support.h"
 
 using namespace hlr_bench;
 
@@ -99,8 +99,8 @@ Pass_Counts counted_hide_edges(HLR_Renderer_State& renderer) {
       HLR_Index_Item* item = node->cursor;
       if (test_face(*edge, renderer.depth_tolerance, *item->face)) break;
       node->cursor = item->next_item;
-      node = index_query_area(node, edge->x_min, edge->x_max, edge->y_min, edge->y_max,
-                              edge->z_max);
+      node =
+          index_query_area(node, edge->x_min, edge->x_max, edge->y_min, edge->y_max, edge->z_max);
     }
     counts.faces_offered += offered;
     counts.max_faces_offered = std::max(counts.max_faces_offered, offered);
@@ -183,15 +183,16 @@ Run_Result run_renderer(const hlr_tool::Scene& scene, const Bench_Options& optio
     if (with_counts) {
       print_index_shape(renderer.face_index);
       const Pass_Counts c = counted_hide_edges(renderer);
-      std::printf("pass: %llu edges, %llu outside the root box, %llu fully hidden; faces offered "
-                  "%llu (%.1f per edge, at most %llu); %llu interval nodes left\n",
-                  static_cast<unsigned long long>(c.edges),
-                  static_cast<unsigned long long>(c.edges_outside_root),
-                  static_cast<unsigned long long>(c.edges_fully_hidden),
-                  static_cast<unsigned long long>(c.faces_offered),
-                  c.edges > 0 ? static_cast<double>(c.faces_offered) / static_cast<double>(c.edges) : 0.0,
-                  static_cast<unsigned long long>(c.max_faces_offered),
-                  static_cast<unsigned long long>(c.interval_nodes));
+      std::printf(
+          "pass: %llu edges, %llu outside the root box, %llu fully hidden; faces offered "
+          "%llu (%.1f per edge, at most %llu); %llu interval nodes left\n",
+          static_cast<unsigned long long>(c.edges),
+          static_cast<unsigned long long>(c.edges_outside_root),
+          static_cast<unsigned long long>(c.edges_fully_hidden),
+          static_cast<unsigned long long>(c.faces_offered),
+          c.edges > 0 ? static_cast<double>(c.faces_offered) / static_cast<double>(c.edges) : 0.0,
+          static_cast<unsigned long long>(c.max_faces_offered),
+          static_cast<unsigned long long>(c.interval_nodes));
     } else {
       hide_edges(renderer);
     }
@@ -217,9 +218,9 @@ int run(const Bench_Options& options) {
   } else {
     const std::size_t colon = options.generate.find(':');
     if (colon == std::string::npos) throw std::invalid_argument("--generate wants SHAPE:TRIANGLES");
-    models.push_back(hlr_bench::generate_mesh(
-        hlr_bench::parse_mesh_shape(options.generate.substr(0, colon)),
-        std::stoul(options.generate.substr(colon + 1))));
+    models.push_back(
+        hlr_bench::generate_mesh(hlr_bench::parse_mesh_shape(options.generate.substr(0, colon)),
+                                 std::stoul(options.generate.substr(colon + 1))));
   }
   const double import_ms = milliseconds_since(start);
 
@@ -240,17 +241,18 @@ int run(const Bench_Options& options) {
   const Run_Result& first = results.front();
   std::printf("scene: %zu triangles in %zu strips, %zu edges in %zu polylines\n",
               scene.stats.triangles, scene.stats.strips, scene.stats.edges, scene.stats.polylines);
-  std::printf("captured: %llu faces, %llu edges (intersection lines included), %llu pieces out, "
-              "output hash %016llx\n",
-              static_cast<unsigned long long>(first.faces),
-              static_cast<unsigned long long>(first.edges),
-              static_cast<unsigned long long>(first.pieces),
-              static_cast<unsigned long long>(first.output_hash));
-  std::printf("time (ms, median of %d): import %.1f (once), scene %.1f (once), capture %.1f, "
-              "intersection pass %.1f, hidden-line pass %.1f, emission %.1f, clear %.1f\n",
-              options.runs, import_ms, scene_ms, median_of(&Phase_Times::capture),
-              median_of(&Phase_Times::intersection_pass), median_of(&Phase_Times::hidden_line_pass),
-              median_of(&Phase_Times::emission), median_of(&Phase_Times::clear));
+  std::printf(
+      "captured: %llu faces, %llu edges (intersection lines included), %llu pieces out, "
+      "output hash %016llx\n",
+      static_cast<unsigned long long>(first.faces), static_cast<unsigned long long>(first.edges),
+      static_cast<unsigned long long>(first.pieces),
+      static_cast<unsigned long long>(first.output_hash));
+  std::printf(
+      "time (ms, median of %d): import %.1f (once), scene %.1f (once), capture %.1f, "
+      "intersection pass %.1f, hidden-line pass %.1f, emission %.1f, clear %.1f\n",
+      options.runs, import_ms, scene_ms, median_of(&Phase_Times::capture),
+      median_of(&Phase_Times::intersection_pass), median_of(&Phase_Times::hidden_line_pass),
+      median_of(&Phase_Times::emission), median_of(&Phase_Times::clear));
   std::printf("hidden-line pass runs (ms):");
   for (const Run_Result& r : results) std::printf(" %.1f", r.times.hidden_line_pass);
   std::printf("; processor time median %.1f\n", median_of(&Phase_Times::hidden_line_pass_cpu));

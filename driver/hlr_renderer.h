@@ -20,14 +20,14 @@ class HLR_Renderer final : public KT_Renderer_Data, public HLR_Renderer_State {
   explicit HLR_Renderer(const KT_Renderer_Data* next);
   ~HLR_Renderer() override;
 
-  KT_Counted* clone() const override;                         // 1: never copied
-  KT_Renderer_Options& renderer_options() override;           // 2: next's
-  KT_Renderer_Options& current_renderer_options() override;   // 3: next's
-  KT_Option_Table& current_options() override;                // 6: next's
-  int establish() override;                                   // 7
-  void begin_picture() override;                              // 9
-  void end_picture() override;                                // 11
-  void update() override;                                     // 13
+  KT_Counted* clone() const override;                        // 1: never copied
+  KT_Renderer_Options& renderer_options() override;          // 2: next's
+  KT_Renderer_Options& current_renderer_options() override;  // 3: next's
+  KT_Option_Table& current_options() override;               // 6: next's
+  int establish() override;                                  // 7
+  void begin_picture() override;                             // 9
+  void end_picture() override;                               // 11
+  void update() override;                                    // 13
 
   // Copies the current option values into the settings.
   void read_settings();

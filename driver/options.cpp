@@ -47,10 +47,14 @@ KT_Option make_option(const Option_Definition& definition) {
   const KT_Color_Components& v = definition.registered;
   constexpr auto scope = static_cast<KT_Option_Enum::Scope>(0);
   switch (definition.kind) {
-    case KT_Option_Kind::integer: return KT_Option(name, scope, v[0]);
-    case KT_Option_Kind::boolean: return KT_Option(name, scope, v[0] != 0);
-    case KT_Option_Kind::real: return KT_Option(name, scope, 0.0f);
-    case KT_Option_Kind::color: return KT_Option(name, scope, v[0], v[1], v[2], v[3]);
+    case KT_Option_Kind::integer:
+      return KT_Option(name, scope, v[0]);
+    case KT_Option_Kind::boolean:
+      return KT_Option(name, scope, v[0] != 0);
+    case KT_Option_Kind::real:
+      return KT_Option(name, scope, 0.0f);
+    case KT_Option_Kind::color:
+      return KT_Option(name, scope, v[0], v[1], v[2], v[3]);
   }
   return KT_Option(name, scope, 0);
 }
@@ -58,10 +62,14 @@ KT_Option make_option(const Option_Definition& definition) {
 KT_Option_Value assigned_value(const Option_Definition& definition) {
   const KT_Color_Components& v = definition.assigned;
   switch (definition.kind) {
-    case KT_Option_Kind::integer: return KT_Option_Value(v[0]);
-    case KT_Option_Kind::boolean: return KT_Option_Value(v[0] != 0);
-    case KT_Option_Kind::real: return KT_Option_Value(0.0f);
-    case KT_Option_Kind::color: return KT_Option_Value(v[0], v[1], v[2], v[3]);
+    case KT_Option_Kind::integer:
+      return KT_Option_Value(v[0]);
+    case KT_Option_Kind::boolean:
+      return KT_Option_Value(v[0] != 0);
+    case KT_Option_Kind::real:
+      return KT_Option_Value(0.0f);
+    case KT_Option_Kind::color:
+      return KT_Option_Value(v[0], v[1], v[2], v[3]);
   }
   return KT_Option_Value(0);
 }

@@ -27,9 +27,7 @@ KT_Counted* HLR_Renderer::clone() const { return nullptr; }
 
 KT_Renderer_Options& HLR_Renderer::renderer_options() { return next->own_renderer_options; }
 
-KT_Renderer_Options& HLR_Renderer::current_renderer_options() {
-  return next->own_renderer_options;
-}
+KT_Renderer_Options& HLR_Renderer::current_renderer_options() { return next->own_renderer_options; }
 
 KT_Option_Table& HLR_Renderer::current_options() { return next->current_option_table; }
 

@@ -50,8 +50,7 @@ void marker_entry(KT_Renderer_Data* receiver, const KT_Rendition& rendition, int
 }
 
 // Positioned items are absorbed: nothing is captured, nothing passed on.
-void absorb_positioned_item(KT_Renderer_Data*, const KT_Rendition&, const KT_Point*,
-                            const void*) {}
+void absorb_positioned_item(KT_Renderer_Data*, const KT_Rendition&, const KT_Point*, const void*) {}
 
 void ignore(KT_Renderer_Data*) {}
 
@@ -91,8 +90,7 @@ int HLR_Renderer::establish() {
   install(polyline_form<4>(), &polyline_entry<KT_Point_I, polyline_i_noclip>);
   install(polyline_form<5>(), &polyline_entry<KT_Point_D, polyline_d>);
   install(colored_polyline_form<1>(), &colored_polyline_entry<KT_Point, colored_polyline_f>);
-  install(colored_polyline_form<2>(),
-          &colored_polyline_entry<KT_Point, colored_polyline_f_noclip>);
+  install(colored_polyline_form<2>(), &colored_polyline_entry<KT_Point, colored_polyline_f_noclip>);
   install(colored_polyline_form<3>(), &colored_polyline_entry<KT_Point_I, colored_polyline_i>);
   install(colored_polyline_form<4>(),
           &colored_polyline_entry<KT_Point_I, colored_polyline_i_noclip>);

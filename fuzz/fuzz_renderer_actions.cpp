@@ -92,10 +92,18 @@ class Value_Source {
   std::int32_t integer_coordinate() {
     std::int32_t v;
     switch (in_.ConsumeIntegralInRange(0, 5)) {
-      case 0: v = std::numeric_limits<std::int32_t>::min(); break;
-      case 1: v = std::numeric_limits<std::int32_t>::max(); break;
-      case 2: v = in_.ConsumeIntegral<std::int32_t>(); break;
-      default: v = in_.ConsumeIntegralInRange<std::int32_t>(-50, 1050); break;
+      case 0:
+        v = std::numeric_limits<std::int32_t>::min();
+        break;
+      case 1:
+        v = std::numeric_limits<std::int32_t>::max();
+        break;
+      case 2:
+        v = in_.ConsumeIntegral<std::int32_t>();
+        break;
+      default:
+        v = in_.ConsumeIntegralInRange<std::int32_t>(-50, 1050);
+        break;
     }
     if (std::abs(static_cast<double>(v)) > moderate) wild = true;
     return v;
@@ -111,18 +119,26 @@ class Value_Source {
         // A coarse grid inside and around the usual clip rectangle: points
         // repeat and triangles come out flat or collinear.
         return static_cast<double>(in_.ConsumeIntegralInRange(-5, 105)) * 10.0;
-      case 3: return in_.ConsumeFloatingPointInRange(-100.0, 1100.0);
-      case 4: return sign * std::ldexp(1.0, -in_.ConsumeIntegralInRange(10, 100));  // tiny
+      case 3:
+        return in_.ConsumeFloatingPointInRange(-100.0, 1100.0);
+      case 4:
+        return sign * std::ldexp(1.0, -in_.ConsumeIntegralInRange(10, 100));  // tiny
       case 5:
         // Denormal floats.
         return sign * static_cast<double>(std::numeric_limits<float>::denorm_min()) *
                in_.ConsumeIntegralInRange(1, 1 << 22);
-      case 6: return sign * std::pow(10.0, in_.ConsumeIntegralInRange(6, 27));  // huge
-      case 7: return sign * 1e27;
-      case 8: return in_.ConsumeFloatingPoint<double>();  // any finite double
-      case 9: return sign * std::numeric_limits<double>::quiet_NaN();
-      case 10: return sign * std::numeric_limits<double>::infinity();
-      default: return sign * 0.0;
+      case 6:
+        return sign * std::pow(10.0, in_.ConsumeIntegralInRange(6, 27));  // huge
+      case 7:
+        return sign * 1e27;
+      case 8:
+        return in_.ConsumeFloatingPoint<double>();  // any finite double
+      case 9:
+        return sign * std::numeric_limits<double>::quiet_NaN();
+      case 10:
+        return sign * std::numeric_limits<double>::infinity();
+      default:
+        return sign * 0.0;
     }
   }
 
@@ -164,11 +180,11 @@ std::vector<Point> make_points(FuzzedDataProvider& in, Value_Source& values, int
       continue;
     }
     if constexpr (std::is_same_v<Point, KT_Point>) {
-      points.push_back({values.float_coordinate(), values.float_coordinate(),
-                        values.float_coordinate()});
+      points.push_back(
+          {values.float_coordinate(), values.float_coordinate(), values.float_coordinate()});
     } else if constexpr (std::is_same_v<Point, KT_Point_I>) {
-      points.push_back({values.integer_coordinate(), values.integer_coordinate(),
-                        values.integer_coordinate()});
+      points.push_back(
+          {values.integer_coordinate(), values.integer_coordinate(), values.integer_coordinate()});
     } else {
       points.push_back({values.coordinate(), values.coordinate(), values.coordinate()});
     }
@@ -178,7 +194,8 @@ std::vector<Point> make_points(FuzzedDataProvider& in, Value_Source& values, int
 
 KT_Int_Rectangle make_clip(FuzzedDataProvider& in) {
   switch (in.ConsumeIntegralInRange(0, 4)) {
-    case 0: return {0, 1000, 0, 1000};
+    case 0:
+      return {0, 1000, 0, 1000};
     case 1: {
       // Inside the grid, possibly empty or inverted.
       auto v = [&] { return in.ConsumeIntegralInRange(-10, 110) * 10; };
@@ -187,7 +204,8 @@ KT_Int_Rectangle make_clip(FuzzedDataProvider& in) {
     case 2:
       return {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(),
               std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()};
-    case 3: return {500, 500, 500, 500};
+    case 3:
+      return {500, 500, 500, 500};
     default:
       return {in.ConsumeIntegral<std::int32_t>(), in.ConsumeIntegral<std::int32_t>(),
               in.ConsumeIntegral<std::int32_t>(), in.ConsumeIntegral<std::int32_t>()};
@@ -208,8 +226,7 @@ class Session {
   void run() {
     if (in_.ConsumeBool()) set_color_system();
     renderer_.establish();
-    for (int operation = 0; operation < max_operations && in_.remaining_bytes() > 0;
-         ++operation) {
+    for (int operation = 0; operation < max_operations && in_.remaining_bytes() > 0; ++operation) {
       step();
     }
     if (in_picture_) {
@@ -221,12 +238,23 @@ class Session {
  private:
   void step() {
     switch (in_.ConsumeIntegralInRange(0, 15)) {
-      case 0: set_option(); return;
-      case 1: change_rendition(); return;
-      case 2: clear(); return;
-      case 3: forward(); return;
-      case 4: ignored(); return;
-      default: break;
+      case 0:
+        set_option();
+        return;
+      case 1:
+        change_rendition();
+        return;
+      case 2:
+        clear();
+        return;
+      case 3:
+        forward();
+        return;
+      case 4:
+        ignored();
+        return;
+      default:
+        break;
     }
     if (!in_picture_) {
       if (in_.ConsumeIntegralInRange(0, 7) == 0) {
@@ -244,7 +272,9 @@ class Session {
       return;
     }
     switch (in_.ConsumeIntegralInRange(0, 9)) {
-      case 0: update(); return;
+      case 0:
+        update();
+        return;
       case 1:
         if (updated_) {
           end_picture();
@@ -252,7 +282,9 @@ class Session {
         }
         update();
         return;
-      default: primitive(); return;
+      default:
+        primitive();
+        return;
     }
   }
 
@@ -317,19 +349,29 @@ class Session {
     switch (option.kind()) {
       case KT_Option_Kind::integer: {
         // Patterns and the halo gap: small values mostly, extremes too.
-        const int value = in_.ConsumeBool() ? in_.ConsumeIntegralInRange(-3, 12)
-                                            : in_.ConsumeIntegral<int>();
+        const int value =
+            in_.ConsumeBool() ? in_.ConsumeIntegralInRange(-3, 12) : in_.ConsumeIntegral<int>();
         option.set(KT_Option_Value(value));
         break;
       }
-      case KT_Option_Kind::boolean: option.set(KT_Option_Value(in_.ConsumeBool())); break;
+      case KT_Option_Kind::boolean:
+        option.set(KT_Option_Value(in_.ConsumeBool()));
+        break;
       case KT_Option_Kind::real: {
         float value;
         switch (in_.ConsumeIntegralInRange(0, 3)) {
-          case 0: value = 0.0f; break;
-          case 1: value = in_.ConsumeFloatingPointInRange(-1.0f, 1.0f); break;
-          case 2: value = values_.float_coordinate(); break;
-          default: value = in_.ConsumeFloatingPoint<float>(); break;
+          case 0:
+            value = 0.0f;
+            break;
+          case 1:
+            value = in_.ConsumeFloatingPointInRange(-1.0f, 1.0f);
+            break;
+          case 2:
+            value = values_.float_coordinate();
+            break;
+          default:
+            value = in_.ConsumeFloatingPoint<float>();
+            break;
         }
         option.set(KT_Option_Value(value));
         break;
@@ -356,18 +398,30 @@ class Session {
         rendition.set_color(KT_RGB32::from_argb(in_.ConsumeIntegral<std::uint32_t>()),
                             in_.ConsumeBool());
         break;
-      case 1: rendition.set_line_pattern(in_.ConsumeIntegralInRange(-1, 5)); break;
-      case 2: rendition.set_clip_rectangle(make_clip(in_)); break;
-      default: rendition.set_dash_definition(in_.ConsumeFloatingPoint<float>()); break;
+      case 1:
+        rendition.set_line_pattern(in_.ConsumeIntegralInRange(-1, 5));
+        break;
+      case 2:
+        rendition.set_clip_rectangle(make_clip(in_));
+        break;
+      default:
+        rendition.set_dash_definition(in_.ConsumeFloatingPoint<float>());
+        break;
     }
   }
 
   int point_count() {
     int count;
     switch (in_.ConsumeIntegralInRange(0, 3)) {
-      case 0: count = in_.ConsumeIntegralInRange(0, 3); break;
-      case 1: count = in_.ConsumeIntegralInRange(0, max_points_per_call); break;
-      default: count = in_.ConsumeIntegralInRange(2, 8); break;
+      case 0:
+        count = in_.ConsumeIntegralInRange(0, 3);
+        break;
+      case 1:
+        count = in_.ConsumeIntegralInRange(0, max_points_per_call);
+        break;
+      default:
+        count = in_.ConsumeIntegralInRange(2, 8);
+        break;
     }
     if (count > points_left_) count = points_left_;
     points_left_ -= count;
@@ -380,10 +434,18 @@ class Session {
     values_.wild = false;
     switch (in_.ConsumeIntegralInRange(0, 4)) {
       case 0:
-      case 1: face(rendition, count); break;
-      case 2: polyline(rendition, count); break;
-      case 3: colored_polyline(rendition, count); break;
-      default: marker(rendition, count); break;
+      case 1:
+        face(rendition, count);
+        break;
+      case 2:
+        polyline(rendition, count);
+        break;
+      case 3:
+        colored_polyline(rendition, count);
+        break;
+      default:
+        marker(rendition, count);
+        break;
     }
     if (values_.wild) store_wild_ = true;
   }
@@ -391,11 +453,21 @@ class Session {
   template <class Call>
   void with_form(Call&& call) {
     switch (in_.ConsumeIntegralInRange(1, 5)) {
-      case 1: call(std::integral_constant<int, 1>{}); break;
-      case 2: call(std::integral_constant<int, 2>{}); break;
-      case 3: call(std::integral_constant<int, 3>{}); break;
-      case 4: call(std::integral_constant<int, 4>{}); break;
-      default: call(std::integral_constant<int, 5>{}); break;
+      case 1:
+        call(std::integral_constant<int, 1>{});
+        break;
+      case 2:
+        call(std::integral_constant<int, 2>{});
+        break;
+      case 3:
+        call(std::integral_constant<int, 3>{});
+        break;
+      case 4:
+        call(std::integral_constant<int, 4>{});
+        break;
+      default:
+        call(std::integral_constant<int, 5>{});
+        break;
     }
   }
 
@@ -406,8 +478,8 @@ class Session {
     with_form([&](auto form) {
       constexpr int f = decltype(form)::value;
       const auto points = make_points<KT_Form_Point_t<f>>(in_, values_, count);
-      renderer_.actions.call(KT_Actions::face<f>(family), rendition, count, points.data(),
-                             nullptr, nullptr);
+      renderer_.actions.call(KT_Actions::face<f>(family), rendition, count, points.data(), nullptr,
+                             nullptr);
     });
   }
 
@@ -459,7 +531,8 @@ class Session {
   void check_output() {
     for (const KT_Recorded_Call& call : next_.calls()) {
       if (call.kind == KT_Recorded_Call::Kind::marker) {
-        if (call.count != 1 || call.float_points.size() != 1) fail("a marker of more than one point");
+        if (call.count != 1 || call.float_points.size() != 1)
+          fail("a marker of more than one point");
         continue;
       }
       if (call.kind != KT_Recorded_Call::Kind::polyline || call.count != 2) {
@@ -522,6 +595,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     renderer->drop_reference();
     next->drop_reference();
   }
-  if (KT_Counted::live_objects() != live_at_start) fail("host objects left alive after the session");
+  if (KT_Counted::live_objects() != live_at_start)
+    fail("host objects left alive after the session");
   return 0;
 }

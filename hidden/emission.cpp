@@ -27,10 +27,12 @@ void visible_pieces_double(const KT_Renderer_Data& next, const HLR_Edge& edge) {
   const HLR_Double_End_Points ends = double_end_points(edge);
   double s = edge.t_min;
   for (const hidden_interval* node = edge.intervals; node != nullptr; node = node->next_interval) {
-    send_piece<5>(next, edge.rendition, point_at_d(edge, ends, s), point_at_d(edge, ends, node->from));
+    send_piece<5>(next, edge.rendition, point_at_d(edge, ends, s),
+                  point_at_d(edge, ends, node->from));
     s = node->to;
   }
-  send_piece<5>(next, edge.rendition, point_at_d(edge, ends, s), point_at_d(edge, ends, edge.t_max));
+  send_piece<5>(next, edge.rendition, point_at_d(edge, ends, s),
+                point_at_d(edge, ends, edge.t_max));
 }
 
 void visible_pieces_single(const KT_Renderer_Data& next, const HLR_Edge& edge) {

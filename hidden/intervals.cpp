@@ -115,9 +115,10 @@ KT_Point point_at(const HLR_Edge& edge, double t) {
   // direction widened, times t, plus the widened start, rounded per axis.
   if (t == 0.0) return edge.a;
   if (t == 1.0) return edge.b;
-  return KT_Point{static_cast<float>(static_cast<double>(edge.dx) * t + static_cast<double>(edge.a.x)),
-                  static_cast<float>(static_cast<double>(edge.dy) * t + static_cast<double>(edge.a.y)),
-                  static_cast<float>(static_cast<double>(edge.dz) * t + static_cast<double>(edge.a.z))};
+  return KT_Point{
+      static_cast<float>(static_cast<double>(edge.dx) * t + static_cast<double>(edge.a.x)),
+      static_cast<float>(static_cast<double>(edge.dy) * t + static_cast<double>(edge.a.y)),
+      static_cast<float>(static_cast<double>(edge.dz) * t + static_cast<double>(edge.a.z))};
 }
 
 HLR_Double_End_Points double_end_points(const HLR_Edge& edge) {
@@ -129,13 +130,13 @@ HLR_Double_End_Points double_end_points(const HLR_Edge& edge) {
   // coordinate marks an edge that carries its own double end points.
   const KT_Point_D& a_d = edge.a_d;
   const KT_Point_D& b_d = edge.b_d;
-  const bool has_double_points = a_d.x != 0.0 || a_d.y != 0.0 || a_d.z != 0.0 || b_d.x != 0.0 ||
-                                 b_d.y != 0.0 || b_d.z != 0.0;
+  const bool has_double_points =
+      a_d.x != 0.0 || a_d.y != 0.0 || a_d.z != 0.0 || b_d.x != 0.0 || b_d.y != 0.0 || b_d.z != 0.0;
   if (has_double_points) return {a_d, b_d};
-  return {{static_cast<double>(edge.a.x), static_cast<double>(edge.a.y),
-           static_cast<double>(edge.a.z)},
-          {static_cast<double>(edge.b.x), static_cast<double>(edge.b.y),
-           static_cast<double>(edge.b.z)}};
+  return {
+      {static_cast<double>(edge.a.x), static_cast<double>(edge.a.y), static_cast<double>(edge.a.z)},
+      {static_cast<double>(edge.b.x), static_cast<double>(edge.b.y),
+       static_cast<double>(edge.b.z)}};
 }
 
 KT_Point_D point_at_d(const HLR_Edge& edge, const HLR_Double_End_Points& ends, double t) {

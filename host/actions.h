@@ -75,11 +75,26 @@ struct KT_Action {
 // The point type of each form (1 to 5).
 template <int Form>
 struct KT_Form_Point;
-template <> struct KT_Form_Point<1> { using type = KT_Point; };
-template <> struct KT_Form_Point<2> { using type = KT_Point; };
-template <> struct KT_Form_Point<3> { using type = KT_Point_I; };
-template <> struct KT_Form_Point<4> { using type = KT_Point_I; };
-template <> struct KT_Form_Point<5> { using type = KT_Point_D; };
+template <>
+struct KT_Form_Point<1> {
+  using type = KT_Point;
+};
+template <>
+struct KT_Form_Point<2> {
+  using type = KT_Point;
+};
+template <>
+struct KT_Form_Point<3> {
+  using type = KT_Point_I;
+};
+template <>
+struct KT_Form_Point<4> {
+  using type = KT_Point_I;
+};
+template <>
+struct KT_Form_Point<5> {
+  using type = KT_Point_D;
+};
 template <int Form>
 using KT_Form_Point_t = typename KT_Form_Point<Form>::type;
 
@@ -142,7 +157,7 @@ class KT_Action_Table {
   decltype(auto) call(KT_Action<Signature> action, Args&&... args) const {
     const action_entry& entry = entries_[action.position];
     return reinterpret_cast<Signature*>(entry.function)(entry.receiver,
-                                                         std::forward<Args>(args)...);
+                                                        std::forward<Args>(args)...);
   }
 
  private:

@@ -32,8 +32,8 @@ struct KT_RGB32 {
             static_cast<std::uint8_t>(argb >> 16), static_cast<std::uint8_t>(argb >> 24)};
   }
   constexpr std::uint32_t argb() const {
-    return (std::uint32_t{alpha} << 24) | (std::uint32_t{red} << 16) |
-           (std::uint32_t{green} << 8) | std::uint32_t{blue};
+    return (std::uint32_t{alpha} << 24) | (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) |
+           std::uint32_t{blue};
   }
   friend constexpr bool operator==(KT_RGB32, KT_RGB32) = default;
 };
@@ -47,10 +47,10 @@ struct KT_Int_Rectangle {
 // Outcode bits written by KD_Clip. x and y are tested independently, so a
 // point beyond a corner carries two bits.
 enum KT_Outcode : std::uint16_t {
-  outcode_left = 1,    // x < x_min
-  outcode_right = 2,   // x > x_max
-  outcode_below = 4,   // y < y_min
-  outcode_above = 8,   // y > y_max
+  outcode_left = 1,   // x < x_min
+  outcode_right = 2,  // x > x_max
+  outcode_below = 4,  // y < y_min
+  outcode_above = 8,  // y > y_max
 };
 
 // Writes one outcode per point (0 inside) and returns `count` when every

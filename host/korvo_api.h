@@ -7,13 +7,13 @@
 #pragma once
 
 #if defined(_WIN32)
-#  if defined(KORVO_BUILDING_HOST)
-#    define KORVO_API __declspec(dllexport)
-#  else
-#    define KORVO_API __declspec(dllimport)
-#  endif
-#  define KORVO_MODULE_EXPORT __declspec(dllexport)
+#if defined(KORVO_BUILDING_HOST)
+#define KORVO_API __declspec(dllexport)
 #else
-#  define KORVO_API __attribute__((visibility("default")))
-#  define KORVO_MODULE_EXPORT __attribute__((visibility("default")))
+#define KORVO_API __declspec(dllimport)
+#endif
+#define KORVO_MODULE_EXPORT __declspec(dllexport)
+#else
+#define KORVO_API __attribute__((visibility("default")))
+#define KORVO_MODULE_EXPORT __attribute__((visibility("default")))
 #endif

@@ -17,10 +17,14 @@ KT_Option_Value_Data* new_value(KT_Option_Kind kind) {
 
 const char* kind_name(KT_Option_Kind kind) {
   switch (kind) {
-    case KT_Option_Kind::integer: return "an int";
-    case KT_Option_Kind::boolean: return "a bool";
-    case KT_Option_Kind::real: return "a float";
-    case KT_Option_Kind::color: return "a colour";
+    case KT_Option_Kind::integer:
+      return "an int";
+    case KT_Option_Kind::boolean:
+      return "a bool";
+    case KT_Option_Kind::real:
+      return "a float";
+    case KT_Option_Kind::color:
+      return "a colour";
   }
   return "?";
 }

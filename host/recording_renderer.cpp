@@ -34,8 +34,10 @@ constexpr int form_at(int position) {
   switch (kind_at(position)) {
     case Kind::face:
     case Kind::polyline:
-    case Kind::colored_polyline: return position % 5 + 1;
-    default: return 0;
+    case Kind::colored_polyline:
+      return position % 5 + 1;
+    default:
+      return 0;
   }
 }
 
@@ -95,8 +97,8 @@ void take_arguments(KT_Recorded_Call& call, const KT_Rendition& rendition, int c
   if (colors != nullptr && colors_read > 0) call.colors.assign(colors, colors + colors_read);
 }
 
-void take_arguments(KT_Recorded_Call& call, const KT_Rendition& rendition,
-                    const KT_Point* position, const void* /*item*/) {
+void take_arguments(KT_Recorded_Call& call, const KT_Rendition& rendition, const KT_Point* position,
+                    const void* /*item*/) {
   keep_rendition(call, rendition);
   keep_points(call, position != nullptr ? 1 : 0, position);
 }
@@ -193,10 +195,14 @@ void append_points(std::string& out, const KT_Recorded_Call& call) {
 
 const char* face_family_name(int position) {
   switch (position / 5) {
-    case 0: return "triangle_strip";
-    case 1: return "face_b";
-    case 2: return "face_c";
-    default: return "face_d";
+    case 0:
+      return "triangle_strip";
+    case 1:
+      return "face_b";
+    case 2:
+      return "face_c";
+    default:
+      return "face_d";
   }
 }
 

@@ -29,12 +29,12 @@
 
 struct KORVO_API KT_Recorded_Call {
   enum class Kind {
-    face,              // the four face families; `position` tells which
+    face,  // the four face families; `position` tells which
     polyline,
     colored_polyline,
     marker,
     positioned_item,
-    plain,             // a payload-free action
+    plain,  // a payload-free action
     clear,
     forward,
   };

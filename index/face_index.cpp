@@ -50,15 +50,16 @@ struct HLR_Index_Packing {
   std::size_t mask = 0;
 
   static std::size_t hash(const HLR_Index_Node* node) {
-    return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(node) >> 4) *
-                                    0x9E3779B97F4A7C15ull >> 32);
+    return static_cast<std::size_t>(
+        (reinterpret_cast<std::uintptr_t>(node) >> 4) * 0x9E3779B97F4A7C15ull >> 32);
   }
   Packed_List* find(const HLR_Index_Node* node) {
     if (slots.empty()) return nullptr;
     for (std::size_t s = hash(node) & mask;; s = (s + 1) & mask) {
       const std::int32_t k = slots[s];
       if (k < 0) return nullptr;
-      if (lists[static_cast<std::size_t>(k)].node == node) return &lists[static_cast<std::size_t>(k)];
+      if (lists[static_cast<std::size_t>(k)].node == node)
+        return &lists[static_cast<std::size_t>(k)];
     }
   }
 };
@@ -243,8 +244,9 @@ HLR_Index_Node* traverse(HLR_Index_Node* node, const Query& query, bool test_sta
 // The traversal with each node's list scanned item by item.
 template <class Query>
 HLR_Index_Node* traverse(HLR_Index_Node* node, const Query& query, bool test_start_node) {
-  return traverse(node, query, test_start_node,
-                  [&query](HLR_Index_Node*, HLR_Index_Item* from) { return scan_list(from, query); });
+  return traverse(node, query, test_start_node, [&query](HLR_Index_Node*, HLR_Index_Item* from) {
+    return scan_list(from, query);
+  });
 }
 
 }  // namespace

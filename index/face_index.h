@@ -59,9 +59,8 @@ constexpr float sentinel_z_min = 1e28f;
 // sentinel (items and cursor point at it). Returns `node`. When the sentinel
 // cannot be made, std::bad_alloc leaves and the node stays the caller's to
 // release (its items are then null).
-HLR_Index_Node* make_index_node(HLR_Index_Node* node, HLR_Index_Node* root,
-                                HLR_Index_Node* parent, float x_min, float x_max, float y_min,
-                                float y_max);
+HLR_Index_Node* make_index_node(HLR_Index_Node* node, HLR_Index_Node* root, HLR_Index_Node* parent,
+                                float x_min, float x_max, float y_min, float y_max);
 // Gives a childless node its four children. On a failure the children made
 // so far are released and the node stays a leaf.
 void split_node(HLR_Index_Node* node, HLR_Index_Node* root, float margin_x, float margin_y);

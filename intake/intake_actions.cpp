@@ -26,9 +26,8 @@ class segment_colors {
 // The unclipped coloured polyline, for float or integer points: each
 // segment's edge holds a rendition that carries the segment's colour.
 template <class Point>
-void colored_polyline_noclip(HLR_Renderer_State& renderer, const KT_Rendition& rendition,
-                             int count, const Point* points, const KT_RGB32* colors,
-                             int one_color) {
+void colored_polyline_noclip(HLR_Renderer_State& renderer, const KT_Rendition& rendition, int count,
+                             const Point* points, const KT_RGB32* colors, int one_color) {
   // A handle of our own: set_color makes it unique, so neither the caller's
   // rendition nor the renditions of earlier edges change colour. Its
   // destructor drops the reference on every way out.

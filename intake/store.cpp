@@ -171,7 +171,8 @@ void make_face(HLR_Renderer_State& renderer, const KT_Rendition& rendition,
   ++renderer.face_list.count;
 }
 
-void make_marker(HLR_Marker_List& markers, const KT_Rendition& rendition, const KT_Point& position) {
+void make_marker(HLR_Marker_List& markers, const KT_Rendition& rendition,
+                 const KT_Point& position) {
   auto* marker = new HLR_Marker{};
   marker->position = position;
   marker->rendition = rendition;

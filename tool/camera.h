@@ -21,8 +21,8 @@
 namespace hlr_tool {
 
 struct View_Angles {
-    double yaw_degrees = 35.0;
-    double pitch_degrees = 25.0;
+  double yaw_degrees = 35.0;
+  double pitch_degrees = 25.0;
 };
 
 // Reads a view given on the command line: a name (front, back, left,
@@ -31,57 +31,57 @@ struct View_Angles {
 View_Angles parse_view(std::string_view text);
 
 struct Camera_Settings {
-    View_Angles view;
-    // 0 for an orthographic view; otherwise the full angle, in degrees, that
-    // the models' bounding sphere fills, strictly between 0 and 180.
-    double field_of_view_degrees = 0.0;
-    int width = 1000;
-    int height = 1000;
-    // The empty border on every side, as a fraction of the shorter side.
-    double margin_fraction = 0.05;
+  View_Angles view;
+  // 0 for an orthographic view; otherwise the full angle, in degrees, that
+  // the models' bounding sphere fills, strictly between 0 and 180.
+  double field_of_view_degrees = 0.0;
+  int width = 1000;
+  int height = 1000;
+  // The empty border on every side, as a fraction of the shorter side.
+  double margin_fraction = 0.05;
 };
 
 struct Device_Point {
-    float x;
-    float y;
-    float z;
+  float x;
+  float y;
+  float z;
 };
 
 class Camera {
-public:
-    // Chooses the scale and offsets that fit every position of every body
-    // into the device rectangle, less the margin, centred, keeping the
-    // aspect ratio. Throws Tool_Error (exit status 2) for settings out of
-    // range (size below 1, margin outside [0, 0.5), angles not finite,
-    // field of view outside [0, 180)).
-    static Camera frame(const Camera_Settings& settings, std::span<const Model> models);
+ public:
+  // Chooses the scale and offsets that fit every position of every body
+  // into the device rectangle, less the margin, centred, keeping the
+  // aspect ratio. Throws Tool_Error (exit status 2) for settings out of
+  // range (size below 1, margin outside [0, 0.5), angles not finite,
+  // field of view outside [0, 180)).
+  static Camera frame(const Camera_Settings& settings, std::span<const Model> models);
 
-    Device_Point to_device(const Model_Point& p) const;
+  Device_Point to_device(const Model_Point& p) const;
 
-    int width() const { return width_; }
-    int height() const { return height_; }
-    bool is_perspective() const { return perspective_; }
-    // Device units per model unit (at the models' centre, in perspective).
-    double scale() const { return scale_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  bool is_perspective() const { return perspective_; }
+  // Device units per model unit (at the models' centre, in perspective).
+  double scale() const { return scale_; }
 
-private:
-    struct View_Point {
-        double x, y, depth;
-    };
-    View_Point to_view(const Model_Point& p) const;
+ private:
+  struct View_Point {
+    double x, y, depth;
+  };
+  View_Point to_view(const Model_Point& p) const;
 
-    int width_ = 0;
-    int height_ = 0;
-    bool perspective_ = false;
-    Model_Point centre_{0, 0, 0};
-    Model_Point right_{1, 0, 0};
-    Model_Point up_{0, 1, 0};
-    Model_Point toward_viewer_{0, 0, 1};
-    double eye_distance_ = 0.0; // perspective only: eye to centre
-    double scale_ = 1.0;
-    double offset_x_ = 0.0;
-    double offset_y_ = 0.0;
-    double nearest_depth_ = 0.0;
+  int width_ = 0;
+  int height_ = 0;
+  bool perspective_ = false;
+  Model_Point centre_{0, 0, 0};
+  Model_Point right_{1, 0, 0};
+  Model_Point up_{0, 1, 0};
+  Model_Point toward_viewer_{0, 0, 1};
+  double eye_distance_ = 0.0;  // perspective only: eye to centre
+  double scale_ = 1.0;
+  double offset_x_ = 0.0;
+  double offset_y_ = 0.0;
+  double nearest_depth_ = 0.0;
 };
 
-} // namespace hlr_tool
+}  // namespace hlr_tool

@@ -75,7 +75,8 @@ std::array<int, 2> parse_size(std::string_view text) {
     good = error == std::errc() && end == part.data() + part.size() && !part.empty();
   }
   if (!good) {
-    throw option_error("--size", "expected W,H (two whole numbers), not '" + std::string(text) + "'");
+    throw option_error("--size",
+                       "expected W,H (two whole numbers), not '" + std::string(text) + "'");
   }
   if (size[0] < 1 || size[1] < 1 || size[0] > max_drawing_side || size[1] > max_drawing_side) {
     throw option_error("--size", "each side must be between 1 and " +
@@ -105,16 +106,17 @@ int intersection_pattern_of(const std::string& pattern) {
 // (c0, c1, c2, c3) into the bytes blue = c2, green = c1, red = c0,
 // alpha = c3.
 KT_Option_Value color_value(std::uint32_t argb) {
-  return KT_Option_Value(static_cast<int>((argb >> 16) & 255u), static_cast<int>((argb >> 8) & 255u),
-                         static_cast<int>(argb & 255u), static_cast<int>(argb >> 24));
+  return KT_Option_Value(static_cast<int>((argb >> 16) & 255u),
+                         static_cast<int>((argb >> 8) & 255u), static_cast<int>(argb & 255u),
+                         static_cast<int>(argb >> 24));
 }
 
 void set_option(KT_Renderer_Data& renderer, const wchar_t* name, const KT_Option_Value& value) {
   KT_Option* option = renderer.current_option_table.find(name);
   const std::wstring wide(name);
   if (option == nullptr) {
-    throw Tool_Error("the renderer module has no option \"" + std::string(wide.begin(), wide.end()) +
-                     "\"");
+    throw Tool_Error("the renderer module has no option \"" +
+                     std::string(wide.begin(), wide.end()) + "\"");
   }
   try {
     option->set(value);
@@ -175,10 +177,11 @@ void print_stats(const Scene& scene, std::size_t model_count, const Svg_Counts& 
               layer(Svg_Layer::visible, true), layer(Svg_Layer::hidden, true),
               layer(Svg_Layer::intersections, true));
   std::printf("written:         %zu polylines, %zu markers\n", counts.polylines, counts.markers);
-  std::printf("time (ms):       import %.1f, scene %.1f, capture %.1f, hidden-line passes %.1f, "
-              "writing %.1f, total %.1f\n",
-              times.import, times.scene, times.capture, times.update, times.write,
-              times.import + times.scene + times.capture + times.update + times.write);
+  std::printf(
+      "time (ms):       import %.1f, scene %.1f, capture %.1f, hidden-line passes %.1f, "
+      "writing %.1f, total %.1f\n",
+      times.import, times.scene, times.capture, times.update, times.write,
+      times.import + times.scene + times.capture + times.update + times.write);
   std::fflush(stdout);
 }
 
@@ -244,7 +247,8 @@ void draw(const Draw_Options& options) {
   camera_settings.width = size[0];
   camera_settings.height = size[1];
   if (!(options.perspective_degrees >= 0.0 && options.perspective_degrees < 180.0)) {
-    throw option_error("--perspective", "the field of view must be 0 (orthographic) or between 0 and 180 degrees");
+    throw option_error("--perspective",
+                       "the field of view must be 0 (orthographic) or between 0 and 180 degrees");
   }
   Edge_Options edge_options;
   edge_options.selection = parse_edge_selection(options.edges);
@@ -253,7 +257,8 @@ void draw(const Draw_Options& options) {
     throw option_error("--crease", "the crease angle must be between 0 and 180 degrees");
   }
   std::optional<std::uint32_t> hidden_color, intersection_color;
-  if (!options.hidden_color.empty()) hidden_color = parse_color(options.hidden_color, "--hidden-color");
+  if (!options.hidden_color.empty())
+    hidden_color = parse_color(options.hidden_color, "--hidden-color");
   if (!options.intersection_color.empty()) {
     intersection_color = parse_color(options.intersection_color, "--intersection-color");
   }
@@ -303,9 +308,11 @@ void draw(const Draw_Options& options) {
 
     const bool show_hidden = options.hidden != "off";
     set_option(*renderer, L"Display Hidden Lines", KT_Option_Value(show_hidden));
-    set_option(*renderer, L"Hidden Line Pattern", KT_Option_Value(hidden_pattern_of(options.hidden)));
+    set_option(*renderer, L"Hidden Line Pattern",
+               KT_Option_Value(hidden_pattern_of(options.hidden)));
     if (hidden_color) set_option(*renderer, L"Hidden Line Color", color_value(*hidden_color));
-    set_option(*renderer, L"Retain Hidden Line Color", KT_Option_Value(options.retain_hidden_color));
+    set_option(*renderer, L"Retain Hidden Line Color",
+               KT_Option_Value(options.retain_hidden_color));
     set_option(*renderer, L"Display Intersections", KT_Option_Value(options.intersections));
     set_option(*renderer, L"Intersection Line Pattern",
                KT_Option_Value(intersection_pattern_of(options.intersection_pattern)));
@@ -354,9 +361,9 @@ std::uint32_t parse_color(std::string_view text, std::string_view option) {
     std::uint32_t argb;
   };
   static constexpr Named_Color names[] = {
-      {"black", 0xFF000000u},  {"white", 0xFFFFFFFFu}, {"gray", 0xFF808080u},
-      {"grey", 0xFF808080u},   {"red", 0xFFFF0000u},   {"green", 0xFF008000u},
-      {"blue", 0xFF0000FFu},   {"yellow", 0xFFFFFF00u}, {"cyan", 0xFF00FFFFu},
+      {"black", 0xFF000000u},   {"white", 0xFFFFFFFFu},  {"gray", 0xFF808080u},
+      {"grey", 0xFF808080u},    {"red", 0xFFFF0000u},    {"green", 0xFF008000u},
+      {"blue", 0xFF0000FFu},    {"yellow", 0xFFFFFF00u}, {"cyan", 0xFF00FFFFu},
       {"magenta", 0xFFFF00FFu}, {"orange", 0xFFFFA500u},
   };
   for (const Named_Color& named : names) {
@@ -364,108 +371,128 @@ std::uint32_t parse_color(std::string_view text, std::string_view option) {
   }
   std::string_view digits = text;
   if (!digits.empty() && digits.front() == '#') digits.remove_prefix(1);
-  const bool hex = !digits.empty() && digits.find_first_not_of("0123456789abcdefABCDEF") ==
-                                          std::string_view::npos;
+  const bool hex = !digits.empty() &&
+                   digits.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
   if (hex && (digits.size() == 6 || digits.size() == 8)) {
     std::uint32_t value = 0;
     std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
     return digits.size() == 6 ? 0xFF000000u | value : value;
   }
-  throw option_error(option, "expected a colour as AARRGGBB or RRGGBB in hex, or a name (black, "
-                             "white, gray, red, green, blue, yellow, cyan, magenta, orange), not '" +
-                                 std::string(text) + "'");
+  throw option_error(option,
+                     "expected a colour as AARRGGBB or RRGGBB in hex, or a name (black, "
+                     "white, gray, red, green, blue, yellow, cyan, magenta, orange), not '" +
+                         std::string(text) + "'");
 }
 
 void add_draw_command(CLI::App& app, const char* argv0) {
   auto options = std::make_shared<Draw_Options>();
   options->default_module = default_module_path(argv0);
   CLI::App* command = app.add_subcommand(
-      "draw", "Draw models as a hidden-line drawing (SVG): visible edges solid, hidden edges "
-              "dashed behind them.");
-  command->add_option("MODEL", options->models,
-                      "Model files (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and whatever else Assimp "
-                      "reads), drawn together")
+      "draw",
+      "Draw models as a hidden-line drawing (SVG): visible edges solid, hidden edges "
+      "dashed behind them.");
+  command
+      ->add_option("MODEL", options->models,
+                   "Model files (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and whatever else Assimp "
+                   "reads), drawn together")
       ->required();
   command->add_option("-o,--output", options->output, "The SVG file to write")
       ->option_text("FILE")
       ->required();
 
   const char* camera = "Camera";
-  command->add_option("--view", options->view,
-                      "Viewing direction: front, back, left, right, top, bottom, iso, or "
-                      "yaw,pitch in degrees (default 35,25)")
+  command
+      ->add_option("--view", options->view,
+                   "Viewing direction: front, back, left, right, top, bottom, iso, or "
+                   "yaw,pitch in degrees (default 35,25)")
       ->option_text("VIEW")
       ->group(camera);
-  command->add_option("--perspective", options->perspective_degrees,
-                      "Perspective with this field of view in degrees (default 0: orthographic)")
+  command
+      ->add_option("--perspective", options->perspective_degrees,
+                   "Perspective with this field of view in degrees (default 0: orthographic)")
       ->option_text("FOV")
       ->group(camera);
-  command->add_option("--size", options->size, "Drawing size in device units, the SVG's user units (default 1000,1000)")
+  command
+      ->add_option("--size", options->size,
+                   "Drawing size in device units, the SVG's user units (default 1000,1000)")
       ->option_text("W,H")
       ->group(camera);
 
   const char* lines = "Lines";
-  command->add_option("--edges", options->edges,
-                      "feature: boundaries, creases and silhouettes; all: every triangle edge "
-                      "(line elements of the file are always drawn)")
+  command
+      ->add_option("--edges", options->edges,
+                   "feature: boundaries, creases and silhouettes; all: every triangle edge "
+                   "(line elements of the file are always drawn)")
       ->check(CLI::IsMember({"feature", "all"}))
       ->capture_default_str()
       ->group(lines);
-  command->add_option("--crease", options->crease_degrees,
-                      "Faces meeting at more than this angle make a crease, for --edges feature "
-                      "(default 30)")
+  command
+      ->add_option("--crease", options->crease_degrees,
+                   "Faces meeting at more than this angle make a crease, for --edges feature "
+                   "(default 30)")
       ->option_text("DEG")
       ->group(lines);
   command->add_option("--hidden", options->hidden, "How hidden lines are drawn, or off")
       ->check(CLI::IsMember({"dashed", "dotted", "dash-dot", "solid", "off"}))
       ->capture_default_str()
       ->group(lines);
-  command->add_option("--hidden-color", options->hidden_color,
-                      "Colour of hidden lines (default black)")
+  command
+      ->add_option("--hidden-color", options->hidden_color,
+                   "Colour of hidden lines (default black)")
       ->option_text("COLOR")
       ->group(lines);
-  command->add_flag("--retain-hidden-color", options->retain_hidden_color,
-                    "Hidden lines keep the colour of their model")
+  command
+      ->add_flag("--retain-hidden-color", options->retain_hidden_color,
+                 "Hidden lines keep the colour of their model")
       ->group(lines);
-  command->add_flag("--intersections", options->intersections,
-                    "Also draw the lines where faces cut through one another")
+  command
+      ->add_flag("--intersections", options->intersections,
+                 "Also draw the lines where faces cut through one another")
       ->group(lines);
-  command->add_option("--intersection-color", options->intersection_color,
-                      "Colour of intersection lines (default black)")
+  command
+      ->add_option("--intersection-color", options->intersection_color,
+                   "Colour of intersection lines (default black)")
       ->option_text("COLOR")
       ->group(lines);
-  command->add_option("--intersection-pattern", options->intersection_pattern,
-                      "How intersection lines are drawn")
+  command
+      ->add_option("--intersection-pattern", options->intersection_pattern,
+                   "How intersection lines are drawn")
       ->check(CLI::IsMember({"solid", "dashed", "dotted"}))
       ->capture_default_str()
       ->group(lines);
-  command->add_flag("--face-color-intersections", options->face_color_intersections,
-                    "Intersection lines take the colour of their faces")
+  command
+      ->add_flag("--face-color-intersections", options->face_color_intersections,
+                 "Intersection lines take the colour of their faces")
       ->group(lines);
-  command->add_option("--halo", options->halo,
-                      "Open a gap of N device units on either side of every place where a line "
-                      "passes from visible to hidden (default 0: none)")
+  command
+      ->add_option("--halo", options->halo,
+                   "Open a gap of N device units on either side of every place where a line "
+                   "passes from visible to hidden (default 0: none)")
       ->option_text("N")
       ->group(lines);
-  command->add_option("--wzero", options->wzero,
-                      "Depth tolerance as a fraction of the picture's depth (default 0: a fixed "
-                      "0.1 device units)")
+  command
+      ->add_option("--wzero", options->wzero,
+                   "Depth tolerance as a fraction of the picture's depth (default 0: a fixed "
+                   "0.1 device units)")
       ->option_text("F")
       ->group(lines);
-  command->add_flag("--double", options->double_precision,
-                    "The renderer hands on its lines in double precision")
+  command
+      ->add_flag("--double", options->double_precision,
+                 "The renderer hands on its lines in double precision")
       ->group(lines);
   command->add_option("--stroke", options->stroke, "Line width in device units (default 1)")
       ->option_text("WIDTH")
       ->group(lines);
 
   const char* output = "Output";
-  command->add_flag("--stats", options->stats,
-                    "Print counts (faces, edges, pieces) and the time of each phase")
+  command
+      ->add_flag("--stats", options->stats,
+                 "Print counts (faces, edges, pieces) and the time of each phase")
       ->group(output);
   command->add_flag("-q,--quiet", options->quiet, "No progress on standard error")->group(output);
-  command->add_option("--module", options->module,
-                      "The renderer module to load (default: " + options->default_module + ")")
+  command
+      ->add_option("--module", options->module,
+                   "The renderer module to load (default: " + options->default_module + ")")
       ->option_text("PATH")
       ->envname(module_environment_variable)
       ->group(output);

@@ -14,18 +14,18 @@
 namespace hlr_tool {
 
 enum class Edge_Selection {
-    all,     // every edge of every triangle
-    feature, // boundary, non-manifold, crease and silhouette edges
+  all,      // every edge of every triangle
+  feature,  // boundary, non-manifold, crease and silhouette edges
 };
 
 // Reads "all" or "feature"; throws Tool_Error (exit status 2) otherwise.
 Edge_Selection parse_edge_selection(std::string_view text);
 
 struct Edge_Options {
-    Edge_Selection selection = Edge_Selection::feature;
-    // Two faces meeting at a larger angle between their normals make a
-    // crease. In [0, 180]; 180 selects no crease at all.
-    double crease_degrees = 30.0;
+  Edge_Selection selection = Edge_Selection::feature;
+  // Two faces meeting at a larger angle between their normals make a
+  // crease. In [0, 180]; 180 selects no crease at all.
+  double crease_degrees = 30.0;
 };
 
 // A drawn segment between two vertices of a body.
@@ -42,8 +42,10 @@ using Vertex_Pair = std::array<std::uint32_t, 2>;
 // same side of the edge in device x-y (one face turned to the viewer, the
 // other away), or when exactly one of the faces is seen edge-on.
 // `device` holds the body's positions after projection.
-std::vector<std::uint32_t> select_edges(const Edge_Table& table, std::span<const Triangle> triangles,
-                                        std::span<const Model_Point> positions, std::span<const Device_Point> device,
+std::vector<std::uint32_t> select_edges(const Edge_Table& table,
+                                        std::span<const Triangle> triangles,
+                                        std::span<const Model_Point> positions,
+                                        std::span<const Device_Point> device,
                                         const Edge_Options& options);
 
 // Joins segments into few, long polylines, walking on through every vertex
@@ -56,4 +58,4 @@ std::vector<std::uint32_t> select_edges(const Edge_Table& table, std::span<const
 std::vector<std::vector<std::uint32_t>> chain_polylines(std::span<const Vertex_Pair> segments,
                                                         std::size_t vertex_count);
 
-} // namespace hlr_tool
+}  // namespace hlr_tool

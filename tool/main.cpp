@@ -15,9 +15,10 @@
 #endif
 
 int main(int argc, char** argv) {
-  CLI::App app("Drives the hidden-line renderer: draws models as hidden-line drawings (SVG), "
-               "runs picture scripts and writes what the renderer passed on.",
-               "hlr-render");
+  CLI::App app(
+      "Drives the hidden-line renderer: draws models as hidden-line drawings (SVG), "
+      "runs picture scripts and writes what the renderer passed on.",
+      "hlr-render");
   app.set_version_flag("--version", std::string("hlr-render ") + HLR_VERSION);
   app.require_subcommand(1);
   try {

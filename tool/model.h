@@ -20,9 +20,9 @@
 namespace hlr_tool {
 
 struct Model_Point {
-    double x;
-    double y;
-    double z;
+  double x;
+  double y;
+  double z;
 };
 
 // Indices into Body::positions. The order of the three corners carries no
@@ -39,16 +39,16 @@ inline constexpr Color_ARGB default_face_color = 0xFFB4B4B4u;
 // The geometry of one material: everything in the file that shares the
 // material becomes one body, so edges between its parts are found.
 struct Body {
-    std::string name;                // the material's name
-    std::optional<Color_ARGB> color; // the material's diffuse colour, opaque
-    std::vector<Model_Point> positions;
-    std::vector<Triangle> triangles;
-    std::vector<std::vector<std::uint32_t>> lines; // polylines of indices
+  std::string name;                 // the material's name
+  std::optional<Color_ARGB> color;  // the material's diffuse colour, opaque
+  std::vector<Model_Point> positions;
+  std::vector<Triangle> triangles;
+  std::vector<std::vector<std::uint32_t>> lines;  // polylines of indices
 };
 
 struct Model {
-    std::string path;
-    std::vector<Body> bodies;
+  std::string path;
+  std::vector<Body> bodies;
 };
 
 // Reads a model file in any format Assimp reads. Polygons are split into
@@ -58,4 +58,4 @@ struct Model {
 // coordinate is not finite, or when it holds no triangle and no line.
 Model load_model(const std::string& path);
 
-} // namespace hlr_tool
+}  // namespace hlr_tool

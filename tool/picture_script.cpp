@@ -81,8 +81,7 @@ std::vector<Token> split_line(std::string_view text, const std::string& file_nam
     } else {
       while (at < text.size() && !is_blank(text[at]) && text[at] != '#') {
         if (text[at] == '"') {
-          fail_at(file_name, line, column,
-                  "unexpected '\"' inside a word (quote the whole name)");
+          fail_at(file_name, line, column, "unexpected '\"' inside a word (quote the whole name)");
         }
         token.text += text[at];
         advance();
@@ -185,8 +184,7 @@ class Line_Reader {
   // Read as a double, correctly rounded, then rounded to float: exactly
   // static_cast<float>(strtod(...)).
   float read_float(const Token& token, const std::string& expected) const {
-    const float rounded =
-        static_cast<float>(read_decimal(token, expected, "single precision"));
+    const float rounded = static_cast<float>(read_decimal(token, expected, "single precision"));
     if (std::isinf(rounded)) {
       fail(token, shown(token) + " is out of range for single precision");
     }
@@ -217,11 +215,11 @@ class Line_Reader {
 
   // AARRGGBB: exactly eight hexadecimal digits.
   KT_RGB32 read_color(std::string_view text, int column) const {
-    const bool valid = text.size() == 8 && text.find_first_not_of("0123456789abcdefABCDEF") ==
-                                               std::string_view::npos;
+    const bool valid = text.size() == 8 &&
+                       text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
     if (!valid) {
-      fail_at(column, "expected a colour of 8 hex digits AARRGGBB, found '" + std::string(text) +
-                          "'");
+      fail_at(column,
+              "expected a colour of 8 hex digits AARRGGBB, found '" + std::string(text) + "'");
     }
     return KT_RGB32::from_argb(
         static_cast<std::uint32_t>(std::strtoul(std::string(text).c_str(), nullptr, 16)));
@@ -242,8 +240,8 @@ class Line_Reader {
     while (true) {
       const std::size_t comma = token.text.find(',', start);
       const std::string_view item =
-          std::string_view(token.text).substr(start, comma == std::string::npos ? std::string::npos
-                                                                                 : comma - start);
+          std::string_view(token.text)
+              .substr(start, comma == std::string::npos ? std::string::npos : comma - start);
       colors.push_back(read_color(item, column));
       if (comma == std::string::npos) break;
       // Colours are ASCII, so the next one starts this many characters on.
@@ -386,8 +384,7 @@ class Script_Parser {
       const std::string expected = "an ignored action position (86, 87, 90, 91 or 100)";
       const Token& token = reader.take(expected);
       const int position = reader.read_int32(token, expected);
-      if (position != 86 && position != 87 && position != 90 && position != 91 &&
-          position != 100) {
+      if (position != 86 && position != 87 && position != 90 && position != 91 && position != 100) {
         reader.fail(token, "expected " + expected + ", found " + shown(token));
       }
       reader.expect_end();
@@ -507,9 +504,8 @@ class Script_Parser {
     // `each` reads one colour per segment.
     const int count = statement.points.count();
     if (!statement.one_color && count - 1 > static_cast<int>(statement.colors.size())) {
-      reader.fail(*list, "expected at least " + std::to_string(count - 1) +
-                             " colours for the " + std::to_string(count) +
-                             " points of 'each' (one per segment), found " +
+      reader.fail(*list, "expected at least " + std::to_string(count - 1) + " colours for the " +
+                             std::to_string(count) + " points of 'each' (one per segment), found " +
                              std::to_string(statement.colors.size()));
     }
     return statement;
@@ -526,9 +522,10 @@ class Script_Parser {
     }
     statement.position = {value[0], value[1], value[2]};
     if (!reader.at_end()) {
-      reader.fail(reader.peek(), "expected the end of the statement (a positioned item has one "
-                                 "point), found " +
-                                     shown(reader.peek()));
+      reader.fail(reader.peek(),
+                  "expected the end of the statement (a positioned item has one "
+                  "point), found " +
+                      shown(reader.peek()));
     }
     return statement;
   }

@@ -58,18 +58,22 @@ void add_run_command(CLI::App& app, const char* argv0) {
   auto options = std::make_shared<Run_Options>();
   options->default_module = default_module_path(argv0);
   CLI::App* command = app.add_subcommand(
-      "run", "Run a picture script against the renderer and write the call trace of what "
-             "reached the next renderer.");
+      "run",
+      "Run a picture script against the renderer and write the call trace of what "
+      "reached the next renderer.");
   command->add_option("SCRIPT", options->script, "The picture script")->required();
-  command->add_option("--trace", options->trace,
-                      "Write the call trace to FILE instead of standard output")
+  command
+      ->add_option("--trace", options->trace,
+                   "Write the call trace to FILE instead of standard output")
       ->option_text("FILE");
-  command->add_option("--svg", options->svg,
-                      "Also draw what reached the next renderer as an SVG in FILE (pattern 0 "
-                      "visible, 1 to 3 and 7 hidden, 4 to 6 intersections)")
+  command
+      ->add_option("--svg", options->svg,
+                   "Also draw what reached the next renderer as an SVG in FILE (pattern 0 "
+                   "visible, 1 to 3 and 7 hidden, 4 to 6 intersections)")
       ->option_text("FILE");
-  command->add_option("--module", options->module,
-                      "The renderer module to load (default: " + options->default_module + ")")
+  command
+      ->add_option("--module", options->module,
+                   "The renderer module to load (default: " + options->default_module + ")")
       ->option_text("PATH")
       ->envname(module_environment_variable);
   command->callback([options] { run(*options); });

@@ -16,29 +16,29 @@ namespace hlr_tool {
 using Device_Polyline = std::vector<Device_Point>;
 
 struct Scene_Body {
-    std::string name;
-    Color_ARGB face_color; // the material's colour, or default_face_color
-    Color_ARGB line_color; // the material's colour, or default_line_color
-    // Triangle k of a strip has the points k, k + 1, k + 2; every strip has
-    // at least three points.
-    std::vector<Device_Polyline> strips;
-    // The selected edges and the file's lines, joined where they meet;
-    // every polyline has at least two points.
-    std::vector<Device_Polyline> polylines;
+  std::string name;
+  Color_ARGB face_color;  // the material's colour, or default_face_color
+  Color_ARGB line_color;  // the material's colour, or default_line_color
+  // Triangle k of a strip has the points k, k + 1, k + 2; every strip has
+  // at least three points.
+  std::vector<Device_Polyline> strips;
+  // The selected edges and the file's lines, joined where they meet;
+  // every polyline has at least two points.
+  std::vector<Device_Polyline> polylines;
 };
 
 struct Scene_Stats {
-    std::size_t triangles = 0;
-    std::size_t strips = 0;
-    std::size_t edges = 0; // drawn segments: selected edges plus line segments
-    std::size_t polylines = 0;
+  std::size_t triangles = 0;
+  std::size_t strips = 0;
+  std::size_t edges = 0;  // drawn segments: selected edges plus line segments
+  std::size_t polylines = 0;
 };
 
 struct Scene {
-    int width = 0; // the device rectangle [0, width] x [0, height]
-    int height = 0;
-    std::vector<Scene_Body> bodies; // models in order, bodies in file order
-    Scene_Stats stats;
+  int width = 0;  // the device rectangle [0, width] x [0, height]
+  int height = 0;
+  std::vector<Scene_Body> bodies;  // models in order, bodies in file order
+  Scene_Stats stats;
 };
 
 // Projects every body through the camera, strips its triangles and selects
@@ -47,4 +47,4 @@ struct Scene {
 // Throws Tool_Error (exit status 2) for a crease angle outside [0, 180].
 Scene build_scene(std::span<const Model> models, const Camera& camera, const Edge_Options& options);
 
-} // namespace hlr_tool
+}  // namespace hlr_tool

@@ -29,20 +29,34 @@ const KT_Form_Point_t<Form>* points_of(const Script_Points& points) {
 template <class Call>
 void with_form(Point_Form form, Call&& call) {
   switch (form) {
-    case Point_Form::f: call(std::integral_constant<int, 1>{}); break;
-    case Point_Form::f_in: call(std::integral_constant<int, 2>{}); break;
-    case Point_Form::i: call(std::integral_constant<int, 3>{}); break;
-    case Point_Form::i_in: call(std::integral_constant<int, 4>{}); break;
-    case Point_Form::d: call(std::integral_constant<int, 5>{}); break;
+    case Point_Form::f:
+      call(std::integral_constant<int, 1>{});
+      break;
+    case Point_Form::f_in:
+      call(std::integral_constant<int, 2>{});
+      break;
+    case Point_Form::i:
+      call(std::integral_constant<int, 3>{});
+      break;
+    case Point_Form::i_in:
+      call(std::integral_constant<int, 4>{});
+      break;
+    case Point_Form::d:
+      call(std::integral_constant<int, 5>{});
+      break;
   }
 }
 
 int family_position(Face_Family family) {
   switch (family) {
-    case Face_Family::triangle_strip: return KT_Actions::triangle_strip;
-    case Face_Family::face_b: return KT_Actions::face_family_b;
-    case Face_Family::face_c: return KT_Actions::face_family_c;
-    case Face_Family::face_d: return KT_Actions::face_family_d;
+    case Face_Family::triangle_strip:
+      return KT_Actions::triangle_strip;
+    case Face_Family::face_b:
+      return KT_Actions::face_family_b;
+    case Face_Family::face_c:
+      return KT_Actions::face_family_c;
+    case Face_Family::face_d:
+      return KT_Actions::face_family_d;
   }
   return KT_Actions::triangle_strip;
 }
@@ -60,9 +74,15 @@ class Script_Host {
     KT_Option* option = renderer_.current_option_table.find(wide(statement.name));
     if (!option) throw Tool_Error("the renderer has no option \"" + statement.name + "\"");
     switch (statement.kind) {
-      case KT_Option_Kind::integer: option->set(KT_Option_Value(statement.integer)); break;
-      case KT_Option_Kind::boolean: option->set(KT_Option_Value(statement.boolean)); break;
-      case KT_Option_Kind::real: option->set(KT_Option_Value(statement.real)); break;
+      case KT_Option_Kind::integer:
+        option->set(KT_Option_Value(statement.integer));
+        break;
+      case KT_Option_Kind::boolean:
+        option->set(KT_Option_Value(statement.boolean));
+        break;
+      case KT_Option_Kind::real:
+        option->set(KT_Option_Value(statement.real));
+        break;
       case KT_Option_Kind::color: {
         const KT_Color_Components& c = statement.color;
         option->set(KT_Option_Value(c[0], c[1], c[2], c[3]));
@@ -75,11 +95,10 @@ class Script_Host {
     // A new rendition shares the data of `default` as it is now; the
     // copy-on-write of every change keeps the two apart from then on, and
     // keeps records captured earlier as they were.
-    KT_Rendition& rendition = statement.id == "default"
-                                  ? renderer_.renderer_rendition
-                                  : renditions_.try_emplace(statement.id,
-                                                            renderer_.renderer_rendition)
-                                        .first->second;
+    KT_Rendition& rendition =
+        statement.id == "default"
+            ? renderer_.renderer_rendition
+            : renditions_.try_emplace(statement.id, renderer_.renderer_rendition).first->second;
     for (const Rendition_Attribute& attribute : statement.attributes) {
       switch (attribute.kind) {
         case Rendition_Attribute::Kind::color:
@@ -103,10 +122,18 @@ class Script_Host {
 
   void operator()(const Stage_Statement& statement) {
     switch (statement.stage) {
-      case Stage::establish: renderer_.establish(); break;
-      case Stage::begin_picture: renderer_.begin_picture(); break;
-      case Stage::update: renderer_.update(); break;
-      case Stage::end_picture: renderer_.end_picture(); break;
+      case Stage::establish:
+        renderer_.establish();
+        break;
+      case Stage::begin_picture:
+        renderer_.begin_picture();
+        break;
+      case Stage::update:
+        renderer_.update();
+        break;
+      case Stage::end_picture:
+        renderer_.end_picture();
+        break;
     }
   }
 
@@ -155,9 +182,9 @@ class Script_Host {
   }
 
   void operator()(const Argument_Statement& statement) {
-    renderer_.actions.call(statement.clear ? KT_Actions::clear_action_action
-                                           : KT_Actions::forwarded_action_action,
-                           statement.argument);
+    renderer_.actions.call(
+        statement.clear ? KT_Actions::clear_action_action : KT_Actions::forwarded_action_action,
+        statement.argument);
   }
 
   void operator()(const Ignored_Statement& statement) {

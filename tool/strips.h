@@ -23,4 +23,4 @@ using Strip = std::vector<std::uint32_t>;
 // edges) and keeps the longest. Linear in the number of triangles.
 std::vector<Strip> build_strips(std::span<const Triangle> triangles, const Edge_Table& table);
 
-} // namespace hlr_tool
+}  // namespace hlr_tool

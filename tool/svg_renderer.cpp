@@ -94,7 +94,8 @@ class End_Table {
       const std::size_t wanted = home(slots_[i].key);
       // The entry at i may move into the hole unless its home lies
       // cyclically in (hole, i].
-      const bool stays = hole <= i ? (hole < wanted && wanted <= i) : (hole < wanted || wanted <= i);
+      const bool stays =
+          hole <= i ? (hole < wanted && wanted <= i) : (hole < wanted || wanted <= i);
       if (stays) continue;
       slots_[hole] = slots_[i];
       hole = i;
@@ -263,10 +264,17 @@ void append_paint(std::string& out, const char* what, std::uint32_t argb) {
 void append_dash(std::string& out, Dash dash, double stroke_width) {
   std::vector<double> lengths;
   switch (dash) {
-    case Dash::solid: return;
-    case Dash::dashed: lengths = {5.0, 5.0}; break;
-    case Dash::dotted: lengths = {0.5, 2.5}; break;
-    case Dash::dash_dot: lengths = {7.0, 3.0, 0.5, 3.0}; break;
+    case Dash::solid:
+      return;
+    case Dash::dashed:
+      lengths = {5.0, 5.0};
+      break;
+    case Dash::dotted:
+      lengths = {0.5, 2.5};
+      break;
+    case Dash::dash_dot:
+      lengths = {7.0, 3.0, 0.5, 3.0};
+      break;
   }
   out += " stroke-dasharray=\"";
   for (std::size_t i = 0; i < lengths.size(); ++i) {
@@ -280,25 +288,38 @@ void append_dash(std::string& out, Dash dash, double stroke_width) {
 
 const char* layer_name(Svg_Layer layer) {
   switch (layer) {
-    case Svg_Layer::hidden: return "hidden";
-    case Svg_Layer::visible: return "visible";
-    case Svg_Layer::intersections: return "intersections";
-    case Svg_Layer::markers: return "markers";
+    case Svg_Layer::hidden:
+      return "hidden";
+    case Svg_Layer::visible:
+      return "visible";
+    case Svg_Layer::intersections:
+      return "intersections";
+    case Svg_Layer::markers:
+      return "markers";
   }
   return "visible";
 }
 
 Pattern_Meaning pattern_meaning(int pattern) {
   switch (pattern) {
-    case line_pattern::visible: return {Svg_Layer::visible, Dash::solid};
-    case line_pattern::hidden_dashed: return {Svg_Layer::hidden, Dash::dashed};
-    case line_pattern::hidden_dotted: return {Svg_Layer::hidden, Dash::dotted};
-    case line_pattern::hidden_dash_dot: return {Svg_Layer::hidden, Dash::dash_dot};
-    case line_pattern::intersection_solid: return {Svg_Layer::intersections, Dash::solid};
-    case line_pattern::intersection_dashed: return {Svg_Layer::intersections, Dash::dashed};
-    case line_pattern::intersection_dotted: return {Svg_Layer::intersections, Dash::dotted};
-    case line_pattern::hidden_solid: return {Svg_Layer::hidden, Dash::solid};
-    default: return {Svg_Layer::visible, Dash::solid};
+    case line_pattern::visible:
+      return {Svg_Layer::visible, Dash::solid};
+    case line_pattern::hidden_dashed:
+      return {Svg_Layer::hidden, Dash::dashed};
+    case line_pattern::hidden_dotted:
+      return {Svg_Layer::hidden, Dash::dotted};
+    case line_pattern::hidden_dash_dot:
+      return {Svg_Layer::hidden, Dash::dash_dot};
+    case line_pattern::intersection_solid:
+      return {Svg_Layer::intersections, Dash::solid};
+    case line_pattern::intersection_dashed:
+      return {Svg_Layer::intersections, Dash::dashed};
+    case line_pattern::intersection_dotted:
+      return {Svg_Layer::intersections, Dash::dotted};
+    case line_pattern::hidden_solid:
+      return {Svg_Layer::hidden, Dash::solid};
+    default:
+      return {Svg_Layer::visible, Dash::solid};
   }
 }
 
@@ -518,8 +539,9 @@ std::string Svg_Renderer::svg() const {
   };
 
   out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n";
-  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" "
-         "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" version=\"1.1\" width=\"";
+  out +=
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+      "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" version=\"1.1\" width=\"";
   append_number(out, width);
   out += "\" height=\"";
   append_number(out, height);

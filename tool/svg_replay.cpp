@@ -68,12 +68,23 @@ std::string svg_of_calls(const std::vector<KT_Recorded_Call>& calls, double stro
       continue;
     }
     switch (call.form) {
-      case 1: send_polyline<1>(*svg, rendition, call.float_points); break;
-      case 2: send_polyline<2>(*svg, rendition, call.float_points); break;
-      case 3: send_polyline<3>(*svg, rendition, call.integer_points); break;
-      case 4: send_polyline<4>(*svg, rendition, call.integer_points); break;
-      case 5: send_polyline<5>(*svg, rendition, call.double_points); break;
-      default: break;
+      case 1:
+        send_polyline<1>(*svg, rendition, call.float_points);
+        break;
+      case 2:
+        send_polyline<2>(*svg, rendition, call.float_points);
+        break;
+      case 3:
+        send_polyline<3>(*svg, rendition, call.integer_points);
+        break;
+      case 4:
+        send_polyline<4>(*svg, rendition, call.integer_points);
+        break;
+      case 5:
+        send_polyline<5>(*svg, rendition, call.double_points);
+        break;
+      default:
+        break;
     }
   }
   return (*svg).svg();

@@ -12,14 +12,19 @@ namespace {
 using Options = Renderer_Test;
 
 TEST_F(Options, BothTablesHoldTheElevenOptionsAndTheEntriesFollowTheFixedIndexOrder) {
-  const std::vector<std::wstring> registered{
-      L"Hidden Line Pattern",       L"Hidden Line Color",
-      L"Display Hidden Lines",      L"Use Face Color For Intersections",
-      L"Intersection Line Color",   L"Display Intersections",
-      L"Intersection Line Pattern", L"Retain Hidden Line Color",
-      L"Halo Gap",                  L"WZERO Factor",
-      L"Use Double Precision"};
-  for (const KT_Option_Table* table : {&renderer_->option_table, &renderer_->current_option_table}) {
+  const std::vector<std::wstring> registered{L"Hidden Line Pattern",
+                                             L"Hidden Line Color",
+                                             L"Display Hidden Lines",
+                                             L"Use Face Color For Intersections",
+                                             L"Intersection Line Color",
+                                             L"Display Intersections",
+                                             L"Intersection Line Pattern",
+                                             L"Retain Hidden Line Color",
+                                             L"Halo Gap",
+                                             L"WZERO Factor",
+                                             L"Use Double Precision"};
+  for (const KT_Option_Table* table :
+       {&renderer_->option_table, &renderer_->current_option_table}) {
     std::vector<std::wstring> names;
     for (const KT_Option& option : table->entries()) {
       names.push_back(option.name());

@@ -38,7 +38,8 @@ Sphere make_sphere(int bands, int sectors) {
     for (int sector = 0; sector < sectors; ++sector) {
       if (band > 0) sphere.edges.push_back({at(band, sector), at(band, sector + 1)});
       sphere.edges.push_back({at(band, sector), at(band + 1, sector)});
-      if (band > 0 && band + 1 < bands) sphere.edges.push_back({at(band, sector), at(band + 1, sector + 1)});
+      if (band > 0 && band + 1 < bands)
+        sphere.edges.push_back({at(band, sector), at(band + 1, sector + 1)});
     }
   }
   return sphere;
@@ -57,8 +58,8 @@ bool hidden_by(const Triangle& t, const KT_Point& p) {
   const double s0 = side(t.v[0], t.v[1]), s1 = side(t.v[1], t.v[2]), s2 = side(t.v[2], t.v[0]);
   const double area = side(t.v[0], t.v[1]) + side(t.v[1], t.v[2]) + side(t.v[2], t.v[0]);
   const double margin = 1e-3 * std::fabs(area);
-  const bool inside = (s0 > margin && s1 > margin && s2 > margin) ||
-                      (s0 < -margin && s1 < -margin && s2 < -margin);
+  const bool inside =
+      (s0 > margin && s1 > margin && s2 > margin) || (s0 < -margin && s1 < -margin && s2 < -margin);
   if (!inside) return false;
   // Depth of the triangle's plane at p, by barycentric weights.
   const double total = s0 + s1 + s2;
@@ -70,7 +71,8 @@ TEST_F(Update, SphereWithAllEdgesShowsNothingBehindAFaceAndCoversEveryEdge) {
   const Sphere sphere = make_sphere(12, 24);
   std::vector<Triangle> triangles;
   for (const auto& strip : sphere.strips) {
-    for (std::size_t k = 0; k + 2 < strip.size(); ++k) triangles.push_back({strip[k], strip[k + 1], strip[k + 2]});
+    for (std::size_t k = 0; k + 2 < strip.size(); ++k)
+      triangles.push_back({strip[k], strip[k + 1], strip[k + 2]});
   }
 
   renderer_->establish();
@@ -103,7 +105,8 @@ TEST_F(Update, SphereWithAllEdgesShowsNothingBehindAFaceAndCoversEveryEdge) {
       const double dx = double(q.x) - p.x, dy = double(q.y) - p.y, dz = double(q.z) - p.z;
       const double length2 = dx * dx + dy * dy + dz * dz;
       auto param = [&](const KT_Point& x) {
-        return ((double(x.x) - p.x) * dx + (double(x.y) - p.y) * dy + (double(x.z) - p.z) * dz) / length2;
+        return ((double(x.x) - p.x) * dx + (double(x.y) - p.y) * dy + (double(x.z) - p.z) * dz) /
+               length2;
       };
       auto distance2 = [&](const KT_Point& x, double t) {
         const double ex = p.x + dx * t - x.x, ey = p.y + dy * t - x.y, ez = p.z + dz * t - x.z;
@@ -140,16 +143,18 @@ TEST_F(Update, SphereWithAllEdgesShowsNothingBehindAFaceAndCoversEveryEdge) {
     const KT_Point& s = call.float_points[0];
     const KT_Point& e = call.float_points[1];
     for (double f : {0.25, 0.5, 0.75}) {
-      const KT_Point p{static_cast<float>(s.x + (e.x - s.x) * f), static_cast<float>(s.y + (e.y - s.y) * f),
+      const KT_Point p{static_cast<float>(s.x + (e.x - s.x) * f),
+                       static_cast<float>(s.y + (e.y - s.y) * f),
                        static_cast<float>(s.z + (e.z - s.z) * f)};
       for (const Triangle& t : triangles) {
-        ASSERT_FALSE(hidden_by(t, p)) << "visible point (" << p.x << ", " << p.y << ", " << p.z << ") of "
-                                      << trace_line(call);
+        ASSERT_FALSE(hidden_by(t, p)) << "visible point (" << p.x << ", " << p.y << ", " << p.z
+                                      << ") of " << trace_line(call);
       }
     }
   }
   int hidden = 0;
-  for (HLR_Edge* edge = renderer_->edge_list.head; edge; edge = edge->link) hidden += edge->t_min == 1.0;
+  for (HLR_Edge* edge = renderer_->edge_list.head; edge; edge = edge->link)
+    hidden += edge->t_min == 1.0;
   EXPECT_GT(visible, 100);
   EXPECT_GT(hidden, 100);  // fully hidden: the far hemisphere's edges
   renderer_->end_picture();

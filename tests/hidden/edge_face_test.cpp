@@ -34,10 +34,10 @@ TEST_F(Edge_Face, InsideTriangleCountsSidesAndVertices) {
     KT_Point p;
     bool inside;
   } cases[] = {
-      {{10, 10, 0}, true},     {{0, 0, 0}, true},       {{100, 0, 0}, true},
-      {{0, 100, 0}, true},     {{50, 0, 0}, true},      {{50, 50, 0}, true},
-      {{0, 50, 0}, true},      {{50, -0.001f, 0}, false}, {{50.5f, 50, 0}, false},
-      {{-0.001f, 50, 0}, false}, {{-10, -10, 0}, false}, {{200, 200, 0}, false},
+      {{10, 10, 0}, true},       {{0, 0, 0}, true},         {{100, 0, 0}, true},
+      {{0, 100, 0}, true},       {{50, 0, 0}, true},        {{50, 50, 0}, true},
+      {{0, 50, 0}, true},        {{50, -0.001f, 0}, false}, {{50.5f, 50, 0}, false},
+      {{-0.001f, 50, 0}, false}, {{-10, -10, 0}, false},    {{200, 200, 0}, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(inside_triangle(face_, c.p), c.inside) << c.p.x << ", " << c.p.y;
@@ -98,8 +98,14 @@ TEST_F(Edge_Face, EachWayAnEdgeMeetsTheFaceHidesWhatLiesBehindIt) {
       {"piercing, rising", {10, 10, 5}, {50, 20, 15}, 0, 0, 0.5 + tol40, -1, -1},
       {"piercing, falling", {10, 10, 15}, {50, 20, 5}, 0, 0.5 - tol40, 1, -1, -1},
       // Pierces at x = 80, leaves through side 1 at x = 90, t = 80 / 140.
-      {"piercing, far end outside", {10, 10, 5}, {150, 10, 15}, 0, 0, 1,
-       0.5 + double(0.01f / 140.0f), float(80.0 / 140.0)},
+      {"piercing, far end outside",
+       {10, 10, 5},
+       {150, 10, 15},
+       0,
+       0,
+       1,
+       0.5 + double(0.01f / 140.0f),
+       float(80.0 / 140.0)},
       // The sides through the vertex cross at t = 0, side 2 behind it.
       {"from a vertex, away", {100, 0, 20}, {150, -20, 20}, 0, 0, 1, -1, -1},
       {"to a vertex, away", {0, 0, 20}, {-50, -30, 20}, 0, 0, 1, -1, -1},
@@ -137,7 +143,8 @@ TEST_F(Edge_Face, CoveredSpanCountsOnlyCrossingsBehindOrOnThePlane) {
   const HLR_Span none = covered_span(edge({-50, 10, 4}, {150, 10, 16}), depth_tolerance, face_);
   EXPECT_EQ(none.from, 1.0);
   // In front by no more than the tolerance counts as on the plane.
-  const HLR_Span on = covered_span(edge({-50, 10, 9.95f}, {150, 10, 9.95f}), depth_tolerance, face_);
+  const HLR_Span on =
+      covered_span(edge({-50, 10, 9.95f}, {150, 10, 9.95f}), depth_tolerance, face_);
   EXPECT_EQ(on.from, 0.25);
   EXPECT_EQ(on.to, double(0.7f));
 }

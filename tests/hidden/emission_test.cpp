@@ -46,7 +46,8 @@ class Emission : public State_Test {
     for (const KT_Recorded_Call& c : calls) {
       if (c.count != 2 || c.float_points.size() != 2) return {"not a float piece"};
       std::ostringstream text;
-      text << std::setprecision(9) << c.form << " " << c.float_points[0].x << "-" << c.float_points[1].x;
+      text << std::setprecision(9) << c.form << " " << c.float_points[0].x << "-"
+           << c.float_points[1].x;
       out.push_back(text.str());
     }
     return out;

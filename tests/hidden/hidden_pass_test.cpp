@@ -20,8 +20,8 @@ class Hidden_Pass : public State_Test {
   // intersection pass builds it; the items in insertion order.
   std::vector<HLR_Index_Item*> build_index() {
     const HLR_Extent& e = state.extent;
-    state.face_index = make_index_node(new HLR_Index_Node{}, nullptr, nullptr, e.x_min, e.x_max,
-                                       e.y_min, e.y_max);
+    state.face_index =
+        make_index_node(new HLR_Index_Node{}, nullptr, nullptr, e.x_min, e.x_max, e.y_min, e.y_max);
     std::vector<HLR_Index_Item*> items;
     for (HLR_Face* f = state.face_list.head; f != nullptr; f = f->link) {
       items.push_back(make_index_item(new HLR_Index_Item{}, f));

@@ -275,8 +275,8 @@ TEST_F(Intervals, FailedNodeAllocationLeavesTheListAsItWas) {
   hide_interval(edge_, 0.25, 0.375);
   hide_interval(edge_, 0.75, 0.875);
   const Nodes before = nodes_of(edge_);
-  const std::pair<double, double> between_before_after[] = {{0.5, 0.625}, {0.0625, 0.125},
-                                                            {0.9, 0.95}};
+  const std::pair<double, double> between_before_after[] = {
+      {0.5, 0.625}, {0.0625, 0.125}, {0.9, 0.95}};
   for (const auto& [from, to] : between_before_after) {
     {
       allocation_failure::Scope failing(1);

@@ -10,8 +10,7 @@
 namespace {
 
 constexpr KT_Int_Rectangle box{0, 100, -10, 10};
-constexpr std::uint16_t L = outcode_left, R = outcode_right, B = outcode_below,
-                        A = outcode_above;
+constexpr std::uint16_t L = outcode_left, R = outcode_right, B = outcode_below, A = outcode_above;
 const float nan_f = std::numeric_limits<float>::quiet_NaN();
 
 TEST(Clip, OutcodeOfOnePointPerSideCornerAndOnTheSides) {
@@ -22,10 +21,10 @@ TEST(Clip, OutcodeOfOnePointPerSideCornerAndOnTheSides) {
     float x, y;
     std::uint16_t code;
   } cases[] = {
-      {50, 0, 0},      {0, -10, 0},     {100, 10, 0},      {0, 5, 0},         {100, 5, 0},
-      {50, -10, 0},    {50, 10, 0},     {-0.5f, 0, L},     {100.5f, 0, R},    {50, -10.5f, B},
-      {50, 10.5f, A},  {-1, -11, L | B}, {-1, 11, L | A},  {101, -11, R | B}, {101, 11, R | A},
-      {nan_f, 0, 0},   {0, nan_f, 0},   {nan_f, 500, A},   {-500, nan_f, L},  {-inf, 0, L},
+      {50, 0, 0},     {0, -10, 0},      {100, 10, 0},    {0, 5, 0},         {100, 5, 0},
+      {50, -10, 0},   {50, 10, 0},      {-0.5f, 0, L},   {100.5f, 0, R},    {50, -10.5f, B},
+      {50, 10.5f, A}, {-1, -11, L | B}, {-1, 11, L | A}, {101, -11, R | B}, {101, 11, R | A},
+      {nan_f, 0, 0},  {0, nan_f, 0},    {nan_f, 500, A}, {-500, nan_f, L},  {-inf, 0, L},
       {inf, 0, R},
   };
   for (const auto& c : cases) {

@@ -51,7 +51,8 @@ TEST(OptionTable, EntriesAreCopiesWhosePointersStayValidAndFindTakesTheFirst) {
   KT_Option_Table table;
   std::vector<KT_Option*> added;
   for (int i = 0; i < 2000; ++i) {
-    added.push_back(table.add(KT_Option(KT_String(L"option " + std::to_wstring(i)), scope_renderer, i)));
+    added.push_back(
+        table.add(KT_Option(KT_String(L"option " + std::to_wstring(i)), scope_renderer, i)));
   }
   for (int i = 0; i < 2000; ++i) {
     ASSERT_EQ(added[std::size_t(i)]->integer_value(), i);

@@ -44,7 +44,7 @@ TEST(Recording, KeepsTheRenditionAsItWasAndReadsExactlyAsFarAsTheCallGives) {
   };
   for (const auto& c : cases) {
     actions.call(KT_Actions::colored_polyline_form<1>(), r, c.count, points.get(), c.colors,
-                   c.one_color);
+                 c.one_color);
     EXPECT_EQ(last_line(), std::string("colored_polyline 1 color=FF000000 pattern=0 ") + c.end);
   }
   // r is unique, so these change its data in place after the calls.
@@ -69,11 +69,11 @@ TEST(TraceLine, SpecialValuesPrintAsGlibcPrintsThem) {
   call.form = 1;
   call.color = KT_RGB32::from_argb(0xFFabcdef);
   call.count = 4;
-  call.float_points = {{-0.0f, 0.0f, 0.1f},
-                       {nan_f, -nan_f, inf_f},
-                       {-inf_f, std::numeric_limits<float>::denorm_min(),
-                        std::numeric_limits<float>::max()},
-                       {16777216.0f, -2.5e-8f, 1.0f / 3.0f}};
+  call.float_points = {
+      {-0.0f, 0.0f, 0.1f},
+      {nan_f, -nan_f, inf_f},
+      {-inf_f, std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::max()},
+      {16777216.0f, -2.5e-8f, 1.0f / 3.0f}};
   EXPECT_EQ(trace_line(call),
             "polyline 1 color=FFABCDEF pattern=0 4 -0 0 0.100000001 nan -nan inf -inf "
             "1.40129846e-45 3.40282347e+38 16777216 -2.50000003e-08 0.333333343");
@@ -119,10 +119,12 @@ TEST(TraceLine, FloatsAndDoublesReadBackBitForBit) {
   for (std::size_t i = 0; i < 3000; ++i) {
     ASSERT_TRUE(float_line >> token);
     ASSERT_EQ(std::bit_cast<std::uint32_t>(std::strtof(token.c_str(), nullptr)),
-              std::bit_cast<std::uint32_t>(f[i])) << token;
+              std::bit_cast<std::uint32_t>(f[i]))
+        << token;
     ASSERT_TRUE(double_line >> token);
     ASSERT_EQ(std::bit_cast<std::uint64_t>(std::strtod(token.c_str(), nullptr)),
-              std::bit_cast<std::uint64_t>(d[i])) << token;
+              std::bit_cast<std::uint64_t>(d[i]))
+        << token;
   }
 }
 

@@ -108,14 +108,15 @@ TEST_F(Chain, EveryPositionArrivesAtItsOwnPositionAndForm) {
   for (const KT_Recorded_Call& call : recorder_->calls()) {
     positions.push_back(call.position);
     EXPECT_EQ(call.form, call.position % 5 + 1);
-    const std::size_t points = call.float_points.size() + call.integer_points.size() +
-                               call.double_points.size();
+    const std::size_t points =
+        call.float_points.size() + call.integer_points.size() + call.double_points.size();
     EXPECT_EQ(points, 2u);
     EXPECT_EQ(call.integer_points.size(), call.form == 3 || call.form == 4 ? 2u : 0u);
     EXPECT_EQ(call.double_points.size(), call.form == 5 ? 2u : 0u);
   }
-  EXPECT_EQ(positions, (std::vector<int>{0, 5, 10, 20, 25, 30, 1, 6, 11, 21, 26, 31, 2, 7, 12, 22,
-                                         27, 32, 3, 8, 13, 23, 28, 33, 4, 9, 14, 24, 29, 34}));
+  EXPECT_EQ(positions,
+            (std::vector<int>{0,  5,  10, 20, 25, 30, 1,  6,  11, 21, 26, 31, 2,  7,  12,
+                              22, 27, 32, 3,  8,  13, 23, 28, 33, 4,  9,  14, 24, 29, 34}));
 
   // Every other position without arguments arrives as "ignored".
   recorder_->forget_calls();

@@ -93,7 +93,8 @@ TEST(Index_Builder, AFailedOrderCopyLeavesTheItemUnlinked) {
     faces.push_back(std::make_unique<HLR_Face>(face_with_box(10, 10.5f, 10, 10.5f, z, z)));
     return make_index_item(new HLR_Index_Item{}, faces.back().get());
   };
-  for (int k = 0; k < HLR_Index_Builder::walk_limit; ++k) builder.insert(item_at(static_cast<float>(k)));
+  for (int k = 0; k < HLR_Index_Builder::walk_limit; ++k)
+    builder.insert(item_at(static_cast<float>(k)));
   const auto before = lists_of(index.root());
 
   std::unique_ptr<HLR_Index_Item> last(item_at(1000.0f));

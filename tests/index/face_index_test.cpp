@@ -83,10 +83,10 @@ const Query everything = area_query(-inf, inf, -inf, inf, sentinel_z_min);
     const Answer& a = answers[i];
     const float zp = box_of(*p.face).z_min;
     const float za = box_of(*a.face).z_min;
-    const bool in_order =
-        p.node != a.node ? path_of(p.node) < path_of(a.node)
-                         : zp < za || (zp == za && index.insertion_index(p.face) >
-                                                        index.insertion_index(a.face));
+    const bool in_order = p.node != a.node
+                              ? path_of(p.node) < path_of(a.node)
+                              : zp < za || (zp == za && index.insertion_index(p.face) >
+                                                            index.insertion_index(a.face));
     if (!in_order) return ::testing::AssertionFailure() << "answer " << i << " out of order";
   }
   return ::testing::AssertionSuccess();
@@ -164,7 +164,8 @@ TEST(FaceIndexInsert, ItemGoesToTheNodeTheBandsChoose) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Test_Index index(0.0f, 1000.0f, 0.0f, 1000.0f);
-    const HLR_Index_Node* node = node_holding(index, index.insert_box(c.x0, c.x1, c.y0, c.y1, 1, 2));
+    const HLR_Index_Node* node =
+        node_holding(index, index.insert_box(c.x0, c.x1, c.y0, c.y1, 1, 2));
     ASSERT_NE(node, nullptr);
     EXPECT_EQ(depth_of(node), c.depth);
     EXPECT_EQ(box_of(node), (std::array{c.node_x_min, c.node_x_max, c.node_y_min, c.node_y_max}));
@@ -211,9 +212,9 @@ TEST(FaceIndexQuery, RandomQueriesMatchTheBruteForceInOrder) {
       ASSERT_TRUE(answers_agree(index, area_query(std::min(x, x_out), std::max(x, x_out),
                                                   std::min(y, y_out), std::max(y, y_out), 100.0f)))
           << "touching " << q;
-      ASSERT_TRUE(answers_agree(index, box_query(std::min(x, x_out), std::max(x, x_out),
-                                                 std::min(y, y_out), std::max(y, y_out), b.z_max,
-                                                 100.0f)))
+      ASSERT_TRUE(
+          answers_agree(index, box_query(std::min(x, x_out), std::max(x, x_out), std::min(y, y_out),
+                                         std::max(y, y_out), b.z_max, 100.0f)))
           << "z_max " << q;
       ASSERT_TRUE(answers_agree(index, area_query(b.x_min, b.x_max, b.y_min, b.y_max, b.z_min)))
           << "z_min " << q;

@@ -56,8 +56,7 @@ TEST_F(Face_Pair, CrossingTakesTheCoordinateDifferenceInFloat) {
   const HLR_Face* steep = face({336.3215026855469f, 209.8553466796875f, 27.56630516052246f},
                                {102.72351837158203f, 114.01813507080078f, -22.853679656982422f},
                                {386.553955078125f, 158.9564971923828f, -0.14841170608997345f});
-  EXPECT_TRUE(line_is(flat, steep,
-                      {254.93605041503906f, 176.4656982421875f, 10.000000953674316f},
+  EXPECT_TRUE(line_is(flat, steep, {254.93605041503906f, 176.4656982421875f, 10.000000953674316f},
                       {368.1601257324219f, 177.59434509277344f, 10.000000953674316f}));
 }
 
@@ -68,11 +67,11 @@ TEST_F(Face_Pair, FacesThatDoNotCrossOrMeetOnlyEndToEndGiveNoLine) {
   // y0 (edge at constant y) and end at y0 + 0.8 * (412.5 - y0).
   const HLR_Face* short_flat = face({50, 100, 10}, {200, 100, 10}, {110, 200, 10});
   const std::pair<const HLR_Face*, const HLR_Face*> pairs[] = {
-      {a, face({300, 100, 10}, {300, 300, 60}, {100, 300, 10})},     // a shared edge
-      {a, face({150, 150, 10}, {400, 150, 10}, {150, 400, 10})},     // coplanar
-      {a, face({150, 150, 10}, {250, 150, 30}, {150, 250, 30})},     // touching at a vertex
-      {a, face({150, 150, 10.05f}, {250, 150, 30}, {150, 250, 30})}, // within the tolerance
-      {a, face({150, 150, 20}, {250, 150, 30}, {150, 250, 30})},     // above
+      {a, face({300, 100, 10}, {300, 300, 60}, {100, 300, 10})},             // a shared edge
+      {a, face({150, 150, 10}, {400, 150, 10}, {150, 400, 10})},             // coplanar
+      {a, face({150, 150, 10}, {250, 150, 30}, {150, 250, 30})},             // touching at a vertex
+      {a, face({150, 150, 10.05f}, {250, 150, 30}, {150, 250, 30})},         // within the tolerance
+      {a, face({150, 150, 20}, {250, 150, 30}, {150, 250, 30})},             // above
       {short_flat, face({50, 200, -50}, {150, 200, 50}, {100, 412.5f, 0})},  // end to end
       {short_flat, face({50, 250, -50}, {150, 250, 50}, {100, 412.5f, 0})},  // apart
       {short_flat, face({50, 0, -50}, {150, 0, 50}, {100, 50, 0})},          // apart, before

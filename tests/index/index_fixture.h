@@ -28,7 +28,8 @@ inline HLR_Face face_with_box(float x0, float x1, float y0, float y1, float z0, 
 class Test_Index {
  public:
   Test_Index(float x_min, float x_max, float y_min, float y_max)
-      : root_(make_index_node(new HLR_Index_Node{}, nullptr, nullptr, x_min, x_max, y_min, y_max)) {}
+      : root_(make_index_node(new HLR_Index_Node{}, nullptr, nullptr, x_min, x_max, y_min, y_max)) {
+  }
   ~Test_Index() { free_face_index(root_); }
   Test_Index(const Test_Index&) = delete;
   Test_Index& operator=(const Test_Index&) = delete;
@@ -131,8 +132,8 @@ inline ::testing::AssertionResult subtree_is_consistent(const HLR_Index_Node* no
       return ::testing::AssertionFailure() << "list not sorted or without end";
     }
     previous = item->z_min;
-    if (!(item->x_min >= node->x_min && item->x_max <= node->x_max &&
-          item->y_min >= node->y_min && item->y_max <= node->y_max)) {
+    if (!(item->x_min >= node->x_min && item->x_max <= node->x_max && item->y_min >= node->y_min &&
+          item->y_max <= node->y_max)) {
       return ::testing::AssertionFailure() << "item outside its node's box";
     }
   }

@@ -59,7 +59,8 @@ Iteration_Record iterate(HLR_Index_Node* root, Area area, std::uint32_t seed, Qu
 bool same(const Iteration_Record& a, const Iteration_Record& b) {
   if (a.answers.size() != b.answers.size() || a.cursors != b.cursors) return false;
   for (std::size_t k = 0; k < a.answers.size(); ++k) {
-    if (a.answers[k].node != b.answers[k].node || a.answers[k].face != b.answers[k].face) return false;
+    if (a.answers[k].node != b.answers[k].node || a.answers[k].face != b.answers[k].face)
+      return false;
   }
   return true;
 }
@@ -142,8 +143,7 @@ TEST(Packed_Lists, AreaQueriesAnswerAsTheListsDo) {
         });
     const Iteration_Record packed =
         iterate(index.root(), area, seed, [packing](HLR_Index_Node* n, const Area& a) {
-          return index_query_area_packed(packing, n, a.x_min, a.x_max, a.y_min, a.y_max,
-                                         a.z_limit);
+          return index_query_area_packed(packing, n, a.x_min, a.x_max, a.y_min, a.y_max, a.z_limit);
         });
     ASSERT_TRUE(same(by_lists, packed));
     answers += by_lists.answers.size();

@@ -22,10 +22,10 @@ TEST_F(Actions, StripGivesCounterClockwiseFacesAndDropsTheDegenerateOne) {
   // (p2, p3, p4), all at y = 1, has no area in x-y.
   const KT_Point points[] = {{0, 0, 1}, {1, 0, 2}, {0, 1, 3}, {1, 1, 4}, {2, 1, 5}, {3, 3, 6}};
   strip_f_noclip(state, rendition, 6, points);
-  const KT_Point expected[3][3] = {  // newest first
-      {points[3], points[4], points[5]},
-      {points[1], points[3], points[2]},
-      {points[0], points[1], points[2]}};
+  const KT_Point expected[3][3] = {// newest first
+                                   {points[3], points[4], points[5]},
+                                   {points[1], points[3], points[2]},
+                                   {points[0], points[1], points[2]}};
   const auto all = faces();
   ASSERT_EQ(all.size(), 3u);
   for (int i = 0; i < 3; ++i) {

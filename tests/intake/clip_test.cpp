@@ -3,8 +3,8 @@
 // comparison on random segments, and the strip phases seen through the
 // faces captured.
 #include <algorithm>
-#include <vector>
 #include <random>
+#include <vector>
 
 #include "intake_actions.h"
 #include "state_fixture.h"
@@ -22,17 +22,17 @@ TEST_F(Clipping, SegmentKeepsItsInsideRangeInEveryPointForm) {
     float t_min, t_max;  // of the stored edge, the fractions divided in float; -1: no edge
   };
   const Case cases[] = {
-      {{-50, 50, 0}, {50, 50, 0}, 0.5f, 1.0f},                      // enters across x min
-      {{50, 50, 0}, {150, 50, 0}, 0.0f, 0.5f},                      // leaves across x max
-      {{-50, 50, 0}, {150, 50, 0}, 0.25f, 0.75f},                   // through both
-      {{-10, 50, 0}, {50, 120, 0}, 10.0f / 60.0f, 50.0f / 70.0f},   // in by x, out by y
+      {{-50, 50, 0}, {50, 50, 0}, 0.5f, 1.0f},                     // enters across x min
+      {{50, 50, 0}, {150, 50, 0}, 0.0f, 0.5f},                     // leaves across x max
+      {{-50, 50, 0}, {150, 50, 0}, 0.25f, 0.75f},                  // through both
+      {{-10, 50, 0}, {50, 120, 0}, 10.0f / 60.0f, 50.0f / 70.0f},  // in by x, out by y
       // In across x min (50/170 beats 20/170 from y max), out across y min
       // (120/170 before 150/170 from x max): from (0, 70) to (70, 0).
       {{-50, 120, 0}, {120, -50, 0}, 50.0f / 170.0f, 120.0f / 170.0f},
-      {{0, 50, 0}, {150, 50, 0}, 0.0f, 100.0f / 150.0f},            // starts on a side
+      {{0, 50, 0}, {150, 50, 0}, 0.0f, 100.0f / 150.0f},              // starts on a side
       {{50, -20, 0}, {50, 180, 0}, 20.0f / 200.0f, 120.0f / 200.0f},  // vertical, both
-      {{50, 50, 0}, {-50, 50, 0}, 0.5f, 1.0f},                      // swapped: mirrored
-      {{-50, 20, 0}, {20, -50, 0}, -1, -1},                         // below the corner
+      {{50, 50, 0}, {-50, 50, 0}, 0.5f, 1.0f},                        // swapped: mirrored
+      {{-50, 20, 0}, {20, -50, 0}, -1, -1},                           // below the corner
   };
   for (int form = 0; form < 3; ++form) {
     for (const Case& c : cases) {
@@ -147,8 +147,15 @@ TEST_F(Clipping, StripKeepsTheTrianglesItsPhasesChoose) {
        {{50, 50, 0}, {150, 50, 0}, {150, 60, 0}, {160, 50, 0}, {160, 60, 0}},
        {0, 1, 2}},
       {"inside runs around one outside point",
-       {{10, 10, 0}, {10, 20, 0}, {20, 10, 0}, {20, 20, 0}, {30, -10, 0}, {30, 20, 0},
-        {40, 10, 0}, {40, 20, 0}, {50, 10, 0}},
+       {{10, 10, 0},
+        {10, 20, 0},
+        {20, 10, 0},
+        {20, 20, 0},
+        {30, -10, 0},
+        {30, 20, 0},
+        {40, 10, 0},
+        {40, 20, 0},
+        {50, 10, 0}},
        {0, 1, 2, 3, 4, 5, 6}},
       {"wholly beyond x max", {{150, 10, 0}, {160, 20, 0}, {170, 10, 0}, {180, 20, 0}}, {}},
   };

@@ -22,8 +22,8 @@ std::vector<Point> zigzag(int count) {
   std::vector<Point> points;
   for (int i = 0; i < count; ++i) {
     const int y = i % 7 == 3 ? -30 : (i % 2) * 20 + 10;
-    points.push_back({decltype(Point::x)(5 * i + 1), decltype(Point::y)(y),
-                      decltype(Point::z)(i % 5)});
+    points.push_back(
+        {decltype(Point::x)(5 * i + 1), decltype(Point::y)(y), decltype(Point::z)(i % 5)});
   }
   return points;
 }
@@ -131,9 +131,8 @@ TEST_F(Allocation_Failure, EveryIntakePathLeavesALeadingPartAndNoReference) {
   EXPECT_GT(fail_each_allocation([&] { strip_d(state, rendition, 80, doubles.data()); }), 66);
   // Each segment copies the rendition (another edge holds the previous
   // colour) and builds its edge.
-  EXPECT_EQ(fail_each_allocation([&] {
-              colored_polyline_f(state, rendition, 80, floats.data(), colors.data(), 0);
-            }),
+  EXPECT_EQ(fail_each_allocation(
+                [&] { colored_polyline_f(state, rendition, 80, floats.data(), colors.data(), 0); }),
             2 * 79);
 }
 

@@ -49,8 +49,9 @@ float to_float(double v) {
 // As an integer coordinate: the extremes of the 32-bit range for values
 // beyond it or without a value.
 std::int32_t to_integer(double v) {
-  if (std::isnan(v)) return std::signbit(v) ? std::numeric_limits<std::int32_t>::min()
-                                            : std::numeric_limits<std::int32_t>::max();
+  if (std::isnan(v))
+    return std::signbit(v) ? std::numeric_limits<std::int32_t>::min()
+                           : std::numeric_limits<std::int32_t>::max();
   if (v >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
   if (v <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
   return static_cast<std::int32_t>(v);
@@ -61,12 +62,25 @@ std::int32_t to_integer(double v) {
 std::vector<KT_Point_D> strip_with(double v, int variant) {
   std::vector<KT_Point_D> p = {{100, 100, 5}, {400, 100, 5}, {100, 400, 7}, {400, 400, 7}};
   switch (variant) {
-    case 0: p[0].x = v; break;
-    case 1: p[1].y = v; break;
-    case 2: p[2].z = v; break;
-    case 3: p[3].x = v; p[3].y = v; break;
-    case 4: for (auto& q : p) q.z = v; break;
-    default: for (auto& q : p) q = {v, v, v}; break;
+    case 0:
+      p[0].x = v;
+      break;
+    case 1:
+      p[1].y = v;
+      break;
+    case 2:
+      p[2].z = v;
+      break;
+    case 3:
+      p[3].x = v;
+      p[3].y = v;
+      break;
+    case 4:
+      for (auto& q : p) q.z = v;
+      break;
+    default:
+      for (auto& q : p) q = {v, v, v};
+      break;
   }
   return p;
 }
@@ -136,12 +150,16 @@ class Extreme_Input : public ::testing::Test {
     renderer_->actions.call(polyline_form<4>(), rendition_, count, i.data());
     renderer_->actions.call(polyline_form<5>(), rendition_, count, points.data());
     for (int one_color : {0, 1}) {
-      renderer_->actions.call(colored_polyline_form<1>(), rendition_, count, f.data(), colors.data(), one_color);
-      renderer_->actions.call(colored_polyline_form<2>(), rendition_, count, f.data(), colors.data(), one_color);
-      renderer_->actions.call(colored_polyline_form<3>(), rendition_, count, i.data(), colors.data(), one_color);
-      renderer_->actions.call(colored_polyline_form<4>(), rendition_, count, i.data(), colors.data(), one_color);
-      renderer_->actions.call(colored_polyline_form<5>(), rendition_, count, points.data(), colors.data(),
-                              one_color);
+      renderer_->actions.call(colored_polyline_form<1>(), rendition_, count, f.data(),
+                              colors.data(), one_color);
+      renderer_->actions.call(colored_polyline_form<2>(), rendition_, count, f.data(),
+                              colors.data(), one_color);
+      renderer_->actions.call(colored_polyline_form<3>(), rendition_, count, i.data(),
+                              colors.data(), one_color);
+      renderer_->actions.call(colored_polyline_form<4>(), rendition_, count, i.data(),
+                              colors.data(), one_color);
+      renderer_->actions.call(colored_polyline_form<5>(), rendition_, count, points.data(),
+                              colors.data(), one_color);
     }
     renderer_->actions.call(marker_action, rendition_, count, f.data());
     renderer_->actions.call(positioned_item_action, rendition_, f.data(), nullptr);
@@ -157,7 +175,8 @@ class Extreme_Input : public ::testing::Test {
       }
       ASSERT_EQ(call.kind, KT_Recorded_Call::Kind::polyline) << where << ": " << trace_line(call);
       ASSERT_EQ(call.count, 2) << where << ": " << trace_line(call);
-      ASSERT_TRUE(call.form == 1 || call.form == 2 || call.form == 5) << where << ": " << trace_line(call);
+      ASSERT_TRUE(call.form == 1 || call.form == 2 || call.form == 5)
+          << where << ": " << trace_line(call);
     }
     next_->forget_calls();
   }
@@ -226,7 +245,8 @@ TEST_F(Extreme_Input, OrdinaryGeometryDrawsAsItDoesAlone) {
     for (const KT_Recorded_Call& call : next_->calls()) {
       bool ordinary = true;
       for (const KT_Point& p : call.float_points) ordinary = ordinary && std::fabs(p.z) <= 1000.0f;
-      for (const KT_Point_D& p : call.double_points) ordinary = ordinary && std::fabs(p.z) <= 1000.0;
+      for (const KT_Point_D& p : call.double_points)
+        ordinary = ordinary && std::fabs(p.z) <= 1000.0;
       if (ordinary) lines.push_back(trace_line(call));
     }
     next_->forget_calls();
@@ -234,21 +254,21 @@ TEST_F(Extreme_Input, OrdinaryGeometryDrawsAsItDoesAlone) {
   };
 
   renderer_->begin_picture();
-  renderer_->actions.call(KT_Actions::face<1>(KT_Actions::triangle_strip), rendition_, 4, square, nullptr,
-                          nullptr);
+  renderer_->actions.call(KT_Actions::face<1>(KT_Actions::triangle_strip), rendition_, 4, square,
+                          nullptr, nullptr);
   renderer_->actions.call(KT_Actions::polyline_form<1>(), rendition_, 2, line);
   renderer_->update();
   const std::vector<std::string> alone = ordinary_pieces();
   renderer_->end_picture();
   ASSERT_EQ(alone.size(), 3u);  // the hidden piece, then the two visible ones
 
-  const double depths[] = {nan, -nan, inf, -inf, 1e27, 1e300,
-                           static_cast<double>(std::numeric_limits<float>::max())};
+  const double depths[] = {
+      nan, -nan, inf, -inf, 1e27, 1e300, static_cast<double>(std::numeric_limits<float>::max())};
   for (const double depth : depths) {
     for (const double v : extreme_values) {
       renderer_->begin_picture();
-      renderer_->actions.call(KT_Actions::face<1>(KT_Actions::triangle_strip), rendition_, 4, square,
-                              nullptr, nullptr);
+      renderer_->actions.call(KT_Actions::face<1>(KT_Actions::triangle_strip), rendition_, 4,
+                              square, nullptr, nullptr);
       for (int variant : {0, 1, 3, 5}) {
         std::vector<KT_Point_D> points = strip_with(v, variant);
         for (KT_Point_D& p : points) p.z = depth;
@@ -273,10 +293,10 @@ TEST_F(Extreme_Input, NanDepthFaceBesideAnOrdinaryFaceLeavesItHiding) {
   const KT_Point line[2] = {{0, 50, 5}, {100, 50, 5}};
   renderer_->establish();
   renderer_->begin_picture();
-  renderer_->actions.call(KT_Actions::face<1>(KT_Actions::triangle_strip), rendition_, 4, square, nullptr,
-                          nullptr);
-  renderer_->actions.call(KT_Actions::face<1>(KT_Actions::triangle_strip), rendition_, 4, nan_square,
+  renderer_->actions.call(KT_Actions::face<1>(KT_Actions::triangle_strip), rendition_, 4, square,
                           nullptr, nullptr);
+  renderer_->actions.call(KT_Actions::face<1>(KT_Actions::triangle_strip), rendition_, 4,
+                          nan_square, nullptr, nullptr);
   renderer_->actions.call(KT_Actions::polyline_form<1>(), rendition_, 2, line);
   renderer_->update();
   std::vector<std::string> lines;

@@ -38,11 +38,10 @@ int failing_forward(KT_Renderer_Data* receiver, int argument) {
 // a double square at depth 2.5.
 const KT_Point square_a[4] = {{100, 100, 10}, {500, 100, 10}, {100, 500, 10}, {500, 500, 10}};
 const KT_Point square_b[4] = {{300, 200, 0}, {700, 200, 0}, {300, 500, 20}, {700, 500, 20}};
-const KT_Point_I strip_c[5] = {{600, 100, 5}, {900, 100, 5}, {600, 400, 15}, {900, 400, 15},
-                               {750, 550, 30}};
+const KT_Point_I strip_c[5] = {
+    {600, 100, 5}, {900, 100, 5}, {600, 400, 15}, {900, 400, 15}, {750, 550, 30}};
 const KT_Point_I square_d[4] = {{50, 600, 40}, {250, 600, 40}, {50, 900, 40}, {250, 900, 40}};
-const KT_Point_D square_e[4] = {
-    {650, 650, 2.5}, {950, 650, 2.5}, {650, 950, 2.5}, {950, 950, 2.5}};
+const KT_Point_D square_e[4] = {{650, 650, 2.5}, {950, 650, 2.5}, {650, 950, 2.5}, {950, 950, 2.5}};
 
 // Lines: one leaving the clip rectangle behind A and B, one piercing A, an
 // integer one beyond the rectangle on both sides, an integer zigzag inside,
@@ -136,22 +135,14 @@ Picture_Host::Picture_Host() {
   renditions_ = {plain, small, dashed};
 
   values_ = {
-      KT_Option_Value(1),
-      KT_Option_Value(200, 10, 20, 255),
-      KT_Option_Value(true),
-      KT_Option_Value(false),
-      KT_Option_Value(true),
-      KT_Option_Value(0, 128, 0, 255),
-      KT_Option_Value(true),
-      KT_Option_Value(2),
-      KT_Option_Value(false),
-      KT_Option_Value(true),
-      KT_Option_Value(3),
-      KT_Option_Value(0),
-      KT_Option_Value(0.0f),
-      KT_Option_Value(0.5f),
-      KT_Option_Value(false),
-      KT_Option_Value(true),
+      KT_Option_Value(1),     KT_Option_Value(200, 10, 20, 255),
+      KT_Option_Value(true),  KT_Option_Value(false),
+      KT_Option_Value(true),  KT_Option_Value(0, 128, 0, 255),
+      KT_Option_Value(true),  KT_Option_Value(2),
+      KT_Option_Value(false), KT_Option_Value(true),
+      KT_Option_Value(3),     KT_Option_Value(0),
+      KT_Option_Value(0.0f),  KT_Option_Value(0.5f),
+      KT_Option_Value(false), KT_Option_Value(true),
   };
   // The registered values go now: from here on the host holds every value
   // an option can be given, and setting one only moves references.

@@ -54,8 +54,8 @@ class State_Test : public ::testing::Test {
   State_Test() {
     for (KT_Option_Table* table : {&option_table, &current_option_table}) {
       auto& entries = table == &option_table ? state.option_entries : state.current_option_entries;
-      entries[hidden_line_color_option] = table->add(
-          KT_Option(L"Hidden Line Color", KT_Option_Enum::scope_renderer, 0, 0, 0, 255));
+      entries[hidden_line_color_option] =
+          table->add(KT_Option(L"Hidden Line Color", KT_Option_Enum::scope_renderer, 0, 0, 0, 255));
       entries[intersection_line_color_option] = table->add(
           KT_Option(L"Intersection Line Color", KT_Option_Enum::scope_renderer, 0, 0, 0, 255));
     }
@@ -109,9 +109,9 @@ class State_Test : public ::testing::Test {
     const std::int64_t live = KT_Counted::live_objects();
     const std::int32_t holders = rendition.data()->reference_count();
     if (live == live_at_start && holders == 1) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << live << " host objects alive, " << live_at_start
-                                         << " at the start; the rendition has " << holders
-                                         << " holders";
+    return ::testing::AssertionFailure()
+           << live << " host objects alive, " << live_at_start
+           << " at the start; the rendition has " << holders << " holders";
   }
 
   // Records built by the store's own builders.

@@ -15,15 +15,15 @@ namespace {
 using testing::cube_body;
 using testing::model_of;
 
-Camera camera_for(const Body& body, View_Angles view, double fov_degrees = 0.0, int width = 1000, int height = 1000)
-{
-    const Model models[] = {model_of(body)};
-    Camera_Settings settings;
-    settings.view = view;
-    settings.field_of_view_degrees = fov_degrees;
-    settings.width = width;
-    settings.height = height;
-    return Camera::frame(settings, models);
+Camera camera_for(const Body& body, View_Angles view, double fov_degrees = 0.0, int width = 1000,
+                  int height = 1000) {
+  const Model models[] = {model_of(body)};
+  Camera_Settings settings;
+  settings.view = view;
+  settings.field_of_view_degrees = fov_degrees;
+  settings.width = width;
+  settings.height = height;
+  return Camera::frame(settings, models);
 }
 
 // The cube [-1, 1]^3 in 1000 x 1000 with a 50 margin; the nearest point at
@@ -36,86 +36,85 @@ Camera camera_for(const Body& body, View_Angles view, double fov_degrees = 0.0, 
 // Perspective front with 90 degrees: eye at d = sqrt(6) from the centre; the
 // near face (distance d - 1) spans the 900 units; the far corner lands at
 // 500 + 450 (d - 1) / (d + 1), with depth 1 + 900 (d - 1) / d.
-TEST(Camera, HandWorkedPointsInNamedViewsAndPerspective)
-{
-    struct Case {
-        const char* view;
-        double fov;
-        Model_Point p;
-        float x, y, z;
-    };
-    const Case cases[] = {
-        {"front", 0, {-1, -1, -1}, 50, 50, 901},
-        {"front", 0, {0.5, -1, 0}, 725, 50, 451},
-        {"right", 0, {-1, 1, 1}, 50, 950, 901}, // from +x the viewer's right is -z
-        {"top", 0, {1, 1, 1}, 950, 50, 1}, // from above the front (+z) is at the bottom
-        {"iso", 0, {1, 1, 1}, 500, 500, 1},
-        {"iso", 0, {-1, -1, -1}, 500, 500, 955.59415f},
-        {"iso", 0, {-1, 1, -1}, 500, 950, 637.39610f},
-        {"front", 90, {1, 1, 1}, 950, 950, 1},
-        {"front", 90, {1, 1, -1}, 689.0918f, 689.0918f, 533.5765f},
-        {"front", 90, {0, 0, 0}, 500, 500, 267.2883f},
-    };
-    for (const Case& c : cases) {
-        const Device_Point d = camera_for(cube_body(), parse_view(c.view), c.fov).to_device(c.p);
-        SCOPED_TRACE(::testing::Message() << c.view << " fov " << c.fov << " at " << c.p.x << ',' << c.p.y << ','
-                                          << c.p.z);
-        EXPECT_NEAR(d.x, c.x, 1e-3f);
-        EXPECT_NEAR(d.y, c.y, 1e-3f);
-        EXPECT_NEAR(d.z, c.z, 1e-3f);
-    }
+TEST(Camera, HandWorkedPointsInNamedViewsAndPerspective) {
+  struct Case {
+    const char* view;
+    double fov;
+    Model_Point p;
+    float x, y, z;
+  };
+  const Case cases[] = {
+      {"front", 0, {-1, -1, -1}, 50, 50, 901},
+      {"front", 0, {0.5, -1, 0}, 725, 50, 451},
+      {"right", 0, {-1, 1, 1}, 50, 950, 901},  // from +x the viewer's right is -z
+      {"top", 0, {1, 1, 1}, 950, 50, 1},       // from above the front (+z) is at the bottom
+      {"iso", 0, {1, 1, 1}, 500, 500, 1},
+      {"iso", 0, {-1, -1, -1}, 500, 500, 955.59415f},
+      {"iso", 0, {-1, 1, -1}, 500, 950, 637.39610f},
+      {"front", 90, {1, 1, 1}, 950, 950, 1},
+      {"front", 90, {1, 1, -1}, 689.0918f, 689.0918f, 533.5765f},
+      {"front", 90, {0, 0, 0}, 500, 500, 267.2883f},
+  };
+  for (const Case& c : cases) {
+    const Device_Point d = camera_for(cube_body(), parse_view(c.view), c.fov).to_device(c.p);
+    SCOPED_TRACE(::testing::Message()
+                 << c.view << " fov " << c.fov << " at " << c.p.x << ',' << c.p.y << ',' << c.p.z);
+    EXPECT_NEAR(d.x, c.x, 1e-3f);
+    EXPECT_NEAR(d.y, c.y, 1e-3f);
+    EXPECT_NEAR(d.z, c.z, 1e-3f);
+  }
 }
 
 // Random clouds in random views: every point inside the rectangle less its
 // margin, the drawing centred and touching the margin on one axis, and
 // the nearest point at depth 1.
-TEST(Camera, FramingFitsEveryPointInsideTheMargin)
-{
-    std::mt19937 random(7);
-    std::uniform_real_distribution<double> coordinate(-50.0, 120.0), angle(-180.0, 180.0);
-    const std::pair<int, int> sizes[] = {{1000, 1000}, {2000, 500}, {300, 900}};
-    for (int trial = 0; trial < 30; ++trial) {
-        Body body;
-        for (int i = 0; i < 40; ++i)
-            body.positions.push_back({coordinate(random), 0.2 * coordinate(random), coordinate(random) - 30.0});
-        const auto [width, height] = sizes[trial % 3];
-        const Camera camera =
-            camera_for(body, {angle(random), angle(random) / 2}, trial % 2 == 0 ? 0.0 : 70.0, width, height);
-        const double margin = 0.05 * std::min(width, height);
-        float min_x = 1e9f, max_x = -1e9f, min_y = 1e9f, max_y = -1e9f, min_z = 1e9f;
-        for (const Model_Point& p : body.positions) {
-            const Device_Point d = camera.to_device(p);
-            min_x = std::min(min_x, d.x), max_x = std::max(max_x, d.x);
-            min_y = std::min(min_y, d.y), max_y = std::max(max_y, d.y);
-            min_z = std::min(min_z, d.z);
-        }
-        SCOPED_TRACE(trial);
-        EXPECT_GE(min_x, margin - 1e-3);
-        EXPECT_LE(max_x, width - margin + 1e-3);
-        EXPECT_GE(min_y, margin - 1e-3);
-        EXPECT_LE(max_y, height - margin + 1e-3);
-        EXPECT_NEAR(0.5 * (min_x + max_x), 0.5 * width, 1e-3);
-        EXPECT_NEAR(0.5 * (min_y + max_y), 0.5 * height, 1e-3);
-        EXPECT_TRUE(std::abs(max_x - (width - margin)) < 1e-3 || std::abs(max_y - (height - margin)) < 1e-3);
-        EXPECT_NEAR(min_z, 1.0f, 1e-4);
+TEST(Camera, FramingFitsEveryPointInsideTheMargin) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> coordinate(-50.0, 120.0), angle(-180.0, 180.0);
+  const std::pair<int, int> sizes[] = {{1000, 1000}, {2000, 500}, {300, 900}};
+  for (int trial = 0; trial < 30; ++trial) {
+    Body body;
+    for (int i = 0; i < 40; ++i)
+      body.positions.push_back(
+          {coordinate(random), 0.2 * coordinate(random), coordinate(random) - 30.0});
+    const auto [width, height] = sizes[trial % 3];
+    const Camera camera = camera_for(body, {angle(random), angle(random) / 2},
+                                     trial % 2 == 0 ? 0.0 : 70.0, width, height);
+    const double margin = 0.05 * std::min(width, height);
+    float min_x = 1e9f, max_x = -1e9f, min_y = 1e9f, max_y = -1e9f, min_z = 1e9f;
+    for (const Model_Point& p : body.positions) {
+      const Device_Point d = camera.to_device(p);
+      min_x = std::min(min_x, d.x), max_x = std::max(max_x, d.x);
+      min_y = std::min(min_y, d.y), max_y = std::max(max_y, d.y);
+      min_z = std::min(min_z, d.z);
     }
+    SCOPED_TRACE(trial);
+    EXPECT_GE(min_x, margin - 1e-3);
+    EXPECT_LE(max_x, width - margin + 1e-3);
+    EXPECT_GE(min_y, margin - 1e-3);
+    EXPECT_LE(max_y, height - margin + 1e-3);
+    EXPECT_NEAR(0.5 * (min_x + max_x), 0.5 * width, 1e-3);
+    EXPECT_NEAR(0.5 * (min_y + max_y), 0.5 * height, 1e-3);
+    EXPECT_TRUE(std::abs(max_x - (width - margin)) < 1e-3 ||
+                std::abs(max_y - (height - margin)) < 1e-3);
+    EXPECT_NEAR(min_z, 1.0f, 1e-4);
+  }
 }
 
 // Names are covered by the table above; angles are two numbers, nothing
 // else. A field of view of 180 degrees or more is refused.
-TEST(Camera, ViewsAndSettingsOutOfRangeAreInputErrors)
-{
-    EXPECT_EQ(parse_view("-10.5, +80").yaw_degrees, -10.5);
-    EXPECT_EQ(parse_view("-10.5, +80").pitch_degrees, 80);
-    for (const char* bad : {"sideways", "35", ",25", "nan,3", "1,2,3", "Front"})
-        EXPECT_THROW(parse_view(bad), Tool_Error) << bad;
-    Camera_Settings settings;
-    settings.field_of_view_degrees = 180;
-    const Model models[] = {model_of(cube_body())};
-    EXPECT_THROW(Camera::frame(settings, models), Tool_Error);
-    settings.field_of_view_degrees = 179;
-    EXPECT_NO_THROW(Camera::frame(settings, models));
+TEST(Camera, ViewsAndSettingsOutOfRangeAreInputErrors) {
+  EXPECT_EQ(parse_view("-10.5, +80").yaw_degrees, -10.5);
+  EXPECT_EQ(parse_view("-10.5, +80").pitch_degrees, 80);
+  for (const char* bad : {"sideways", "35", ",25", "nan,3", "1,2,3", "Front"})
+    EXPECT_THROW(parse_view(bad), Tool_Error) << bad;
+  Camera_Settings settings;
+  settings.field_of_view_degrees = 180;
+  const Model models[] = {model_of(cube_body())};
+  EXPECT_THROW(Camera::frame(settings, models), Tool_Error);
+  settings.field_of_view_degrees = 179;
+  EXPECT_NO_THROW(Camera::frame(settings, models));
 }
 
-} // namespace
-} // namespace hlr_tool
+}  // namespace
+}  // namespace hlr_tool

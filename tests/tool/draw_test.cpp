@@ -49,8 +49,9 @@ struct Run_Result {
 class Draw_Test : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("hlr_draw_" + std::to_string(getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = fs::temp_directory_path() /
+              ("hlr_draw_" + std::to_string(getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_ / "out");
   }
@@ -68,15 +69,18 @@ class Draw_Test : public ::testing::Test {
   Run_Result run(const std::vector<std::string>& arguments) const {
     std::string command = quoted(HLR_RENDER);
     for (const std::string& argument : arguments) command += " " + quoted(argument);
-    command += " >" + quoted(path("stdout.txt")) + " 2>" + quoted(path("stderr.txt")) + " </dev/null";
+    command +=
+        " >" + quoted(path("stdout.txt")) + " 2>" + quoted(path("stderr.txt")) + " </dev/null";
     const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(path("stdout.txt")), read_file(path("stderr.txt"))};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(path("stdout.txt")),
+            read_file(path("stderr.txt"))};
   }
 
   // The names in the output folder, temporary files included.
   std::set<std::string> outputs() const {
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_ / "out")) names.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder_ / "out"))
+      names.insert(entry.path().filename().string());
     return names;
   }
 
@@ -119,7 +123,8 @@ Drawing read_drawing(const std::string& file) {
     } else if (line.rfind("<polyline points=\"", 0) == 0) {
       std::istringstream pairs(line.substr(18, line.find('"', 18) - 18));
       Polyline polyline{style, {}};
-      for (std::array<double, 2> p; pairs >> p[0] && pairs.ignore(1) && pairs >> p[1];) polyline.points.push_back(p);
+      for (std::array<double, 2> p; pairs >> p[0] && pairs.ignore(1) && pairs >> p[1];)
+        polyline.points.push_back(p);
       drawing.layers[layer].push_back(polyline);
     }
   }
@@ -133,7 +138,8 @@ Segments segments_of(const std::vector<Polyline>& layer) {
   for (const Polyline& polyline : layer) {
     for (std::size_t k = 0; k + 1 < polyline.points.size(); ++k) {
       std::array<long, 2> a{std::lround(polyline.points[k][0]), std::lround(polyline.points[k][1])};
-      std::array<long, 2> b{std::lround(polyline.points[k + 1][0]), std::lround(polyline.points[k + 1][1])};
+      std::array<long, 2> b{std::lround(polyline.points[k + 1][0]),
+                            std::lround(polyline.points[k + 1][1])};
       if (b < a) std::swap(a, b);
       segments.push_back({a[0], a[1], b[0], b[1]});
     }
@@ -150,8 +156,10 @@ TEST_F(Draw_Test, TheBundledExampleGivesAWellFormedDrawingWithEveryKindOfLine) {
   EXPECT_EQ(outputs(), std::set<std::string>{"bracket.svg"});
   ASSERT_TRUE(well_formed(svg));
   const Drawing drawing = read_drawing(svg);
-  EXPECT_EQ(drawing.order, (std::vector<std::string>{"hidden", "visible", "intersections", "markers"}));
-  EXPECT_NE(read_file(svg).find(" width=\"1000\" height=\"1000\" viewBox=\"0 0 1000 1000\""), std::string::npos);
+  EXPECT_EQ(drawing.order,
+            (std::vector<std::string>{"hidden", "visible", "intersections", "markers"}));
+  EXPECT_NE(read_file(svg).find(" width=\"1000\" height=\"1000\" viewBox=\"0 0 1000 1000\""),
+            std::string::npos);
   // 622 triangles and 263 drawn edges: the part's outline, the holes and
   // the pin give some hundred and fifty to two hundred visible and as many
   // hidden pieces, and the pin's two rings of 24 sides where it passes
@@ -166,7 +174,8 @@ TEST_F(Draw_Test, TheBundledExampleGivesAWellFormedDrawingWithEveryKindOfLine) {
   const std::size_t stats_at = result.out.find("pieces drawn:");
   std::size_t drawn[3] = {};
   ASSERT_EQ(std::sscanf(result.out.c_str() + std::min(stats_at, result.out.size()),
-                        "pieces drawn: %zu visible, %zu hidden, %zu intersections", &drawn[0], &drawn[1], &drawn[2]),
+                        "pieces drawn: %zu visible, %zu hidden, %zu intersections", &drawn[0],
+                        &drawn[1], &drawn[2]),
             3)
       << result.out;
   EXPECT_EQ((std::array<std::size_t, 3>{drawn[0], drawn[1], drawn[2]}),
@@ -179,14 +188,18 @@ TEST_F(Draw_Test, TheBundledExampleGivesAWellFormedDrawingWithEveryKindOfLine) {
   for (const auto& [name, layer] : drawing.layers) polylines += layer.size();
   EXPECT_LT(polylines * 3, visible + hidden + intersections);
   for (const Polyline& p : drawing.layers.at("visible"))
-    EXPECT_TRUE(p.style == "<g stroke=\"#334D73\">" || p.style == "<g stroke=\"#BF730D\">") << p.style;
+    EXPECT_TRUE(p.style == "<g stroke=\"#334D73\">" || p.style == "<g stroke=\"#BF730D\">")
+        << p.style;
   for (const Polyline& p : drawing.layers.at("hidden"))
     EXPECT_EQ(p.style, "<g stroke=\"#000000\" stroke-dasharray=\"5 5\">");
 }
 
 TEST_F(Draw_Test, TheSameRunTwiceGivesTheSameBytes) {
   for (const char* name : {"first.svg", "second.svg"})
-    ASSERT_EQ(run({"draw", bracket, "-o", output(name), "--intersections", "--view", "iso", "--halo", "2", "-q"}).status, 0);
+    ASSERT_EQ(run({"draw", bracket, "-o", output(name), "--intersections", "--view", "iso",
+                   "--halo", "2", "-q"})
+                  .status,
+              0);
   const std::string text = read_file(output("first.svg"));
   EXPECT_GT(text.size(), 1000u);
   EXPECT_EQ(read_file(output("second.svg")), text);
@@ -197,21 +210,26 @@ TEST_F(Draw_Test, TheSameRunTwiceGivesTheSameBytes) {
 // square fills the drawing less its margin, 50..950 both ways; the small
 // one, half as wide, lies at 275..725, wholly behind the large one.
 const std::string two_squares =
-    "v -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\nv -0.5 -0.5 0\nv 0.5 -0.5 0\nv 0.5 0.5 0\nv -0.5 0.5 0\n"
+    "v -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\nv -0.5 -0.5 0\nv 0.5 -0.5 0\nv 0.5 0.5 0\nv -0.5 0.5 "
+    "0\n"
     "f 1 2 3\nf 1 3 4\nf 5 6 7\nf 5 7 8\n";
 
 TEST_F(Draw_Test, ASquareBehindAnotherIsDrawnHiddenAndTheFrontOneVisible) {
   const std::string svg = output("squares.svg");
-  const Run_Result result = run({"draw", write("squares.obj", two_squares), "-o", svg, "--view", "front"});
+  const Run_Result result =
+      run({"draw", write("squares.obj", two_squares), "-o", svg, "--view", "front"});
   ASSERT_EQ(result.status, 0) << result.err;
   ASSERT_TRUE(well_formed(svg));
   const Drawing drawing = read_drawing(svg);
   // The boundary edges only: the diagonals join faces in one plane. Each
   // square is one closed polyline.
-  EXPECT_EQ(segments_of(drawing.layers.at("visible")),
-            (Segments{{50, 50, 50, 950}, {50, 50, 950, 50}, {50, 950, 950, 950}, {950, 50, 950, 950}}));
-  EXPECT_EQ(segments_of(drawing.layers.at("hidden")),
-            (Segments{{275, 275, 275, 725}, {275, 275, 725, 275}, {275, 725, 725, 725}, {725, 275, 725, 725}}));
+  EXPECT_EQ(
+      segments_of(drawing.layers.at("visible")),
+      (Segments{{50, 50, 50, 950}, {50, 50, 950, 50}, {50, 950, 950, 950}, {950, 50, 950, 950}}));
+  EXPECT_EQ(
+      segments_of(drawing.layers.at("hidden")),
+      (Segments{
+          {275, 275, 275, 725}, {275, 275, 725, 275}, {275, 725, 725, 725}, {725, 275, 725, 725}}));
   EXPECT_EQ(drawing.layers.at("visible").size(), 1u);
   EXPECT_EQ(drawing.layers.at("hidden").size(), 1u);
   EXPECT_TRUE(drawing.layers.at("intersections").empty());
@@ -222,22 +240,33 @@ TEST_F(Draw_Test, ASquareBehindAnotherIsDrawnHiddenAndTheFrontOneVisible) {
 // z = 0 and a second one standing through it.
 TEST_F(Draw_Test, LineOptionsChooseTheStyleOfTheirLayer) {
   const std::string squares = write("squares.obj", two_squares);
-  const std::string crossing = write("crossing.obj", "v -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\nv -0.5 -1 -1\n"
-                                                     "v 0.5 -1 1\nv 0.5 1 1\nv -0.5 1 -1\nf 1 2 3\nf 1 3 4\nf 5 6 7\nf 5 7 8\n");
+  const std::string crossing =
+      write("crossing.obj",
+            "v -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\nv -0.5 -1 -1\n"
+            "v 0.5 -1 1\nv 0.5 1 1\nv -0.5 1 -1\nf 1 2 3\nf 1 3 4\nf 5 6 7\nf 5 7 8\n");
   const struct {
     const std::string& model;
     std::vector<std::string> options;
     std::string layer, style;  // style "" when the layer stays empty
   } cases[] = {
       {squares, {"--hidden", "off"}, "hidden", ""},
-      {squares, {"--hidden", "dotted"}, "hidden", "<g stroke=\"#000000\" stroke-dasharray=\"0.5 2.5\">"},
-      {squares, {"--hidden", "dash-dot", "--stroke", "2", "--hidden-color", "80112233"}, "hidden",
+      {squares,
+       {"--hidden", "dotted"},
+       "hidden",
+       "<g stroke=\"#000000\" stroke-dasharray=\"0.5 2.5\">"},
+      {squares,
+       {"--hidden", "dash-dot", "--stroke", "2", "--hidden-color", "80112233"},
+       "hidden",
        "<g stroke=\"#112233\" stroke-opacity=\"0.502\" stroke-dasharray=\"14 6 1 6\">"},
       // The model's own colour, black, not the hidden colour.
-      {squares, {"--retain-hidden-color", "--hidden-color", "red"}, "hidden",
+      {squares,
+       {"--retain-hidden-color", "--hidden-color", "red"},
+       "hidden",
        "<g stroke=\"#000000\" stroke-dasharray=\"5 5\">"},
-      {crossing, {"--intersections", "--intersection-color", "blue", "--intersection-pattern", "dashed"},
-       "intersections", "<g stroke=\"#0000FF\" stroke-dasharray=\"5 5\">"},
+      {crossing,
+       {"--intersections", "--intersection-color", "blue", "--intersection-pattern", "dashed"},
+       "intersections",
+       "<g stroke=\"#0000FF\" stroke-dasharray=\"5 5\">"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> arguments{"draw", c.model, "-o", output("s.svg"), "--view", "front"};
@@ -247,7 +276,8 @@ TEST_F(Draw_Test, LineOptionsChooseTheStyleOfTheirLayer) {
     const Drawing drawing = read_drawing(output("s.svg"));
     std::set<std::string> styles;
     for (const Polyline& p : drawing.layers.at(c.layer)) styles.insert(p.style);
-    EXPECT_EQ(styles, c.style.empty() ? std::set<std::string>{} : std::set<std::string>{c.style}) << c.options[1];
+    EXPECT_EQ(styles, c.style.empty() ? std::set<std::string>{} : std::set<std::string>{c.style})
+        << c.options[1];
   }
 }
 
@@ -264,19 +294,37 @@ TEST_F(Draw_Test, EachBadInputGivesItsMessageAndStatusAndNoOutput) {
       {"missing.obj", "", {}, ": no such file", ""},
       {"bad.xyz", "hello, this is not a model\n", {}, ": cannot read the model: ", ""},
       {"nan.obj", "v 0 0 0\nv 1 0 0\nv 0 nan 0\nf 1 2 3\n", {}, ": coordinate is not finite", ""},
-      {"points.obj", "v 0 0 0\nv 1 1 1\nv 2 2 2\np 1 2 3\n", {}, ": holds no triangles and no lines", ""},
-      {"flat.obj", "v 0 0 0\nv 1 0 0\nv 0 0 0\nf 1 2 3\n", {}, ": holds no triangles and no lines", ""},
-      {"", "", {"--hidden", "dotdash"}, "hlr-render: --hidden: dotdash not in {", "(see hlr-render --help)"},
+      {"points.obj",
+       "v 0 0 0\nv 1 1 1\nv 2 2 2\np 1 2 3\n",
+       {},
+       ": holds no triangles and no lines",
+       ""},
+      {"flat.obj",
+       "v 0 0 0\nv 1 0 0\nv 0 0 0\nf 1 2 3\n",
+       {},
+       ": holds no triangles and no lines",
+       ""},
+      {"",
+       "",
+       {"--hidden", "dotdash"},
+       "hlr-render: --hidden: dotdash not in {",
+       "(see hlr-render --help)"},
       {"", "", {"--view", "sideways"}, "hlr-render draw: --view: view 'sideways' is neither ", ""},
       {"", "", {"--size", "10x10"}, "hlr-render draw: --size: expected W,H", "'10x10'"},
       {"", "", {"--perspective", "180"}, "hlr-render draw: --perspective: ", ""},
-      {"", "", {"--hidden-color", "purple"}, "hlr-render draw: --hidden-color: expected a colour", "'purple'"},
+      {"",
+       "",
+       {"--hidden-color", "purple"},
+       "hlr-render draw: --hidden-color: expected a colour",
+       "'purple'"},
       {"", "", {"--crease", "200"}, "hlr-render draw: --crease: ", ""},
       {"", "", {"--stroke", "0"}, "hlr-render draw: --stroke: ", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.model + " " + (c.options.empty() ? "" : c.options[0]));
-    const std::string model = c.model.empty() ? bracket : c.model_text.empty() ? path(c.model) : write(c.model, c.model_text);
+    const std::string model = c.model.empty()        ? bracket
+                              : c.model_text.empty() ? path(c.model)
+                                                     : write(c.model, c.model_text);
     fs::remove_all(path("out"));
     fs::create_directories(path("out"));
     std::ofstream(output("old.svg")) << "old\n";
@@ -289,7 +337,8 @@ TEST_F(Draw_Test, EachBadInputGivesItsMessageAndStatusAndNoOutput) {
       EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
       EXPECT_EQ(result.err.rfind(start, 0), 0u) << result.err;
       EXPECT_TRUE(result.err.size() > start.size() + c.end.size() &&
-                  result.err.compare(result.err.size() - c.end.size() - 1, c.end.size(), c.end) == 0)
+                  result.err.compare(result.err.size() - c.end.size() - 1, c.end.size(), c.end) ==
+                      0)
           << result.err;
       EXPECT_EQ(result.out, "");
       EXPECT_EQ(outputs(), std::set<std::string>{"old.svg"});
@@ -301,11 +350,13 @@ TEST_F(Draw_Test, EachBadInputGivesItsMessageAndStatusAndNoOutput) {
 TEST_F(Draw_Test, AMissingOutputFolderOrModuleFailsBeforeWriting) {
   Run_Result result = run({"draw", bracket, "-o", path("nowhere/out.svg")});
   EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.err, "cannot write " + path("nowhere/out.svg") + ": no folder " + path("nowhere") + "\n");
+  EXPECT_EQ(result.err,
+            "cannot write " + path("nowhere/out.svg") + ": no folder " + path("nowhere") + "\n");
   // The module is not the user's input: status 1.
   result = run({"draw", bracket, "-o", output("out.svg"), "--module", "/nonexistent/libnone.so"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err.rfind("/nonexistent/libnone.so: cannot load renderer module", 0), 0u) << result.err;
+  EXPECT_EQ(result.err.rfind("/nonexistent/libnone.so: cannot load renderer module", 0), 0u)
+      << result.err;
   EXPECT_TRUE(outputs().empty());
 }
 
@@ -314,12 +365,14 @@ TEST_F(Draw_Test, AMissingOutputFolderOrModuleFailsBeforeWriting) {
 // 0..1000.
 TEST_F(Draw_Test, RunWritesTheDrawingOfWhatReachedTheNextRenderer) {
   const std::string svg = output("script.svg");
-  const Run_Result result = run({"run", std::string(EXAMPLES_DIR) + "/square_and_line.pic", "--svg", svg});
+  const Run_Result result =
+      run({"run", std::string(EXAMPLES_DIR) + "/square_and_line.pic", "--svg", svg});
   ASSERT_EQ(result.status, 0) << result.err;
   ASSERT_TRUE(well_formed(svg));
   const Drawing drawing = read_drawing(svg);
   EXPECT_EQ(segments_of(drawing.layers.at("hidden")), (Segments{{10, 950, 90, 950}}));
-  EXPECT_EQ(segments_of(drawing.layers.at("visible")), (Segments{{0, 950, 10, 950}, {90, 950, 100, 950}}));
+  EXPECT_EQ(segments_of(drawing.layers.at("visible")),
+            (Segments{{0, 950, 10, 950}, {90, 950, 100, 950}}));
 }
 
 }  // namespace

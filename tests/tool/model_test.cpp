@@ -14,92 +14,87 @@ namespace fs = std::filesystem;
 
 // A folder of its own per test, removed afterwards.
 class Model_Files : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path() /
-                  ("hlr_tool_model_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("hlr_tool_model_" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
 
-    std::string write(const std::string& name, const std::string& text)
-    {
-        const fs::path path = folder_ / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
-    }
+  std::string write(const std::string& name, const std::string& text) {
+    const fs::path path = folder_ / name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+  }
 
-    fs::path folder_;
+  fs::path folder_;
 };
 
-const Body& body_named(const Model& model, const std::string& name)
-{
-    const auto it = std::find_if(model.bodies.begin(), model.bodies.end(),
-                                 [&](const Body& b) { return b.name == name; });
-    EXPECT_NE(it, model.bodies.end()) << name;
-    return *it;
+const Body& body_named(const Model& model, const std::string& name) {
+  const auto it = std::find_if(model.bodies.begin(), model.bodies.end(),
+                               [&](const Body& b) { return b.name == name; });
+  EXPECT_NE(it, model.bodies.end()) << name;
+  return *it;
 }
 
-TEST_F(Model_Files, ObjGivesOneBodyPerMaterialWithColourTrianglesAndLines)
-{
-    write("parts.mtl", "newmtl red\nKd 1 0 0\nnewmtl teal\nKd 0 0.5 0.5\n");
-    const std::string path = write("parts.obj",
-                                   "mtllib parts.mtl\n"
-                                   "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
-                                   "v 5 0 0\nv 6 0 0\nv 6 1 0\n"
-                                   "usemtl red\nf 1 2 3 4\n"
-                                   "usemtl teal\nf 5 6 7\nl 5 7 1\n");
-    const Model model = load_model(path);
-    ASSERT_EQ(model.bodies.size(), 2u);
+TEST_F(Model_Files, ObjGivesOneBodyPerMaterialWithColourTrianglesAndLines) {
+  write("parts.mtl", "newmtl red\nKd 1 0 0\nnewmtl teal\nKd 0 0.5 0.5\n");
+  const std::string path = write("parts.obj",
+                                 "mtllib parts.mtl\n"
+                                 "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
+                                 "v 5 0 0\nv 6 0 0\nv 6 1 0\n"
+                                 "usemtl red\nf 1 2 3 4\n"
+                                 "usemtl teal\nf 5 6 7\nl 5 7 1\n");
+  const Model model = load_model(path);
+  ASSERT_EQ(model.bodies.size(), 2u);
 
-    const Body& red = body_named(model, "red");
-    EXPECT_EQ(red.color, 0xFFFF0000u);
-    EXPECT_EQ(red.positions.size(), 4u); // the quad split in two
-    EXPECT_EQ(red.triangles.size(), 2u);
-    EXPECT_TRUE(red.lines.empty());
+  const Body& red = body_named(model, "red");
+  EXPECT_EQ(red.color, 0xFFFF0000u);
+  EXPECT_EQ(red.positions.size(), 4u);  // the quad split in two
+  EXPECT_EQ(red.triangles.size(), 2u);
+  EXPECT_TRUE(red.lines.empty());
 
-    // 0.5 * 255 = 127.5 rounds to 128 = 0x80.
-    const Body& teal = body_named(model, "teal");
-    EXPECT_EQ(teal.color, 0xFF008080u);
-    ASSERT_EQ(teal.triangles.size(), 1u);
-    ASSERT_EQ(teal.lines.size(), 1u);
-    const auto& line = teal.lines[0];
-    ASSERT_EQ(line.size(), 3u); // the two segments of "l 5 7 1" joined again
-    EXPECT_EQ(teal.positions[line[0]].x, 5.0);
-    EXPECT_EQ(teal.positions[line[1]].y, 1.0);
-    EXPECT_EQ(teal.positions[line[2]].x, 0.0);
-    // The line's corners that coincide with the triangle's share its
-    // vertices: 5 and 7 weld, the origin is new.
-    EXPECT_EQ(teal.positions.size(), 4u);
+  // 0.5 * 255 = 127.5 rounds to 128 = 0x80.
+  const Body& teal = body_named(model, "teal");
+  EXPECT_EQ(teal.color, 0xFF008080u);
+  ASSERT_EQ(teal.triangles.size(), 1u);
+  ASSERT_EQ(teal.lines.size(), 1u);
+  const auto& line = teal.lines[0];
+  ASSERT_EQ(line.size(), 3u);  // the two segments of "l 5 7 1" joined again
+  EXPECT_EQ(teal.positions[line[0]].x, 5.0);
+  EXPECT_EQ(teal.positions[line[1]].y, 1.0);
+  EXPECT_EQ(teal.positions[line[2]].x, 0.0);
+  // The line's corners that coincide with the triangle's share its
+  // vertices: 5 and 7 weld, the origin is new.
+  EXPECT_EQ(teal.positions.size(), 4u);
 }
 
-TEST_F(Model_Files, CoincidentPointsWeldIncludingSignedZero)
-{
-    // Two triangles given with separate copies of their shared corners;
-    // one copy writes its zero as -0.
-    const std::string path = write("split.obj",
-                                   "v 0 0 0\nv 1 0 0\nv 0 1 0\n"
-                                   "v 1 0 0\nv 1 1 0\nv -0 1 -0\n"
-                                   "f 1 2 3\nf 4 5 6\n");
-    const Model model = load_model(path);
-    ASSERT_EQ(model.bodies.size(), 1u);
-    const Body& body = model.bodies[0];
-    EXPECT_EQ(body.positions.size(), 4u);
-    ASSERT_EQ(body.triangles.size(), 2u);
-    int shared = 0;
-    for (std::uint32_t a : body.triangles[0])
-        shared += int(std::count(body.triangles[1].begin(), body.triangles[1].end(), a));
-    EXPECT_EQ(shared, 2);
-    EXPECT_FALSE(body.color.has_value()); // no material: drawn in the defaults
+TEST_F(Model_Files, CoincidentPointsWeldIncludingSignedZero) {
+  // Two triangles given with separate copies of their shared corners;
+  // one copy writes its zero as -0.
+  const std::string path = write("split.obj",
+                                 "v 0 0 0\nv 1 0 0\nv 0 1 0\n"
+                                 "v 1 0 0\nv 1 1 0\nv -0 1 -0\n"
+                                 "f 1 2 3\nf 4 5 6\n");
+  const Model model = load_model(path);
+  ASSERT_EQ(model.bodies.size(), 1u);
+  const Body& body = model.bodies[0];
+  EXPECT_EQ(body.positions.size(), 4u);
+  ASSERT_EQ(body.triangles.size(), 2u);
+  int shared = 0;
+  for (std::uint32_t a : body.triangles[0])
+    shared += int(std::count(body.triangles[1].begin(), body.triangles[1].end(), a));
+  EXPECT_EQ(shared, 2);
+  EXPECT_FALSE(body.color.has_value());  // no material: drawn in the defaults
 }
 
-TEST_F(Model_Files, SceneGraphTransformsApplyToEveryInstance)
-{
-    // One triangle mesh placed twice: under a node scaled by 2 and moved
-    // by 10 in x, and under a child of that node moved by 1 in y.
-    // Buffer: three float corners (0,0,0), (1,0,0), (0,1,0), base64.
-    const std::string path = write("placed.gltf", R"({
+TEST_F(Model_Files, SceneGraphTransformsApplyToEveryInstance) {
+  // One triangle mesh placed twice: under a node scaled by 2 and moved
+  // by 10 in x, and under a child of that node moved by 1 in y.
+  // Buffer: three float corners (0,0,0), (1,0,0), (0,1,0), base64.
+  const std::string path = write("placed.gltf", R"({
  "asset": {"version": "2.0"},
  "scene": 0,
  "scenes": [{"nodes": [0]}],
@@ -112,21 +107,20 @@ TEST_F(Model_Files, SceneGraphTransformsApplyToEveryInstance)
  "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
                 "min": [0, 0, 0], "max": [1, 1, 0]}]
 })");
-    const Model model = load_model(path);
-    ASSERT_EQ(model.bodies.size(), 1u);
-    const Body& body = model.bodies[0];
-    ASSERT_EQ(body.triangles.size(), 2u);
-    // Parent: (10,0,0) (12,0,0) (10,2,0). Child, moved inside the parent's
-    // frame: (0,1,0) -> (10,2,0), (1,1,0) -> (12,2,0), (0,2,0) -> (10,4,0).
-    // (10,2,0) belongs to both, so five points remain.
-    std::vector<std::array<double, 3>> points;
-    for (const Model_Point& p : body.positions)
-        points.push_back({p.x, p.y, p.z});
-    std::sort(points.begin(), points.end());
-    const std::vector<std::array<double, 3>> expected{
-        {10, 0, 0}, {10, 2, 0}, {10, 4, 0}, {12, 0, 0}, {12, 2, 0}};
-    EXPECT_EQ(points, expected);
+  const Model model = load_model(path);
+  ASSERT_EQ(model.bodies.size(), 1u);
+  const Body& body = model.bodies[0];
+  ASSERT_EQ(body.triangles.size(), 2u);
+  // Parent: (10,0,0) (12,0,0) (10,2,0). Child, moved inside the parent's
+  // frame: (0,1,0) -> (10,2,0), (1,1,0) -> (12,2,0), (0,2,0) -> (10,4,0).
+  // (10,2,0) belongs to both, so five points remain.
+  std::vector<std::array<double, 3>> points;
+  for (const Model_Point& p : body.positions) points.push_back({p.x, p.y, p.z});
+  std::sort(points.begin(), points.end());
+  const std::vector<std::array<double, 3>> expected{
+      {10, 0, 0}, {10, 2, 0}, {10, 4, 0}, {12, 0, 0}, {12, 2, 0}};
+  EXPECT_EQ(points, expected);
 }
 
-} // namespace
-} // namespace hlr_tool
+}  // namespace
+}  // namespace hlr_tool

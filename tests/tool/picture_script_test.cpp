@@ -49,13 +49,17 @@ TEST(PictureScriptReading, RefusesEachFaultWithFileLineAndColumn) {
       // Lines and columns: blank and comment lines count, a tab and a UTF-8
       // character are one column each, CR LF endings are blank; the first
       // fault is the one reported.
-      {"# first\n\n   establish\r\nend_picture x", "t.pic:4:13: expected the end of the statement, found 'x'"},
+      {"# first\n\n   establish\r\nend_picture x",
+       "t.pic:4:13: expected the end of the statement, found 'x'"},
       {"\tupdate x\nfoo", "t.pic:1:9: expected the end of the statement, found 'x'"},
-      {"rendition \xC3\xA9 color ZZ", "t.pic:1:19: expected a colour of 8 hex digits AARRGGBB, found 'ZZ'"},
+      {"rendition \xC3\xA9 color ZZ",
+       "t.pic:1:19: expected a colour of 8 hex digits AARRGGBB, found 'ZZ'"},
       // A number token is read whole; control bytes are shown escaped.
-      {std::string("clear 1\0", 8) + "2", "t.pic:1:7: expected an integer argument, found '1\\x002'"},
+      {std::string("clear 1\0", 8) + "2",
+       "t.pic:1:7: expected an integer argument, found '1\\x002'"},
       {"marker \"\x01\x7F\" 1 2 3",
-       "t.pic:1:8: rendition \"\\x01\\x7F\" is not defined above (define it with a rendition statement first)"},
+       "t.pic:1:8: rendition \"\\x01\\x7F\" is not defined above (define it with a rendition "
+       "statement first)"},
       // Quotes.
       {"option \"Halo Gap 3", "t.pic:1:8: expected a closing '\"' for the quoted name"},
       {"rendition a\"b\"", "t.pic:1:12: unexpected '\"' inside a word (quote the whole name)"},
@@ -65,58 +69,78 @@ TEST(PictureScriptReading, RefusesEachFaultWithFileLineAndColumn) {
       // is reported one past the last.
       {"option \"Halo gap\" 3", "t.pic:1:8: unknown option \"Halo gap\""},
       {"option", "t.pic:1:7: expected an option name in double quotes"},
-      {"option \"Halo Gap\" 10.0", "t.pic:1:19: expected an integer for option \"Halo Gap\", found '10.0'"},
+      {"option \"Halo Gap\" 10.0",
+       "t.pic:1:19: expected an integer for option \"Halo Gap\", found '10.0'"},
       {"option \"Display Hidden Lines\" True",
        "t.pic:1:31: expected true or false for option \"Display Hidden Lines\", found 'True'"},
       {"option \"WZERO Factor\" nan(0x1)",
-       "t.pic:1:23: expected a number for option \"WZERO Factor\", found the non-finite 'nan(0x1)'"},
+       "t.pic:1:23: expected a number for option \"WZERO Factor\", found the non-finite "
+       "'nan(0x1)'"},
       {"option \"WZERO Factor\" 0x1p3",
        "t.pic:1:23: expected a number for option \"WZERO Factor\" (decimal), found '0x1p3'"},
       {"option \"Hidden Line Color\" 1 2 3",
        "t.pic:1:33: expected four integers c0 c1 c2 c3 for option \"Hidden Line Color\""},
       // Renditions.
-      {"rendition r colour FF000000", "t.pic:1:13: expected color, pattern or clip, found 'colour'"},
-      {"rendition r color FF00000", "t.pic:1:19: expected a colour of 8 hex digits AARRGGBB, found 'FF00000'"},
-      {"rendition r color GG000000", "t.pic:1:19: expected a colour of 8 hex digits AARRGGBB, found 'GG000000'"},
-      {"rendition r clip 0 100 0", "t.pic:1:25: expected four integers X0 X1 Y0 Y1 of the clip rectangle"},
+      {"rendition r colour FF000000",
+       "t.pic:1:13: expected color, pattern or clip, found 'colour'"},
+      {"rendition r color FF00000",
+       "t.pic:1:19: expected a colour of 8 hex digits AARRGGBB, found 'FF00000'"},
+      {"rendition r color GG000000",
+       "t.pic:1:19: expected a colour of 8 hex digits AARRGGBB, found 'GG000000'"},
+      {"rendition r clip 0 100 0",
+       "t.pic:1:25: expected four integers X0 X1 Y0 Y1 of the clip rectangle"},
       {"rendition r clip 0 1e3 0 100",
        "t.pic:1:20: expected four integers X0 X1 Y0 Y1 of the clip rectangle, found '1e3'"},
       {"polyline f r 0 0 0\nrendition r",
-       "t.pic:1:12: rendition 'r' is not defined above (define it with a rendition statement first)"},
+       "t.pic:1:12: rendition 'r' is not defined above (define it with a rendition statement "
+       "first)"},
       {"rendition r\nmarker R 1 2 3",
-       "t.pic:2:8: rendition 'R' is not defined above (define it with a rendition statement first)"},
+       "t.pic:2:8: rendition 'R' is not defined above (define it with a rendition statement "
+       "first)"},
       // Family actions: form, rendition, coordinates in threes.
-      {"triangle_strip F default", "t.pic:1:16: expected a point form (f, f_in, i, i_in or d), found 'F'"},
+      {"triangle_strip F default",
+       "t.pic:1:16: expected a point form (f, f_in, i, i_in or d), found 'F'"},
       {"polyline f default 0 0 0 1 1",
        "t.pic:1:29: expected the z coordinate of point 2 (coordinates come in threes: x y z)"},
-      {"face_d i_in default 0 0 0 1 1.5", "t.pic:1:29: expected an integer coordinate (integer form), found '1.5'"},
+      {"face_d i_in default 0 0 0 1 1.5",
+       "t.pic:1:29: expected an integer coordinate (integer form), found '1.5'"},
       {"polyline i_in default 0 10.0 0",
        "t.pic:1:25: expected the y coordinate as an integer (integer form), found '10.0'"},
-      {"polyline i default 3000000000 0 0", "t.pic:1:20: '3000000000' is out of the 32-bit integer range"},
+      {"polyline i default 3000000000 0 0",
+       "t.pic:1:20: '3000000000' is out of the 32-bit integer range"},
       {"polyline i default inf 0 0",
-       "t.pic:1:20: expected the x coordinate as an integer (integer form), found the non-finite 'inf'"},
+       "t.pic:1:20: expected the x coordinate as an integer (integer form), found the non-finite "
+       "'inf'"},
       // The smallest double that rounds to float infinity lies half an ulp
       // above FLT_MAX (3.40282356779...e38).
-      {"polyline f_in default 0 3.4028236e38 0", "t.pic:1:25: '3.4028236e38' is out of range for single precision"},
+      {"polyline f_in default 0 3.4028236e38 0",
+       "t.pic:1:25: '3.4028236e38' is out of range for single precision"},
       {"polyline d default 0 0 1e309", "t.pic:1:24: '1e309' is out of range for double precision"},
       {"triangle_strip f default 1 2 z", "t.pic:1:30: expected the z coordinate, found 'z'"},
       // Coloured polylines: mode, colour list, enough colours.
-      {"colored_polyline f default both FF000000", "t.pic:1:28: expected one or each, found 'both'"},
+      {"colored_polyline f default both FF000000",
+       "t.pic:1:28: expected one or each, found 'both'"},
       {"colored_polyline f default each FF000000, 0 0 0",
        "t.pic:1:42: expected a colour of 8 hex digits AARRGGBB, found ''"},
       {"colored_polyline f default each FF000000 0 0 0 1 1 1 2 2 2",
-       "t.pic:1:33: expected at least 2 colours for the 3 points of 'each' (one per segment), found 1"},
+       "t.pic:1:33: expected at least 2 colours for the 3 points of 'each' (one per segment), "
+       "found 1"},
       // One point for a positioned item; the five ignored positions.
       {"positioned_item default 1 2 3 4",
-       "t.pic:1:31: expected the end of the statement (a positioned item has one point), found '4'"},
-      {"ignored 88", "t.pic:1:9: expected an ignored action position (86, 87, 90, 91 or 100), found '88'"},
+       "t.pic:1:31: expected the end of the statement (a positioned item has one point), found "
+       "'4'"},
+      {"ignored 88",
+       "t.pic:1:9: expected an ignored action position (86, 87, 90, 91 or 100), found '88'"},
   };
   const std::string words =
-      "option, rendition, color_system, establish, begin_picture, update, end_picture, triangle_strip, "
-      "face_b, face_c, face_d, polyline, colored_polyline, marker, positioned_item, clear, forward or ignored";
+      "option, rendition, color_system, establish, begin_picture, update, end_picture, "
+      "triangle_strip, "
+      "face_b, face_c, face_d, polyline, colored_polyline, marker, positioned_item, clear, forward "
+      "or ignored";
   for (const auto& c : cases) {
     std::string expected = c.message;
-    if (const std::size_t at = expected.find('%'); at != std::string::npos) expected.replace(at, 1, words);
+    if (const std::size_t at = expected.find('%'); at != std::string::npos)
+      expected.replace(at, 1, words);
     EXPECT_EQ(error_of(c.script), expected) << c.script;
   }
 }
@@ -128,10 +152,12 @@ TEST(PictureScriptReading, UnreadableFileIsReportedAtItsFirstLine) {
   } catch (const Tool_Error& error) {
     EXPECT_EQ(error.exit_status(), 2);
     EXPECT_STREQ(error.what(),
-                 "/nonexistent-folder/s.pic:1:1: cannot read /nonexistent-folder/s.pic: No such file or directory");
+                 "/nonexistent-folder/s.pic:1:1: cannot read /nonexistent-folder/s.pic: No such "
+                 "file or directory");
   }
   EXPECT_EQ(error_of(""), "(accepted)");
-  EXPECT_TRUE(parse_picture_script("\xEF\xBB\xBF# only a comment\r\n\t \n", "t.pic").statements.empty());
+  EXPECT_TRUE(
+      parse_picture_script("\xEF\xBB\xBF# only a comment\r\n\t \n", "t.pic").statements.empty());
 }
 
 // Float forms and float options take the correctly rounded double, then
@@ -141,18 +167,22 @@ TEST(PictureScriptReading, UnreadableFileIsReportedAtItsFirstLine) {
 // rounds to even, 1.0f (reading it straight as a float would give the next
 // float). 3.4028235e38 rounds to FLT_MAX; 1e-50 to zero, which is no error.
 TEST(PictureScriptReading, EachFormReadsItsNumbersExactly) {
-  const auto f = parse_one<Polyline_Statement>(
-                     "polyline f default 16777217 3.4028235e38 1e-50  1.000000059604644775390626 0 -0")
-                     .points;
+  const auto f =
+      parse_one<Polyline_Statement>(
+          "polyline f default 16777217 3.4028235e38 1e-50  1.000000059604644775390626 0 -0")
+          .points;
   ASSERT_EQ(f.float_points.size(), 2u);
   EXPECT_EQ(f.float_points[0].x, 16777216.0f);
   EXPECT_EQ(f.float_points[0].y, FLT_MAX);
   EXPECT_EQ(f.float_points[0].z, 0.0f);
   EXPECT_EQ(f.float_points[1].x, 1.0f);
   EXPECT_TRUE(std::signbit(f.float_points[1].z));
-  EXPECT_EQ(parse_one<Option_Statement>("option \"WZERO Factor\" 1.000000059604644775390626").real, 1.0f);
+  EXPECT_EQ(parse_one<Option_Statement>("option \"WZERO Factor\" 1.000000059604644775390626").real,
+            1.0f);
   // Double forms keep every finite double, the smallest subnormal included.
-  const auto d = parse_one<Polyline_Statement>("polyline d default 0.1 1.7976931348623157e308 4.9e-324").points;
+  const auto d =
+      parse_one<Polyline_Statement>("polyline d default 0.1 1.7976931348623157e308 4.9e-324")
+          .points;
   ASSERT_EQ(d.double_points.size(), 1u);
   EXPECT_EQ(d.double_points[0].x, 0.1);
   EXPECT_EQ(d.double_points[0].y, DBL_MAX);
@@ -189,10 +219,12 @@ TEST(PictureScriptReading, QuotedNamesHoldBlanksAndHashesAndAttributesKeepTheirO
 TEST(PictureScriptReading, DamagedScriptsGiveAScriptOrOneLocatedMessage) {
   const std::string valid =
       "option \"Hidden Line Color\" 1 2 3 4\noption \"WZERO Factor\" 0.25\n"
-      "rendition \"a pen\" color FF102030 pattern 2 clip 0 100 0 100\nestablish # stages\nbegin_picture\n"
+      "rendition \"a pen\" color FF102030 pattern 2 clip 0 100 0 100\nestablish # "
+      "stages\nbegin_picture\n"
       "triangle_strip f \"a pen\" 10 10 1 90 10 1 10 90 1\n"
       "colored_polyline i default each FF000000,FF111111 0 0 0 5 5 5 9 9 9\n"
-      "polyline d default 0.5 0.5 0.5 1e300 -1e-300 7\nmarker default 1 2 3\npositioned_item default 1 2 3\n"
+      "polyline d default 0.5 0.5 0.5 1e300 -1e-300 7\nmarker default 1 2 3\npositioned_item "
+      "default 1 2 3\n"
       "clear 3\nforward -4\nignored 90\nupdate\nend_picture\n";
   const std::string alphabet = "0123456789 .-+eEfinaxX\"#,\t\nFrd_";
   std::mt19937 random(20261206);
@@ -202,9 +234,15 @@ TEST(PictureScriptReading, DamagedScriptsGiveAScriptOrOneLocatedMessage) {
     for (int d = 0, damages = 1 + static_cast<int>(random() % 3); d < damages; ++d) {
       const std::size_t at = random() % text.size();
       switch (random() % 3) {
-        case 0: text.erase(at, 1 + random() % 4); break;
-        case 1: text.insert(at, 1, alphabet[random() % alphabet.size()]); break;
-        default: text[at] = alphabet[random() % alphabet.size()]; break;
+        case 0:
+          text.erase(at, 1 + random() % 4);
+          break;
+        case 1:
+          text.insert(at, 1, alphabet[random() % alphabet.size()]);
+          break;
+        default:
+          text[at] = alphabet[random() % alphabet.size()];
+          break;
       }
     }
     const std::string message = error_of(text);

@@ -51,16 +51,28 @@ class Svg_Fixture : public ::testing::Test {
 };
 
 // One two-point polyline in point form `form` (1 to 5).
-void piece(Svg_Renderer& svg, const KT_Rendition& r, float x0, float y0, float x1, float y1, int form = 1) {
+void piece(Svg_Renderer& svg, const KT_Rendition& r, float x0, float y0, float x1, float y1,
+           int form = 1) {
   const KT_Point f[2] = {{x0, y0, 1.0f}, {x1, y1, 1.0f}};
-  const KT_Point_I i[2] = {{static_cast<int>(x0), static_cast<int>(y0), 1}, {static_cast<int>(x1), static_cast<int>(y1), 1}};
+  const KT_Point_I i[2] = {{static_cast<int>(x0), static_cast<int>(y0), 1},
+                           {static_cast<int>(x1), static_cast<int>(y1), 1}};
   const KT_Point_D d[2] = {{double(x0), double(y0), 1.0}, {double(x1), double(y1), 1.0}};
   switch (form) {
-    case 1: svg.actions.call(KT_Actions::polyline_form<1>(), r, 2, f); break;
-    case 2: svg.actions.call(KT_Actions::polyline_form<2>(), r, 2, f); break;
-    case 3: svg.actions.call(KT_Actions::polyline_form<3>(), r, 2, i); break;
-    case 4: svg.actions.call(KT_Actions::polyline_form<4>(), r, 2, i); break;
-    default: svg.actions.call(KT_Actions::polyline_form<5>(), r, 2, d); break;
+    case 1:
+      svg.actions.call(KT_Actions::polyline_form<1>(), r, 2, f);
+      break;
+    case 2:
+      svg.actions.call(KT_Actions::polyline_form<2>(), r, 2, f);
+      break;
+    case 3:
+      svg.actions.call(KT_Actions::polyline_form<3>(), r, 2, i);
+      break;
+    case 4:
+      svg.actions.call(KT_Actions::polyline_form<4>(), r, 2, i);
+      break;
+    default:
+      svg.actions.call(KT_Actions::polyline_form<5>(), r, 2, d);
+      break;
   }
 }
 
@@ -73,8 +85,10 @@ Strings polylines_of(const std::string& svg, bool style = false) {
     end = std::min(svg.find('\n', begin), svg.size());
     line = svg.substr(begin, end - begin);
     const auto value = [&line](std::size_t at) { return line.substr(at, line.find('"', at) - at); };
-    if (line.rfind("<g id=\"", 0) == 0) layer = value(7);
-    else if (line.rfind("<g ", 0) == 0) group = line.substr(3, line.size() - 4);
+    if (line.rfind("<g id=\"", 0) == 0)
+      layer = value(7);
+    else if (line.rfind("<g ", 0) == 0)
+      group = line.substr(3, line.size() - 4);
     else if (line.rfind("<polyline points=\"", 0) == 0)
       result.push_back((style ? layer + "|" + group + " " : "") + value(18));
   }
@@ -139,12 +153,21 @@ TEST_F(Svg_Fixture, PiecesWhoseEndsMeetBitForBitJoin) {
     Strings expected;
   } cases[] = {
       {"one float step apart, another colour, another pattern",
-       {{0, 10, 10, 20, 10}, {0, 20.000002f, 10, 30, 10}, {1, 30, 10, 40, 10}, {2, 40, 10, 50, 10},
+       {{0, 10, 10, 20, 10},
+        {0, 20.000002f, 10, 30, 10},
+        {1, 30, 10, 40, 10},
+        {2, 40, 10, 50, 10},
         {0, 30, 10, 30, 30}},
        {"10,90 20,90", "20,90 30,90 30,70", "30,90 40,90", "40,90 50,90"}},
       {"a zigzag and a diamond whose pieces all run left to right",
-       {{0, 0, 0, 10, 20}, {0, 20, 0, 30, 20}, {0, 10, 20, 20, 0}, {0, 30, 20, 40, 0},
-        {0, 50, 50, 60, 60}, {0, 60, 60, 70, 50}, {0, 50, 50, 60, 40}, {0, 60, 40, 70, 50}},
+       {{0, 0, 0, 10, 20},
+        {0, 20, 0, 30, 20},
+        {0, 10, 20, 20, 0},
+        {0, 30, 20, 40, 0},
+        {0, 50, 50, 60, 60},
+        {0, 60, 60, 70, 50},
+        {0, 50, 50, 60, 40},
+        {0, 60, 40, 70, 50}},
        {"0,100 10,80 20,100 30,80 40,100", "70,50 60,40 50,50 60,60 70,50"}},
       {"two joined polylines keep the place of the earlier one",
        {{0, 30, 30, 40, 30}, {0, 0, 0, 10, 0}, {0, 50, 50, 60, 50}, {0, 50, 50, 40, 30}},
@@ -152,9 +175,11 @@ TEST_F(Svg_Fixture, PiecesWhoseEndsMeetBitForBitJoin) {
       {"a closed polyline repeats its first point and takes no more",
        {{0, 10, 10, 20, 10}, {0, 20, 20, 10, 10}, {0, 20, 10, 20, 20}, {0, 0, 0, 10, 10}},
        {"20,80 10,90 20,90 20,80", "0,100 10,90"}},
-      {"at a junction the first arrivals join", {{0, 0, 50, 50, 50}, {0, 50, 50, 100, 50}, {0, 50, 50, 50, 100}},
+      {"at a junction the first arrivals join",
+       {{0, 0, 50, 50, 50}, {0, 50, 50, 100, 50}, {0, 50, 50, 50, 100}},
        {"0,50 50,50 100,50", "50,50 50,0"}},
-      {"a clipped end keeps its point and still joins", {{0, 10.1f, 10.3f, 50.7f, 30.9f}, {0, 50.7f, 30.9f, 150.7f, 30.9f}},
+      {"a clipped end keeps its point and still joins",
+       {{0, 10.1f, 10.3f, 50.7f, 30.9f}, {0, 50.7f, 30.9f, 150.7f, 30.9f}},
        {"10.1,89.7 50.7,69.1 100,69.1"}},
   };
   for (const auto& c : cases) {
@@ -186,8 +211,10 @@ TEST_F(Svg_Fixture, ShuffledPiecesOfLongPathsComeBackAsThosePaths) {
     // Expected: each path written by the same renderer as a single call.
     Svg_Renderer& reference = make();
     for (const auto& path : paths)
-      reference.actions.call(KT_Actions::polyline_form<2>(), r, static_cast<int>(path.size()), path.data());
-    Strings got = either_way(polylines_of(svg.svg())), expected = either_way(polylines_of(reference.svg()));
+      reference.actions.call(KT_Actions::polyline_form<2>(), r, static_cast<int>(path.size()),
+                             path.data());
+    Strings got = either_way(polylines_of(svg.svg())),
+            expected = either_way(polylines_of(reference.svg()));
     ASSERT_EQ(expected.size(), 3u);
     std::sort(got.begin(), got.end());
     std::sort(expected.begin(), expected.end());
@@ -199,7 +226,8 @@ TEST_F(Svg_Fixture, ShuffledPiecesOfLongPathsComeBackAsThosePaths) {
 TEST_F(Svg_Fixture, TheDrawingIsUprightInItsArea) {
   Svg_Renderer& svg = make({100, 300, 50, 150});
   piece(svg, rendition(0xFF000000u, 0, {100, 300, 50, 150}), 100, 50, 300, 150);
-  EXPECT_NE(svg.svg().find(" width=\"200\" height=\"100\" viewBox=\"0 0 200 100\""), std::string::npos);
+  EXPECT_NE(svg.svg().find(" width=\"200\" height=\"100\" viewBox=\"0 0 200 100\""),
+            std::string::npos);
   EXPECT_EQ(polylines_of(svg.svg()), (Strings{"0,100 200,0"}));
 }
 
@@ -214,10 +242,12 @@ TEST_F(Svg_Fixture, EveryPatternLandsInItsLayerWithItsDashes) {
   // arrival. Dashes at stroke width 2.
   const std::string black = "stroke=\"#000000\"", dashes = " stroke-dasharray=\"";
   EXPECT_EQ(polylines_of(svg.svg(), true),
-            (Strings{"hidden|" + black + dashes + "10 10\" 10,90 20,90", "hidden|" + black + dashes + "1 5\" 10,85 20,85",
-                     "hidden|" + black + dashes + "14 6 1 6\" 10,80 20,80", "hidden|" + black + " 10,60 20,60",
-                     "visible|" + black + " 10,95 20,95", "visible|" + black + " 10,55 20,55",
-                     "visible|" + black + " 10,50 20,50", "intersections|" + black + " 10,75 20,75",
+            (Strings{"hidden|" + black + dashes + "10 10\" 10,90 20,90",
+                     "hidden|" + black + dashes + "1 5\" 10,85 20,85",
+                     "hidden|" + black + dashes + "14 6 1 6\" 10,80 20,80",
+                     "hidden|" + black + " 10,60 20,60", "visible|" + black + " 10,95 20,95",
+                     "visible|" + black + " 10,55 20,55", "visible|" + black + " 10,50 20,50",
+                     "intersections|" + black + " 10,75 20,75",
                      "intersections|" + black + dashes + "10 10\" 10,70 20,70",
                      "intersections|" + black + dashes + "1 5\" 10,65 20,65"}));
 }
@@ -225,7 +255,8 @@ TEST_F(Svg_Fixture, EveryPatternLandsInItsLayerWithItsDashes) {
 TEST_F(Svg_Fixture, EmptyAndNonFinitePiecesDrawNothing) {
   Svg_Renderer& svg = make();
   const KT_Rendition& r = rendition();
-  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN(),
+              inf = std::numeric_limits<float>::infinity();
   piece(svg, r, 10, 10, 10, 10);
   piece(svg, r, nan, 10, 20, 10, 2);
   piece(svg, r, 10, 10, 20, inf, 2);
@@ -254,7 +285,8 @@ TEST_F(Svg_Fixture, LongPolylinesAreCutIntoElementsSharingTheirJoints) {
 TEST_F(Svg_Fixture, NumbersHaveThreeDecimalsAndNoNegativeZero) {
   Svg_Renderer& svg = make();
   const KT_Point_D d[2] = {{1.23456, 99.99999, 0}, {-0.0001, 33.3336, 0}};
-  svg.actions.call(KT_Actions::polyline_form<5>(), rendition(0xFF000000u, 0, {-10, 100, -10, 100}), 2, d);
+  svg.actions.call(KT_Actions::polyline_form<5>(), rendition(0xFF000000u, 0, {-10, 100, -10, 100}),
+                   2, d);
   EXPECT_EQ(polylines_of(svg.svg()), (Strings{"1.235,0 0,66.666"}));
 }
 

@@ -67,10 +67,12 @@ TEST(Svg_Replay, EveryFormIsReplayedWithItsRendition) {
   // the unclipped form-2 piece join.
   const std::string svg = svg_of_calls(calls);
   std::size_t at = 0;
-  for (const char* fragment : {"<g id=\"hidden\"", "<polyline points=\"10,10 10,0\"/>", "<g id=\"visible\"",
-                               "<g stroke=\"#112233\">\n<polyline points=\"0,90 50,90 150,90\"/>",
-                               "<g id=\"intersections\"", "<polyline points=\"20.5,79.5 30.5,69.5\"/>",
-                               "<g id=\"markers\"", "<g fill=\"#FF0000\">\n<circle cx=\"5\" cy=\"95\" r=\"1.5\"/>\n</g>"}) {
+  for (const char* fragment :
+       {"<g id=\"hidden\"", "<polyline points=\"10,10 10,0\"/>", "<g id=\"visible\"",
+        "<g stroke=\"#112233\">\n<polyline points=\"0,90 50,90 150,90\"/>",
+        "<g id=\"intersections\"", "<polyline points=\"20.5,79.5 30.5,69.5\"/>",
+        "<g id=\"markers\"",
+        "<g fill=\"#FF0000\">\n<circle cx=\"5\" cy=\"95\" r=\"1.5\"/>\n</g>"}) {
     at = svg.find(fragment, at);
     ASSERT_NE(at, std::string::npos) << fragment << "\n" << svg;
   }
