@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "tool/camera.h"
-#include "tool/edge_selection.h"
+#include "tool/models/camera.h"
+#include "tool/models/edge_selection.h"
 
 namespace hlr_bench {
 

@@ -9,8 +9,8 @@
 
 #include "hlr_renderer.h"
 #include "renderer_data.h"
-#include "tool/model.h"
-#include "tool/scene.h"
+#include "tool/models/model.h"
+#include "tool/models/scene.h"
 
 namespace hlr_bench {
 

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string>
 
-#include "tool/model.h"
+#include "tool/models/model.h"
 
 namespace hlr_bench {
 

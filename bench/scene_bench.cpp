@@ -35,8 +35,8 @@
 #include "hlr_renderer.h"
 #include "intersection_pass.h"
 #include "intervals.h"
-#include "tool/model.h"
-#include "tool/scene.h"
+#include "tool/models/model.h"
+#include "tool/models/scene.h"
 
 using namespace hlr_bench;
 

@@ -20,10 +20,10 @@
 #include <type_traits>
 #include <variant>
 
-#include "errors.h"
+#include "tool/common/errors.h"
 #include "hlr_renderer.h"
-#include "picture_script.h"
-#include "script_runner.h"
+#include "tool/script/picture_script.h"
+#include "tool/script/script_runner.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "tool/camera.h"
-#include "tool/errors.h"
+#include "tool/models/camera.h"
+#include "tool/common/errors.h"
 
 #include "test_meshes.h"
 

@@ -1,4 +1,4 @@
-#include "tool/edge_selection.h"
+#include "tool/models/edge_selection.h"
 
 #include <gtest/gtest.h>
 

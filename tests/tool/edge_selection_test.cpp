@@ -1,5 +1,5 @@
-#include "tool/edge_selection.h"
-#include "tool/edge_table.h"
+#include "tool/models/edge_selection.h"
+#include "tool/models/edge_table.h"
 
 #include "test_meshes.h"
 

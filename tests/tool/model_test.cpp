@@ -1,4 +1,4 @@
-#include "tool/model.h"
+#include "tool/models/model.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <variant>
 
-#include "errors.h"
-#include "picture_script.h"
+#include "tool/common/errors.h"
+#include "tool/script/picture_script.h"
 
 namespace {
 

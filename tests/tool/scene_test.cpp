@@ -1,4 +1,4 @@
-#include "tool/scene.h"
+#include "tool/models/scene.h"
 
 #include "test_meshes.h"
 

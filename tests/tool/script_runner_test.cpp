@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "counted.h"
-#include "errors.h"
-#include "picture_script.h"
+#include "tool/common/errors.h"
+#include "tool/script/picture_script.h"
 #include "recording_renderer.h"
-#include "script_runner.h"
+#include "tool/script/script_runner.h"
 
 namespace {
 

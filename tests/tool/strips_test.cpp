@@ -1,5 +1,5 @@
-#include "tool/strips.h"
-#include "tool/edge_table.h"
+#include "tool/models/strips.h"
+#include "tool/models/edge_table.h"
 
 #include "test_meshes.h"
 

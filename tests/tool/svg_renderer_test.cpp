@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "counted.h"
-#include "svg_renderer.h"
+#include "tool/drawing/svg_renderer.h"
 
 namespace {
 

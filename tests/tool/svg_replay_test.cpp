@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "counted.h"
-#include "svg_replay.h"
+#include "tool/drawing/svg_replay.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Small meshes built by hand for the tool's tests.
 #pragma once
 
-#include "tool/model.h"
+#include "tool/models/model.h"
 
 #include <algorithm>
 #include <array>

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "module_loader.h"
-#include "picture_script.h"
+#include "tool/script/picture_script.h"
 #include "recording_renderer.h"
 
 namespace hlr_tool {

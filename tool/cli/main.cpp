@@ -6,9 +6,9 @@
 #include <iostream>
 #include <new>
 
-#include "commands.h"
-#include "draw_command.h"
-#include "errors.h"
+#include "tool/cli/commands.h"
+#include "tool/cli/draw_command.h"
+#include "tool/common/errors.h"
 
 #ifndef HLR_VERSION
 #define HLR_VERSION "unknown"

@@ -1,6 +1,6 @@
-#include "tool/camera.h"
+#include "tool/models/camera.h"
 
-#include "tool/errors.h"
+#include "tool/common/errors.h"
 
 #include <algorithm>
 #include <array>

@@ -2,9 +2,9 @@
 // strips and its drawn edges as polylines, in device coordinates.
 #pragma once
 
-#include "tool/camera.h"
-#include "tool/edge_selection.h"
-#include "tool/model.h"
+#include "tool/models/camera.h"
+#include "tool/models/edge_selection.h"
+#include "tool/models/model.h"
 
 #include <cstddef>
 #include <span>

@@ -1,4 +1,4 @@
-#include "draw_command.h"
+#include "tool/cli/draw_command.h"
 
 #include <unistd.h>
 
@@ -16,16 +16,16 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
-#include "held_reference.h"
+#include "tool/common/errors.h"
+#include "tool/common/held_reference.h"
 #include "module_loader.h"
-#include "module_path.h"
-#include "output_file.h"
-#include "svg_renderer.h"
-#include "tool/camera.h"
-#include "tool/edge_selection.h"
-#include "tool/model.h"
-#include "tool/scene.h"
+#include "tool/session/module_path.h"
+#include "tool/common/output_file.h"
+#include "tool/drawing/svg_renderer.h"
+#include "tool/models/camera.h"
+#include "tool/models/edge_selection.h"
+#include "tool/models/model.h"
+#include "tool/models/scene.h"
 
 namespace hlr_tool {
 

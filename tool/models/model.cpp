@@ -1,6 +1,6 @@
-#include "tool/model.h"
+#include "tool/models/model.h"
 
-#include "tool/errors.h"
+#include "tool/common/errors.h"
 
 #include <assimp/material.h>
 #include <assimp/postprocess.h>

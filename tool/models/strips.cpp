@@ -1,4 +1,4 @@
-#include "tool/strips.h"
+#include "tool/models/strips.h"
 
 #include <algorithm>
 #include <array>

@@ -7,7 +7,7 @@
 // first_edge_of_vertex[v + 1], those whose lower vertex is v.
 #pragma once
 
-#include "tool/model.h"
+#include "tool/models/model.h"
 
 #include <cstdint>
 #include <limits>

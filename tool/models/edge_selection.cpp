@@ -1,6 +1,6 @@
-#include "tool/edge_selection.h"
+#include "tool/models/edge_selection.h"
 
-#include "tool/errors.h"
+#include "tool/common/errors.h"
 
 #include <cmath>
 #include <numbers>

@@ -1,8 +1,8 @@
-#include "svg_replay.h"
+#include "tool/drawing/svg_replay.h"
 
 #include <algorithm>
 
-#include "svg_renderer.h"
+#include "tool/drawing/svg_renderer.h"
 
 namespace hlr_tool {
 

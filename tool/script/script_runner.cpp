@@ -1,4 +1,4 @@
-#include "script_runner.h"
+#include "tool/script/script_runner.h"
 
 #include <exception>
 #include <map>
@@ -6,8 +6,8 @@
 #include <string>
 #include <type_traits>
 
-#include "errors.h"
-#include "held_reference.h"
+#include "tool/common/errors.h"
+#include "tool/common/held_reference.h"
 
 namespace hlr_tool {
 

@@ -1,4 +1,4 @@
-#include "svg_renderer.h"
+#include "tool/drawing/svg_renderer.h"
 
 #include <algorithm>
 #include <array>

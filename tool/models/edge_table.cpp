@@ -1,4 +1,4 @@
-#include "tool/edge_table.h"
+#include "tool/models/edge_table.h"
 
 #include <algorithm>
 #include <utility>

@@ -7,8 +7,8 @@
 // in exactly one strip, once.
 #pragma once
 
-#include "tool/edge_table.h"
-#include "tool/model.h"
+#include "tool/models/edge_table.h"
+#include "tool/models/model.h"
 
 #include <cstdint>
 #include <span>

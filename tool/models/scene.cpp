@@ -1,8 +1,8 @@
-#include "tool/scene.h"
+#include "tool/models/scene.h"
 
-#include "tool/edge_table.h"
-#include "tool/errors.h"
-#include "tool/strips.h"
+#include "tool/models/edge_table.h"
+#include "tool/common/errors.h"
+#include "tool/models/strips.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "module_path.h"
+#include "tool/session/module_path.h"
 
 #include <filesystem>
 #include <system_error>

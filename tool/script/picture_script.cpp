@@ -1,4 +1,4 @@
-#include "picture_script.h"
+#include "tool/script/picture_script.h"
 
 #include <cctype>
 #include <cerrno>
@@ -10,7 +10,7 @@
 #include <memory>
 #include <set>
 
-#include "errors.h"
+#include "tool/common/errors.h"
 
 namespace hlr_tool {
 

@@ -1,9 +1,9 @@
 // Which edges of a body are drawn, and how they are joined into polylines.
 #pragma once
 
-#include "tool/camera.h"
-#include "tool/edge_table.h"
-#include "tool/model.h"
+#include "tool/models/camera.h"
+#include "tool/models/edge_table.h"
+#include "tool/models/model.h"
 
 #include <array>
 #include <cstdint>

@@ -6,15 +6,15 @@
 #include <stdexcept>
 #include <string>
 
-#include "commands.h"
-#include "errors.h"
+#include "tool/cli/commands.h"
+#include "tool/common/errors.h"
 #include "module_loader.h"
-#include "module_path.h"
-#include "output_file.h"
-#include "picture_script.h"
+#include "tool/session/module_path.h"
+#include "tool/common/output_file.h"
+#include "tool/script/picture_script.h"
 #include "recording_renderer.h"
-#include "script_runner.h"
-#include "svg_replay.h"
+#include "tool/script/script_runner.h"
+#include "tool/drawing/svg_replay.h"
 
 namespace hlr_tool {
 

@@ -13,7 +13,7 @@
 // distance (shifted and scaled the same way).
 #pragma once
 
-#include "tool/model.h"
+#include "tool/models/model.h"
 
 #include <span>
 #include <string_view>

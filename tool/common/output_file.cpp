@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "tool/common/output_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <random>
 
-#include "errors.h"
+#include "tool/common/errors.h"
 
 namespace hlr_tool {
 
