@@ -1,0 +1,60 @@
+// A finished line drawing of one view, as every output format writes it:
+// the pieces the hidden-line renderer sent downstream, clipped to the
+// drawing area, joined into polylines and sorted into layers and styles.
+//
+// Coordinates are the drawing's own, in device units: x to the right and y
+// downwards from the top-left corner of the drawing area (device y grows
+// upwards, so y here is y_max - device y). One device unit is one SVG user
+// unit; a page layout scales the whole drawing.
+//
+// What a writer may rely on:
+// - layers[l] holds the styles of layer l in the order they first arrived,
+//   each style's polylines in the order they were started;
+// - every polyline has at least two points, and no two consecutive points
+//   are equal; a polyline has no direction (the renderer's pieces may run
+//   either way);
+// - the markers layer holds dots only, every other layer polylines only.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace hlr_tool {
+
+// The layers, in the order they are written (later ones on top).
+enum class Layer { hidden, visible, intersections, markers };
+inline constexpr std::size_t layer_count = 4;
+
+// "hidden", "visible", "intersections", "markers".
+const char* layer_name(Layer layer);
+
+enum class Dash { solid, dashed, dotted, dash_dot };
+
+struct Drawing_Point {
+  double x;
+  double y;
+};
+
+using Drawing_Polyline = std::vector<Drawing_Point>;
+
+// Everything of one layer drawn in one colour and dash pattern.
+struct Style_Group {
+  std::uint32_t color_argb = 0xFF000000u;  // 0xAARRGGBB
+  Dash dash = Dash::solid;
+  std::vector<Drawing_Polyline> polylines;  // line layers
+  std::vector<Drawing_Point> dots;          // the markers layer: dot centres
+};
+
+struct Drawing {
+  double width = 0.0;  // the drawing area's size, device units
+  double height = 0.0;
+  std::array<std::vector<Style_Group>, layer_count> layers;
+
+  const std::vector<Style_Group>& layer(Layer l) const {
+    return layers[static_cast<std::size_t>(l)];
+  }
+};
+
+}  // namespace hlr_tool
