@@ -4,9 +4,11 @@
 #   TARGET   fuzz_picture_script or fuzz_renderer_actions
 #   SECONDS  total running time (-max_total_time)
 # The corpus lives in build/fuzz/corpus/TARGET and grows from run to run;
-# fuzz_picture_script is seeded with the project's picture scripts
-# (tests/golden, tests/golden/errors, tests/regressions), copied in at
-# every start, and given the format's words (fuzz_picture_script.dict). A failing input is written to build/fuzz/artifacts/TARGET/.
+# the checked-in inputs (fuzz/regressions/TARGET, fuzz/seeds/TARGET, and
+# for fuzz_picture_script the scripts of tests/golden) are copied in at
+# every start, and fuzz_picture_script is given the format's words
+# (fuzz_picture_script.dict). A failing input is written to
+# build/fuzz/artifacts/TARGET/. The test command's stage is fuzz/check.sh.
 # Exit status: libFuzzer's (0 when nothing was found).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,12 +28,15 @@ corpus=$build/corpus/$target
 artifacts=$build/artifacts/$target
 mkdir -p "$corpus" "$artifacts"
 options=()
+seeds=(fuzz/regressions/"$target"/* fuzz/seeds/"$target"/*)
 if [ "$target" = fuzz_picture_script ]; then
-  for seed in tests/golden/*.pic tests/golden/errors/*.pic tests/regressions/*.pic; do
-    [ -f "$seed" ] && cp "$seed" "$corpus/seed_$(basename "$seed")"
-  done
+  seeds+=(tests/golden/*.pic tests/golden/errors/*.pic)
   options+=(-dict=fuzz/fuzz_picture_script.dict)
 fi
+for seed in "${seeds[@]}"; do
+  case $seed in *.md | */\*) continue ;; esac
+  cp "$seed" "$corpus/seed_$(basename "$seed")"
+done
 
 # A per-input limit of 10 s catches a hang (the targets bound their work
 # per input far below it); leaks end the run like crashes do.

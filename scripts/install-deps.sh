@@ -8,7 +8,7 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev
   libassimp-dev libcli11-dev
-  libxml2-utils librsvg2-bin
+  libxml2-utils librsvg2-bin clang-format
   "$@"
 )
 

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the default build, the same suite
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then the 64-bit
-# Windows module and its suite, cross-built with MinGW-w64 and run under
-# Wine (skipped, saying so, where those are not installed), and last a
-# short run of each fuzz target (clang and libFuzzer).
+# Builds everything and runs every test, in stages that each give the same
+# answer on every run:
+#   format   every C++ file as .clang-format lays it out
+#   default  the whole suite
+#   asan     the same suite under AddressSanitizer and UndefinedBehaviorSanitizer
+#   windows  the 64-bit Windows module and its suite, cross-built with
+#            MinGW-w64 and run under Wine (scripts/windows-tests.sh; skipped,
+#            saying so, where those cannot be installed)
+#   fuzz     each fuzz target on its checked-in inputs and a fixed number of
+#            inputs from a fixed seed (fuzz/check.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +22,17 @@ if ! scripts/install-deps.sh "${fuzz_packages[@]}" "${windows_packages[@]}"; the
   scripts/install-deps.sh "${fuzz_packages[@]}"
 fi
 
+echo "== format: clang-format" >&2
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  sources=$(git ls-files '*.h' '*.cpp')
+else
+  sources=$(find . -path ./build -prune -o \( -name '*.h' -o -name '*.cpp' \) -print)
+fi
+if ! echo "$sources" | xargs clang-format --dry-run --Werror; then
+  echo "format: the files above are not laid out as .clang-format says (clang-format -i FILE)" >&2
+  exit 1
+fi
+
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in default asan; do
   echo "== $preset: configure and build" >&2
@@ -26,33 +42,10 @@ for preset in default asan; do
   ctest --preset "$preset" -j "$jobs"
 done
 
-# Debian's wine64 keeps its loader and server in /usr/lib/wine.
-wine=$(command -v wine64 || true)
-if [ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ]; then wine=/usr/lib/wine/wine64; fi
-wineserver=$(command -v wineserver || true)
-if [ -z "$wineserver" ] && [ -x /usr/lib/wine/wineserver64 ]; then wineserver=/usr/lib/wine/wineserver64; fi
-if [ -z "$wine" ]; then
-  echo "windows: skipped (wine64 not installed)"
-elif ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
-  echo "windows: skipped (MinGW-w64 g++ not installed)"
-else
-  echo "== windows: configure and build" >&2
-  cmake --preset windows >/dev/null
-  cmake --build --preset windows -j "$jobs"
-  echo "== windows: test (under Wine)" >&2
-  status=0
-  ctest --preset windows -j "$jobs" || status=$?
-  # Wine's server outlives the last program by a few seconds; let it end
-  # before the script does.
-  if [ -n "$wineserver" ]; then
-    WINEPREFIX="$PWD/build/windows/wineprefix" "$wineserver" -w || true
-  fi
-  [ "$status" -eq 0 ] || exit "$status"
-fi
+scripts/windows-tests.sh
 
-# Each fuzz target for 30 seconds (fuzz/run.sh; the README says how to run
-# them for hours). A finding fails the script and keeps its input in
-# build/fuzz/artifacts/.
+# The number of inputs per target keeps the stage at about half a minute
+# on a 2-core machine; fuzzing for hours is fuzz/run.sh (README).
 if ! command -v clang++ >/dev/null; then
   echo "fuzz: skipped (clang++ not installed)"
 else
@@ -60,11 +53,11 @@ else
   cmake --preset fuzz >/dev/null
   cmake --build --preset fuzz -j "$jobs"
   for target in fuzz_picture_script fuzz_renderer_actions; do
-    echo "== fuzz: $target, 30 s" >&2
+    echo "== fuzz: $target, checked-in inputs and 40000 from seed 1" >&2
     log=build/fuzz/$target.log
-    if ! fuzz/run.sh "$target" 30 >"$log" 2>&1; then
+    if ! fuzz/check.sh "$target" 40000 >"$log" 2>&1; then
       tail -n 60 "$log" >&2
-      echo "fuzz: $target found a failure (input in build/fuzz/artifacts/$target/)" >&2
+      echo "fuzz: $target failed on an input (kept in build/fuzz/artifacts/$target/)" >&2
       exit 1
     fi
     grep -E '^(Done|stat::number_of_executed_units)' "$log" >&2
