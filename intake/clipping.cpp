@@ -24,8 +24,9 @@ clip_sides sides_of(const KT_Int_Rectangle& rectangle) {
 }
 
 // The inside part [t_in, t_out] of the segment p-q whose outcodes are c0 and
-// c1, or false when the segment is to be dropped. Float arithmetic in the
-// recipe's order: only the sides beyond which an end point lies take part,
+// c1, or false when the segment is to be dropped. Float arithmetic, each
+// operation in the order written, since the clipped end points reach the
+// output to the bit: only the sides beyond which an end point lies take part,
 // the entry side chosen by p and the exit side by q, and the comparisons
 // are strict, so a point on a side counts as inside. The outcodes agree
 // with these comparisons, so no division below has a zero denominator: a

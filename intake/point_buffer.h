@@ -31,8 +31,6 @@ class scratch_array {
   const Element* data() const noexcept { return elements_; }
   Element& operator[](int i) noexcept { return elements_[i]; }
   const Element& operator[](int i) const noexcept { return elements_[i]; }
-  // Whether the elements live on the heap (more than 64 of them).
-  bool on_heap() const noexcept { return heap_ != nullptr; }
 
  private:
   Element inside_[inside_capacity];
@@ -63,7 +61,6 @@ class converted_points {
     for (int i = 0; i < count; ++i) buffer_[i] = to_float_point(points[i]);
   }
   const KT_Point* data() const noexcept { return buffer_.data(); }
-  bool on_heap() const noexcept { return buffer_.on_heap(); }
 
  private:
   point_buffer buffer_;
