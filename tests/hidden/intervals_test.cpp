@@ -142,20 +142,12 @@ void run_sequence(HLR_Edge& edge, Value_Source& values, int steps) {
                             ? edge.t_tolerance * values.uniform(0.0, 3.0)
                             : (edge.t_max - edge.t_min) * std::pow(values.uniform(0.0, 0.5), 2.0);
       const double t = values.snapped(op == 0 ? edge.t_min + in : edge.t_max - in, edge);
-      if (op == 0) {
-        hide_start(edge, t);
-        model.hide_start(t);
-      } else {
-        hide_end(edge, t);
-        model.hide_end(t);
-      }
-    } else if (op == 2) {
-      // from == 1.0 is nothing, whatever the other end (even past t_max).
-      const double to = values.uniform(0.0, 2.0);
-      hide_interval(edge, 1.0, to);
-      model.hide_interval(1.0, to);
+      (op == 0 ? hide_start : hide_end)(edge, t);
+      op == 0 ? model.hide_start(t) : model.hide_end(t);
     } else {
-      const auto [from, to] = values.interval(edge);
+      // from == 1.0 is nothing, whatever the other end (even past t_max).
+      const auto [from, to] =
+          op == 2 ? std::pair{1.0, values.uniform(0.0, 2.0)} : values.interval(edge);
       hide_interval(edge, from, to);
       model.hide_interval(from, to);
     }
