@@ -33,6 +33,7 @@ TEST_F(Clipping, SegmentKeepsItsInsideRangeInEveryPointForm) {
       {{50, -20, 0}, {50, 180, 0}, 20.0f / 200.0f, 120.0f / 200.0f},  // vertical, both
       {{50, 50, 0}, {-50, 50, 0}, 0.5f, 1.0f},                        // swapped: mirrored
       {{-50, 20, 0}, {20, -50, 0}, -1, -1},                           // below the corner
+      {{-50, 50, 0}, {50, -50, 0}, -1, -1},                           // through the corner only
   };
   for (int form = 0; form < 3; ++form) {
     for (const Case& c : cases) {
