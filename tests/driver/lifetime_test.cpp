@@ -1,5 +1,6 @@
-// The renderer's lifetime: what its slots answer for, the reference it
-// holds on next, and construction under allocation failure.
+// Construction under allocation failure: every allocation of KD_Renderer,
+// made to fail in turn, reaches the caller, the base destructor has run
+// exactly once (next's count is back), and nothing is left alive.
 #include <new>
 
 #include "allocation_failure.h"
@@ -9,20 +10,6 @@ namespace {
 
 using Lifetime = Renderer_Test;
 
-TEST_F(Lifetime, SlotsAnswerForNextAndTheLastReferenceReleasesIt) {
-  EXPECT_EQ(renderer_->clone(), nullptr);
-  EXPECT_EQ(&renderer_->renderer_options(), &recorder_->own_renderer_options);
-  EXPECT_EQ(&renderer_->current_renderer_options(), &recorder_->own_renderer_options);
-  EXPECT_EQ(&renderer_->current_options(), &recorder_->current_option_table);
-  EXPECT_EQ(recorder_->reference_count(), 2);
-  renderer_->drop_reference();
-  renderer_ = nullptr;
-  EXPECT_EQ(recorder_->reference_count(), 1);
-}
-
-// Every allocation of the construction, made to fail in turn: the
-// exception reaches the caller, the base destructor has run exactly once
-// (next's count is back), and nothing is left alive.
 TEST_F(Lifetime, AllocationFailureDuringConstructionLeavesNothingBehind) {
   const std::int64_t live_before = KT_Counted::live_objects();
   const KT_Renderer_Data* next = recorder_;

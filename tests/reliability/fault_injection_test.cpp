@@ -24,111 +24,76 @@ std::vector<std::string> undisturbed_trace() {
   return host.trace();
 }
 
-bool contains(const std::vector<std::string>& lines, const std::string& start) {
-  return std::any_of(lines.begin(), lines.end(),
-                     [&](const std::string& line) { return line.rfind(start, 0) == 0; });
-}
-
 // The representative picture reaches every kind of output it is meant to:
 // pieces in forms 1, 2 and 5, the intersection lines' pattern, markers,
 // the passed-on clear and forwarded actions.
 TEST(Fault_Injection, RepresentativePictureReachesEveryKindOfOutput) {
   const std::vector<std::string> lines = undisturbed_trace();
-  EXPECT_TRUE(contains(lines, "polyline 1 "));
-  EXPECT_TRUE(contains(lines, "polyline 2 "));
-  EXPECT_TRUE(contains(lines, "polyline 5 "));
-  EXPECT_TRUE(contains(lines, "polyline 1 color=FF008000 pattern=2 2 "));  // an intersection line
-  EXPECT_TRUE(contains(lines, "polyline 2 color=FFC80A14 pattern=1 2 "));  // a hidden interval
-  EXPECT_TRUE(contains(lines, "marker "));
-  EXPECT_TRUE(contains(lines, "clear 5"));
-  EXPECT_TRUE(contains(lines, "forward 7"));
+  for (const char* start : {"polyline 1 ", "polyline 2 ", "polyline 5 ",
+                            "polyline 1 color=FF008000 pattern=2 2 ",  // an intersection line
+                            "polyline 2 color=FFC80A14 pattern=1 2 ",  // a hidden interval
+                            "marker ", "clear 5", "forward 7"}) {
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+      return line.starts_with(start);
+    })) << start;
+  }
   EXPECT_GT(lines.size(), 150u);
 }
 
-TEST(Fault_Injection, AllocationFailureAnywhereInAPictureReachesTheHostAndLeavesNothing) {
+// Runs the picture with the N-th failure armed by `arm` for N = 1, 2, ...
+// until `fired` says no failure was reached, checking each failure as
+// above; returns the number of failure points.
+template <class Exception, class Arm, class Fired>
+std::int64_t fail_everywhere(Arm arm, Fired fired) {
   const std::int64_t live_at_start = KT_Counted::live_objects();
   const std::vector<std::string> expected = undisturbed_trace();
-  ASSERT_EQ(KT_Counted::live_objects(), live_at_start);
-
-  std::int64_t failure_points = 0;
   for (std::int64_t n = 1;; ++n) {
     {
       Picture_Host host;
       const std::int64_t live_ready = KT_Counted::live_objects();
       bool reached_host = false;
-      bool fired;
-      {
-        allocation_failure::Scope failing(n);
-        try {
-          host.run_picture();
-        } catch (const std::bad_alloc&) {
-          reached_host = true;
-        }
-        fired = allocation_failure::fired();
+      arm(host, n);
+      try {
+        host.run_picture();
+      } catch (const Exception&) {
+        reached_host = true;
       }
-      if (!fired) {
-        ASSERT_FALSE(reached_host);
-        ASSERT_EQ(host.trace(), expected) << "a picture that no failure reached";
-        break;
+      const bool failed = fired(host);
+      arm(host, 0);
+      if (!failed) {
+        EXPECT_FALSE(reached_host);
+        EXPECT_EQ(host.trace(), expected) << "a picture that no failure reached";
+        return n - 1;
       }
-      ++failure_points;
-      ASSERT_TRUE(reached_host) << "allocation " << n << " failed and the host never heard of it";
-
-      host.renderer().end_picture();
-      ASSERT_EQ(KT_Counted::live_objects(), live_ready) << "allocation " << n;
-
-      host.next().forget_calls();
+      EXPECT_TRUE(reached_host) << "failure " << n << " never reached the host";
+      host.renderer->end_picture();
+      EXPECT_EQ(KT_Counted::live_objects(), live_ready) << "failure " << n;
+      host.next->forget_calls();
       host.run_picture();
-      ASSERT_EQ(host.trace(), expected) << "the picture after allocation " << n << " failed";
+      EXPECT_EQ(host.trace(), expected) << "the picture after failure " << n;
     }
-    ASSERT_EQ(KT_Counted::live_objects(), live_at_start) << "allocation " << n;
+    EXPECT_EQ(KT_Counted::live_objects(), live_at_start) << "failure " << n;
+    if (::testing::Test::HasFailure()) return n;
   }
+}
+
+TEST(Fault_Injection, AllocationFailureAnywhereInAPictureReachesTheHostAndLeavesNothing) {
+  const std::int64_t failure_points = fail_everywhere<std::bad_alloc>(
+      [](Picture_Host&, std::int64_t n) { allocation_failure::fail_at(n); },
+      [](Picture_Host&) { return allocation_failure::fired(); });
   std::printf("[ failure points ] %lld allocations\n", static_cast<long long>(failure_points));
-  RecordProperty("failure_points", static_cast<int>(failure_points));
   // Every record, interval, node and rendition copy of the picture is an
   // allocation: far more than a hundred of them.
   EXPECT_GT(failure_points, 500);
 }
 
 TEST(Fault_Injection, NextRendererFailingAtAnyCallReachesTheHostAndLeavesNothing) {
-  const std::int64_t live_at_start = KT_Counted::live_objects();
-  const std::vector<std::string> expected = undisturbed_trace();
-
-  std::int64_t failure_points = 0;
-  for (std::int64_t n = 1;; ++n) {
-    {
-      Picture_Host host;
-      const std::int64_t live_ready = KT_Counted::live_objects();
-      bool reached_host = false;
-      host.next().fail_at(n);
-      try {
-        host.run_picture();
-      } catch (const std::runtime_error& error) {
-        ASSERT_STREQ(error.what(), "the next renderer failed");
-        reached_host = true;
-      }
-      const bool fired = host.next().fired();
-      host.next().fail_at(0);
-      if (!fired) {
-        ASSERT_FALSE(reached_host);
-        // Every call the picture sends downstream was made to fail once.
-        ASSERT_EQ(failure_points, static_cast<std::int64_t>(expected.size()));
-        break;
-      }
-      ++failure_points;
-      ASSERT_TRUE(reached_host) << "call " << n << " failed and the host never heard of it";
-
-      host.renderer().end_picture();
-      ASSERT_EQ(KT_Counted::live_objects(), live_ready) << "call " << n;
-
-      host.next().forget_calls();
-      host.run_picture();
-      ASSERT_EQ(host.trace(), expected) << "the picture after call " << n << " failed";
-    }
-    ASSERT_EQ(KT_Counted::live_objects(), live_at_start) << "call " << n;
-  }
+  const std::int64_t failure_points = fail_everywhere<std::runtime_error>(
+      [](Picture_Host& host, std::int64_t n) { host.next->fail_at(n); },
+      [](Picture_Host& host) { return host.next->fired(); });
   std::printf("[ failure points ] %lld downstream calls\n", static_cast<long long>(failure_points));
-  RecordProperty("failure_points", static_cast<int>(failure_points));
+  // Every call the picture sends downstream was made to fail once.
+  EXPECT_EQ(failure_points, std::int64_t(undisturbed_trace().size()));
 }
 
 }  // namespace

@@ -7,28 +7,19 @@ namespace {
 template <int Form>
 void failing_polyline(KT_Renderer_Data* receiver, const KT_Rendition& rendition, int count,
                       const KT_Form_Point_t<Form>* points) {
-  auto& next = static_cast<Failing_Next&>(*receiver);
-  next.count_call();
-  next.recording_actions().call(KT_Actions::polyline_form<Form>(), rendition, count, points);
+  static_cast<Failing_Next&>(*receiver).count_call().call(KT_Actions::polyline_form<Form>(),
+                                                          rendition, count, points);
 }
 
 void failing_marker(KT_Renderer_Data* receiver, const KT_Rendition& rendition, int count,
                     const KT_Point* points) {
-  auto& next = static_cast<Failing_Next&>(*receiver);
-  next.count_call();
-  next.recording_actions().call(KT_Actions::marker_action, rendition, count, points);
+  static_cast<Failing_Next&>(*receiver).count_call().call(KT_Actions::marker_action, rendition,
+                                                          count, points);
 }
 
-int failing_clear(KT_Renderer_Data* receiver, int argument) {
-  auto& next = static_cast<Failing_Next&>(*receiver);
-  next.count_call();
-  return next.recording_actions().call(KT_Actions::clear_action_action, argument);
-}
-
-int failing_forward(KT_Renderer_Data* receiver, int argument) {
-  auto& next = static_cast<Failing_Next&>(*receiver);
-  next.count_call();
-  return next.recording_actions().call(KT_Actions::forwarded_action_action, argument);
+template <KT_Action<KT_Argument_Action> Action>
+int failing_plain(KT_Renderer_Data* receiver, int argument) {
+  return static_cast<Failing_Next&>(*receiver).count_call().call(Action, argument);
 }
 
 // The picture's geometry, in device units of a 0..1000 clip rectangle.
@@ -77,26 +68,6 @@ struct Zigzag {
 };
 const Zigzag zigzag;
 
-// The option values the picture sets, by the order of `values_`.
-enum Value : int {
-  hidden_pattern_1,
-  hidden_color_red,
-  display_hidden_on,
-  face_color_off,
-  face_color_on,
-  intersection_color_green,
-  intersections_on,
-  intersection_pattern_2,
-  retain_off,
-  retain_on,
-  halo_3,
-  halo_0,
-  wzero_0,
-  wzero_half,
-  double_off,
-  double_on,
-};
-
 }  // namespace
 
 Failing_Next::Failing_Next() : recording_(actions) {
@@ -106,25 +77,21 @@ Failing_Next::Failing_Next() : recording_(actions) {
   actions.install(KT_Actions::polyline_form<4>(), this, &failing_polyline<4>, 0, 1);
   actions.install(KT_Actions::polyline_form<5>(), this, &failing_polyline<5>, 0, 1);
   actions.install(KT_Actions::marker_action, this, &failing_marker, 0, 1);
-  actions.install(KT_Actions::clear_action_action, this, &failing_clear, 0, 1);
-  actions.install(KT_Actions::forwarded_action_action, this, &failing_forward, 0, 1);
+  actions.install(KT_Actions::clear_action_action, this,
+                  &failing_plain<KT_Actions::clear_action_action>, 0, 1);
+  actions.install(KT_Actions::forwarded_action_action, this,
+                  &failing_plain<KT_Actions::forwarded_action_action>, 0, 1);
 }
 
-void Failing_Next::count_call() {
-  ++calls_seen_;
-  if (failing_call_ != 0 && calls_seen_ == failing_call_) {
+const KT_Action_Table& Failing_Next::count_call() {
+  if (failing_call_ != 0 && ++calls_seen_ == failing_call_) {
     fired_ = true;
     throw std::runtime_error("the next renderer failed");
   }
+  return recording_;
 }
 
 Picture_Host::Picture_Host() {
-  next_ = new Failing_Next;
-  next_->add_reference();
-  const KT_Renderer_Data* next = next_;
-  renderer_ = static_cast<HLR_Renderer*>(KD_Renderer(&next));
-  renderer_->add_reference();
-
   KT_Rendition plain = KT_Rendition::create();
   plain.set_color(KT_RGB32::from_argb(0xFF303030), false);
   KT_Rendition small = KT_Rendition::create();
@@ -134,60 +101,41 @@ Picture_Host::Picture_Host() {
   dashed.set_line_pattern(3);
   renditions_ = {plain, small, dashed};
 
-  values_ = {
-      KT_Option_Value(1),     KT_Option_Value(200, 10, 20, 255),
-      KT_Option_Value(true),  KT_Option_Value(false),
-      KT_Option_Value(true),  KT_Option_Value(0, 128, 0, 255),
-      KT_Option_Value(true),  KT_Option_Value(2),
-      KT_Option_Value(false), KT_Option_Value(true),
-      KT_Option_Value(3),     KT_Option_Value(0),
-      KT_Option_Value(0.0f),  KT_Option_Value(0.5f),
-      KT_Option_Value(false), KT_Option_Value(true),
-  };
+  start_ = {{hidden_line_pattern_option, KT_Option_Value(1)},
+            {hidden_line_color_option, KT_Option_Value(200, 10, 20, 255)},
+            {display_hidden_lines_option, KT_Option_Value(true)},
+            {use_face_color_for_intersections_option, KT_Option_Value(false)},
+            {intersection_line_color_option, KT_Option_Value(0, 128, 0, 255)},
+            {display_intersections_option, KT_Option_Value(true)},
+            {intersection_line_pattern_option, KT_Option_Value(2)},
+            {retain_hidden_line_color_option, KT_Option_Value(false)},
+            {halo_gap_option, KT_Option_Value(3)},
+            {wzero_factor_option, KT_Option_Value(0.0f)},
+            {use_double_precision_option, KT_Option_Value(false)}};
+  double_precision_ = {{use_double_precision_option, KT_Option_Value(true)}};
+  third_update_ = {{use_double_precision_option, KT_Option_Value(false)},
+                   {halo_gap_option, KT_Option_Value(0)},
+                   {retain_hidden_line_color_option, KT_Option_Value(true)},
+                   {use_face_color_for_intersections_option, KT_Option_Value(true)}};
+  second_part_ = {{wzero_factor_option, KT_Option_Value(0.5f)}};
   // The registered values go now: from here on the host holds every value
   // an option can be given, and setting one only moves references.
-  auto& options = renderer_->current_option_entries;
-  options[hidden_line_pattern_option]->set(values_[hidden_pattern_1]);
-  options[hidden_line_color_option]->set(values_[hidden_color_red]);
-  options[display_hidden_lines_option]->set(values_[display_hidden_on]);
-  options[use_face_color_for_intersections_option]->set(values_[face_color_off]);
-  options[intersection_line_color_option]->set(values_[intersection_color_green]);
-  options[display_intersections_option]->set(values_[intersections_on]);
-  options[intersection_line_pattern_option]->set(values_[intersection_pattern_2]);
-  options[retain_hidden_line_color_option]->set(values_[retain_off]);
-  options[halo_gap_option]->set(values_[halo_3]);
-  options[wzero_factor_option]->set(values_[wzero_0]);
-  options[use_double_precision_option]->set(values_[double_off]);
+  apply(start_);
 }
 
-Picture_Host::~Picture_Host() {
-  renderer_->drop_reference();
-  next_->drop_reference();
+void Picture_Host::apply(const Settings& settings) {
+  for (const auto& [option, value] : settings) set(option, value);
 }
 
 void Picture_Host::run_picture() {
   using namespace KT_Actions;
-  HLR_Renderer& r = *renderer_;
+  HLR_Renderer& r = *renderer;
   const KT_Rendition& plain = renditions_[0];
   const KT_Rendition& small = renditions_[1];
   const KT_Rendition& dashed = renditions_[2];
-  auto set = [&](HLR_Option_Index option, Value value) {
-    r.current_option_entries[option]->set(values_[value]);
-  };
-
   // Every option the picture relies on is set here, so that a picture run
   // after a failed one starts from the same settings.
-  set(hidden_line_pattern_option, hidden_pattern_1);
-  set(hidden_line_color_option, hidden_color_red);
-  set(display_hidden_lines_option, display_hidden_on);
-  set(use_face_color_for_intersections_option, face_color_off);
-  set(intersection_line_color_option, intersection_color_green);
-  set(display_intersections_option, intersections_on);
-  set(intersection_line_pattern_option, intersection_pattern_2);
-  set(retain_hidden_line_color_option, retain_off);
-  set(halo_gap_option, halo_3);
-  set(wzero_factor_option, wzero_0);
-  set(use_double_precision_option, double_off);
+  apply(start_);
 
   r.establish();
   r.begin_picture();
@@ -218,13 +166,10 @@ void Picture_Host::run_picture() {
   // Update 1: halo. Update 2: double precision. Update 3: retained
   // colours, no halo, with an edge captured after the first update.
   r.update();
-  set(use_double_precision_option, double_on);
+  apply(double_precision_);
   r.update();
   r.actions.call(polyline_form<1>(), plain, 2, after_update);
-  set(use_double_precision_option, double_off);
-  set(halo_gap_option, halo_0);
-  set(retain_hidden_line_color_option, retain_on);
-  set(use_face_color_for_intersections_option, face_color_on);
+  apply(third_update_);
   r.update();
 
   // A clear in the middle, and a second part with a depth tolerance from
@@ -234,13 +179,7 @@ void Picture_Host::run_picture() {
   r.actions.call(face<1>(face_family_c), plain, 4, square_b, nullptr, nullptr);
   r.actions.call(polyline_form<1>(), plain, 2, line_clipped);
   r.actions.call(marker_action, plain, 3, markers);
-  set(wzero_factor_option, wzero_half);
+  apply(second_part_);
   r.update();
   r.end_picture();
-}
-
-std::vector<std::string> Picture_Host::trace() const {
-  std::vector<std::string> lines;
-  for (const KT_Recorded_Call& call : next_->calls()) lines.push_back(trace_line(call));
-  return lines;
 }

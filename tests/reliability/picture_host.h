@@ -5,10 +5,10 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "hlr_renderer.h"
-#include "recording_renderer.h"
+#include "renderer_fixture.h"
 
 // The last renderer of the chain: records like KT_Recording_Renderer, and
 // throws std::runtime_error from the N-th call of an action the hidden-line
@@ -25,12 +25,10 @@ class Failing_Next final : public KT_Recording_Renderer {
     fired_ = false;
   }
   bool fired() const { return fired_; }
-  std::int64_t calls_seen() const { return calls_seen_; }
 
-  // Counts one call; throws when it is the armed one.
-  void count_call();
-  // The recording entries the wrappers pass each call on to.
-  const KT_Action_Table& recording_actions() const { return recording_; }
+  // Counts one call, throwing when it is the armed one, and returns the
+  // recording entries that record it.
+  const KT_Action_Table& count_call();
 
  private:
   KT_Action_Table recording_;
@@ -44,12 +42,9 @@ class Failing_Next final : public KT_Recording_Renderer {
 // before a failure is armed, so that while the picture runs the host only
 // moves references: the live-object count after end_picture is the count
 // before the picture, whatever failed.
-class Picture_Host {
+class Picture_Host : public Renderer_Chain<Failing_Next> {
  public:
   Picture_Host();
-  ~Picture_Host();
-  Picture_Host(const Picture_Host&) = delete;
-  Picture_Host& operator=(const Picture_Host&) = delete;
 
   // The representative picture from establish to end_picture: faces of all
   // four families in every form, polylines and coloured polylines in every
@@ -60,15 +55,11 @@ class Picture_Host {
   // a second part of the picture after it.
   void run_picture();
 
-  // The trace lines of every call that reached the next renderer.
-  std::vector<std::string> trace() const;
-
-  HLR_Renderer& renderer() { return *renderer_; }
-  Failing_Next& next() { return *next_; }
-
  private:
-  Failing_Next* next_;
-  HLR_Renderer* renderer_;
+  using Settings = std::vector<std::pair<HLR_Option_Index, KT_Option_Value>>;
+  void apply(const Settings& settings);
+
   std::vector<KT_Rendition> renditions_;
-  std::vector<KT_Option_Value> values_;
+  // What the picture starts from, and what later updates switch to.
+  Settings start_, double_precision_, third_update_, second_part_;
 };

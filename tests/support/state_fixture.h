@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <ostream>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "counted.h"
@@ -39,12 +41,6 @@ inline bool operator==(const KT_Point_D& l, const KT_Point_D& r) {
 }
 inline void PrintTo(const KT_Point& p, std::ostream* os) {
   *os << "(" << p.x << ", " << p.y << ", " << p.z << ")";
-}
-inline void PrintTo(const KT_Point_D& p, std::ostream* os) {
-  *os << "(" << p.x << ", " << p.y << ", " << p.z << ")";
-}
-inline void PrintTo(const KT_RGB32& c, std::ostream* os) {
-  *os << "argb " << std::hex << c.argb() << std::dec;
 }
 
 constexpr KT_RGB32 opaque_black{0, 0, 0, 255};
@@ -86,19 +82,15 @@ class State_Test : public ::testing::Test {
     if (state.face_index != nullptr) free_face_index(state.face_index);
     state.face_index = nullptr;
 #endif
-    for (HLR_Face* face = state.face_list.head; face != nullptr;) {
-      HLR_Face* next = face->link;
-      delete face;
-      face = next;
-    }
-    for (HLR_Marker* marker = state.marker_list.head; marker != nullptr;) {
-      HLR_Marker* next = marker->link;
-      delete marker;
-      marker = next;
-    }
-    state.face_list = {};
-    state.marker_list = {};
+    free_list(state.face_list);
+    free_list(state.marker_list);
     state.extent = empty_extent;
+  }
+
+  template <class List>
+  static void free_list(List& list) {
+    for (auto* record = list.head; record != nullptr;) delete std::exchange(record, record->link);
+    list = {};
   }
 
   // Whether every host object made since the fixture was built is gone
@@ -135,21 +127,16 @@ class State_Test : public ::testing::Test {
   }
 
   // The lists in their stored order.
-  std::vector<const HLR_Edge*> edges() const {
-    std::vector<const HLR_Edge*> all;
-    for (const HLR_Edge* e = state.edge_list.head; e != nullptr; e = e->link) all.push_back(e);
+  template <class List>
+  static auto all_of(const List& list) {
+    std::vector<const std::remove_pointer_t<decltype(list.head)>*> all;
+    for (const auto* record = list.head; record != nullptr; record = record->link) {
+      all.push_back(record);
+    }
     return all;
   }
-  std::vector<const HLR_Face*> faces() const {
-    std::vector<const HLR_Face*> all;
-    for (const HLR_Face* f = state.face_list.head; f != nullptr; f = f->link) all.push_back(f);
-    return all;
-  }
-  std::vector<const HLR_Marker*> markers() const {
-    std::vector<const HLR_Marker*> all;
-    for (const HLR_Marker* m = state.marker_list.head; m != nullptr; m = m->link) all.push_back(m);
-    return all;
-  }
+  std::vector<const HLR_Edge*> edges() const { return all_of(state.edge_list); }
+  std::vector<const HLR_Face*> faces() const { return all_of(state.face_list); }
 
   KT_Option_Table option_table;
   KT_Option_Table current_option_table;
