@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -16,16 +17,17 @@
 #include <string>
 #include <vector>
 
+#include "module_loader.h"
+#include "tool/cad/cad_model.h"
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
-#include "module_loader.h"
-#include "tool/session/module_path.h"
 #include "tool/common/output_file.h"
 #include "tool/drawing/svg_renderer.h"
 #include "tool/models/camera.h"
 #include "tool/models/edge_selection.h"
 #include "tool/models/model.h"
 #include "tool/models/scene.h"
+#include "tool/session/module_path.h"
 
 namespace hlr_tool {
 
@@ -56,6 +58,11 @@ struct Draw_Options {
   double stroke = 1.0;
   bool stats = false;
   bool quiet = false;
+  // CAD parts
+  double deflection = 0.0;  // 0: from the part's size and the drawing's
+  double angular_deflection_degrees = 20.0;
+  bool smooth_edges = false;
+  bool keep_going = false;
   std::string module;  // empty: beside the executable
   std::string default_module;
 };
@@ -263,6 +270,12 @@ void draw(const Draw_Options& options) {
     intersection_color = parse_color(options.intersection_color, "--intersection-color");
   }
   if (!std::isfinite(options.wzero)) throw option_error("--wzero", "must be a finite number");
+  if (!(std::isfinite(options.deflection) && options.deflection >= 0.0)) {
+    throw option_error("--deflection", "must be 0 (from the part's size) or a distance above 0");
+  }
+  if (!(options.angular_deflection_degrees > 0.0 && options.angular_deflection_degrees <= 90.0)) {
+    throw option_error("--angular-deflection", "must be above 0 and at most 90 degrees");
+  }
   if (!(std::isfinite(options.stroke) && options.stroke > 0.0)) {
     throw option_error("--stroke", "the stroke width must be a number above 0");
   }
@@ -273,9 +286,20 @@ void draw(const Draw_Options& options) {
 
   Clock::time_point start = Clock::now();
   std::vector<Model> models;
+  Cad_Options cad_options;
+  cad_options.deflection = options.deflection;
+  cad_options.angular_deflection_degrees = options.angular_deflection_degrees;
+  cad_options.drawing_side = std::min(size[0], size[1]);
+  cad_options.smooth_edges = options.smooth_edges;
+  cad_options.keep_going = options.keep_going;
+  cad_options.progress = [&progress](const std::string& status) { progress.show(status); };
+  cad_options.warn = [&progress](const std::string& warning) {
+    progress.clear();
+    std::cerr << "hlr-render: warning: " << warning << std::endl;
+  };
   for (const std::string& path : options.models) {
     progress.show("importing " + path);
-    models.push_back(load_model(path));
+    models.push_back(is_cad_file(path) ? load_cad_model(path, cad_options) : load_model(path));
   }
   times.import = milliseconds_since(start);
 
@@ -394,7 +418,7 @@ void add_draw_command(CLI::App& app, const char* argv0) {
   command
       ->add_option("MODEL", options->models,
                    "Model files (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and whatever else Assimp "
-                   "reads), drawn together")
+                   "reads) and CAD parts (STEP, IGES, BREP), drawn together")
       ->required();
   command->add_option("-o,--output", options->output, "The SVG file to write")
       ->option_text("FILE")
@@ -483,6 +507,28 @@ void add_draw_command(CLI::App& app, const char* argv0) {
   command->add_option("--stroke", options->stroke, "Line width in device units (default 1)")
       ->option_text("WIDTH")
       ->group(lines);
+
+  const char* cad = "CAD parts (STEP, IGES, BREP)";
+  command
+      ->add_option("--deflection", options->deflection,
+                   "Largest distance between a face and its triangles, in model units "
+                   "(default: half a device unit at the drawing's size)")
+      ->option_text("D")
+      ->group(cad);
+  command
+      ->add_option("--angular-deflection", options->angular_deflection_degrees,
+                   "Largest angle between neighbouring triangles of a curved face (default 20)")
+      ->option_text("DEG")
+      ->group(cad);
+  command
+      ->add_flag("--smooth-edges", options->smooth_edges,
+                 "Also draw the edges between tangent faces (such as the ends of a fillet)")
+      ->group(cad);
+  command
+      ->add_flag("--keep-going", options->keep_going,
+                 "Draw the rest when faces of a part fail to tessellate (a warning names the "
+                 "part) instead of failing")
+      ->group(cad);
 
   const char* output = "Output";
   command

@@ -1,0 +1,61 @@
+// CAD parts (STEP, IGES, BREP) read with Open CASCADE and turned into the
+// tool's Model: each solid a body of its own, with its colour; the faces
+// tessellated into triangles, and the part's own edges as lines.
+//
+// What a caller may rely on, beyond the rules of Model (tool/models/model.h):
+// - every body has lines_are_edges set: its drawn edges are its lines (the
+//   B-rep edges) plus the outlines of this view found on the tessellation,
+//   never the mesh's creases or boundaries;
+// - every B-rep edge that borders a face runs along edges of the body's
+//   triangles (its polygon on the face's tessellation), so its own faces
+//   never cover it;
+// - sharp edges (faces meeting at an angle) and edges that border a single
+//   face are lines; smooth edges (tangent faces) only with smooth_edges;
+//   seam edges (a closed face meeting itself) and degenerated edges never;
+//   edges that border no face (wires, construction lines) always;
+// - loose faces and edges (not in any solid) of one colour make one body.
+#pragma once
+
+#include "tool/models/model.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace hlr_tool {
+
+struct Cad_Options {
+  // The largest distance, in model units, between a face and its triangles.
+  // 0 chooses it from the file's size: half a device unit when the file's
+  // bounding-box diagonal spans drawing_side device units, so curves stay
+  // smooth at the drawing's size.
+  double deflection = 0.0;
+  // The largest angle, in degrees, between neighbouring triangles of a
+  // curved face (and segments of a curve). In (0, 90].
+  double angular_deflection_degrees = 20.0;
+  // The shorter side of the drawing in device units, for the default
+  // deflection.
+  int drawing_side = 1000;
+  bool smooth_edges = false;
+  // A part that fails to tessellate is drawn without the faces that failed
+  // (reported through `warn`) instead of failing the whole file.
+  bool keep_going = false;
+  // Status lines while reading and tessellating, and warnings; either may
+  // be empty. The library prints nothing itself.
+  std::function<void(const std::string&)> progress;
+  std::function<void(const std::string&)> warn;
+};
+
+// True for the file names load_cad_model reads: .step, .stp, .iges, .igs and
+// .brep (any case).
+bool is_cad_file(std::string_view path);
+
+// Reads a STEP (with its assembly structure, names and colours), IGES or
+// BREP file, tessellates it and returns its bodies.
+// Throws Tool_Error with exit status 2, its message starting with `path`,
+// when the file is missing or unreadable, when it holds no shape or no
+// face, for options out of range, and for a part whose faces could not all
+// be tessellated (naming the part) unless keep_going is set.
+Model load_cad_model(const std::string& path, const Cad_Options& options);
+
+}  // namespace hlr_tool
