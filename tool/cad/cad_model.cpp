@@ -15,6 +15,7 @@
 #include <IGESCAFControl_Reader.hxx>
 #include <Message.hxx>
 #include <Message_Messenger.hxx>
+#include <Message_PrinterOStream.hxx>
 #include <Poly_Polygon3D.hxx>
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
@@ -37,10 +38,13 @@
 #include <XCAFDoc_DocumentTool.hxx>
 #include <XCAFDoc_ShapeTool.hxx>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <bit>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -53,11 +57,6 @@ namespace hlr_tool {
 namespace {
 
 constexpr double degrees = 3.14159265358979323846 / 180.0;
-
-// Two faces whose normals along their shared edge differ by less than this
-// are tangent: the edge between them is smooth. Tangency in CAD files holds
-// to their modelling tolerance, far tighter than a drawing can show.
-constexpr double smooth_angle_radians = 1e-3;
 
 // The default deflection: this many device units when the file's bounding
 // box diagonal spans the drawing's shorter side. Half a unit keeps chords
@@ -218,6 +217,15 @@ std::vector<Part> read_with_xde(const std::string& path, Reader& reader, const c
 
 std::vector<Part> read_parts(const std::string& path, Cad_Format format) {
   if (format == Cad_Format::brep) {
+    // The reader writes its complaint about a file that is not BREP to
+    // standard output, which is the tool's: such a file is turned away
+    // here first, by the header every BREP file starts with.
+    std::ifstream file(path, std::ios::binary);
+    std::string head(512, '\0');
+    file.read(head.data(), std::streamsize(head.size()));
+    head.resize(std::size_t(file.gcount()));
+    if (head.find("CASCADE Topology V") == std::string::npos)
+      throw input_error(path + ": cannot read the file as BREP (no \"CASCADE Topology\" header)");
     TopoDS_Shape shape;
     BRep_Builder builder;
     if (!BRepTools::Read(shape, path.c_str(), builder))
@@ -519,6 +527,25 @@ double diagonal_of(const std::vector<Body_Source>& sources) {
   return std::hypot(x1 - x0, y1 - y0, z1 - z0);
 }
 
+// The mesher takes large blocks for every face and gives them back when
+// the face is done; by default glibc hands such blocks to the kernel each
+// time (a mapping of their own, or trimming the heap's top), and the page
+// faults of mapping them again cost more than the meshing itself (half of
+// the whole run on an IGES part of two hundred faces). Keeping the memory
+// in the process lets the next face reuse it. Set once, for the process:
+// the tool is the only user of this library.
+void prepare_process() {
+  static const bool done = [] {
+    // The readers report on standard output, which belongs to the tool.
+    Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_PrinterOStream));
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    mallopt(M_TOP_PAD, 16 << 20);
+    return true;
+  }();
+  (void)done;
+}
+
 void check_options(const Cad_Options& options) {
   if (!(std::isfinite(options.deflection) && options.deflection >= 0.0))
     throw input_error("the deflection must be 0 (chosen from the part's size) or above");
@@ -550,20 +577,34 @@ Model load(const std::string& path, Cad_Format format, const Cad_Options& option
     throw input_error(path + ": the part has no size to choose a deflection from");
   const double angle = options.angular_deflection_degrees * degrees;
 
+  // Regularity is what tells smooth edges from sharp ones; files rarely
+  // carry it, so it is worked out here.
+  TopoDS_Compound everything;
+  BRep_Builder builder;
+  builder.MakeCompound(everything);
+  for (const Body_Source& source : sources) builder.Add(everything, source.shape);
+  BRepLib::EncodeRegularity(everything, cad_smooth_angle_radians);
+
+  // All parts in one call, so that the faces of all of them are shared
+  // out among the threads. Relative deflection off: the one deflection
+  // holds for every part, so small parts beside big ones are meshed as
+  // finely as the drawing needs, no finer.
+  progress("tessellating " + std::to_string(sources.size()) + " parts of " + path);
+  IMeshTools_Parameters mesh_parameters;
+  mesh_parameters.Deflection = deflection;
+  mesh_parameters.Angle = angle;
+  mesh_parameters.Relative = false;
+  mesh_parameters.InParallel = true;
+  // Surface deflection control refines the inside of curved faces until
+  // the triangles keep to the deflection there too, not only along the
+  // edges: the outlines found on the triangles depend on it.
+  mesh_parameters.ControlSurfaceDeflection = true;
+  BRepMesh_IncrementalMesh(everything, mesh_parameters);
+
   Model model;
   model.path = path;
   Body_Maker maker(options, deflection);
-  for (std::size_t i = 0; i < sources.size(); ++i) {
-    const Body_Source& source = sources[i];
-    progress("tessellating part " + std::to_string(i + 1) + " of " +
-             std::to_string(sources.size()) + " (" + source.name + ")");
-    // Regularity is what tells smooth edges from sharp ones; files rarely
-    // carry it, so it is worked out here once per part.
-    BRepLib::EncodeRegularity(source.shape, smooth_angle_radians);
-    // Relative deflection off: the one deflection holds for every part, so
-    // small parts beside big ones are not meshed coarser or finer than the
-    // drawing needs. Faces are meshed in parallel.
-    BRepMesh_IncrementalMesh(source.shape, deflection, false, angle, true);
+  for (const Body_Source& source : sources) {
     Tessellation_Failure failure;
     Body body = maker.make(source, failure);
     if (failure.faces_failed > 0) {
@@ -588,6 +629,7 @@ Model load_cad_model(const std::string& path, const Cad_Options& options) {
   const std::optional<Cad_Format> format = format_of(path);
   if (!format) throw input_error(path + ": not a STEP, IGES or BREP file name");
   check_readable(path);
+  prepare_process();
   try {
     return load(path, *format, options);
   } catch (const Standard_Failure& failure) {

@@ -24,6 +24,12 @@
 
 namespace hlr_tool {
 
+// Faces whose normals along their shared edge differ by less than this, in
+// radians, are tangent and the edge between them is smooth. Tangency in CAD
+// files holds to their modelling tolerance, far tighter than a drawing can
+// show.
+inline constexpr double cad_smooth_angle_radians = 1e-3;
+
 struct Cad_Options {
   // The largest distance, in model units, between a face and its triangles.
   // 0 chooses it from the file's size: half a device unit when the file's
