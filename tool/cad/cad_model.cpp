@@ -1,4 +1,7 @@
+// The Open CASCADE side of load_cad_model, built as the module the loader
+// (cad_loader.cpp) opens on the first CAD file: see cad_entry.h.
 #include "tool/cad/cad_model.h"
+#include "tool/cad/cad_entry.h"
 
 #include "tool/common/errors.h"
 
@@ -620,11 +623,7 @@ Model load(const std::string& path, Cad_Format format, const Cad_Options& option
   return model;
 }
 
-}  // namespace
-
-bool is_cad_file(std::string_view path) { return format_of(path).has_value(); }
-
-Model load_cad_model(const std::string& path, const Cad_Options& options) {
+Model load_cad_model_here(const std::string& path, const Cad_Options& options) {
   check_options(options);
   const std::optional<Cad_Format> format = format_of(path);
   if (!format) throw input_error(path + ": not a STEP, IGES or BREP file name");
@@ -635,6 +634,24 @@ Model load_cad_model(const std::string& path, const Cad_Options& options) {
   } catch (const Standard_Failure& failure) {
     throw input_error(path + ": Open CASCADE failed while reading or tessellating it: " +
                       failure.GetMessageString());
+  }
+}
+
+}  // namespace
+
+extern "C" HLR_CAD_ENTRY_EXPORT int hlr_cad_load(const Cad_Load_Call* call) {
+  try {
+    *call->model = load_cad_model_here(*call->path, *call->options);
+    return 0;
+  } catch (const Tool_Error& error) {
+    *call->error = error.what();
+    return error.exit_status();
+  } catch (const std::bad_alloc&) {
+    *call->error = *call->path + ": out of memory while reading or tessellating it";
+    return exit_failure;
+  } catch (const std::exception& error) {
+    *call->error = *call->path + ": " + error.what();
+    return exit_failure;
   }
 }
 
