@@ -11,21 +11,22 @@
 #include "tool/cad/cad_model.h"
 
 #include <string>
+#include <vector>
 
 #define HLR_CAD_ENTRY_EXPORT __attribute__((visibility("default")))
 
 namespace hlr_tool {
 
 struct Cad_Load_Call {
-  const std::string* path;
+  const std::vector<std::string>* paths;
   const Cad_Options* options;
-  Model* model;        // filled when the call returns 0
-  std::string* error;  // the message when it returns an exit status
+  std::vector<Model>* models;  // filled when the call returns 0
+  std::string* error;          // the message when it returns an exit status
 };
 
 inline constexpr const char* cad_entry_name = "hlr_cad_load";
 
-// load_cad_model in the module: 0 on success, else the exit status of the
+// load_cad_models in the module: 0 on success, else the exit status of the
 // Tool_Error it threw, with its message in *error.
 extern "C" HLR_CAD_ENTRY_EXPORT int hlr_cad_load(const Cad_Load_Call* call);
 

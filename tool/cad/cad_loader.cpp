@@ -53,12 +53,17 @@ bool is_cad_file(std::string_view path) {
          extension == "brep";
 }
 
-Model load_cad_model(const std::string& path, const Cad_Options& options) {
-  Model model;
+std::vector<Model> load_cad_models(const std::vector<std::string>& paths,
+                                   const Cad_Options& options) {
+  std::vector<Model> models;
   std::string error;
-  const Cad_Load_Call call{&path, &options, &model, &error};
+  const Cad_Load_Call call{&paths, &options, &models, &error};
   if (const int status = entry()(&call); status != 0) throw Tool_Error(error, status);
-  return model;
+  return models;
+}
+
+Model load_cad_model(const std::string& path, const Cad_Options& options) {
+  return std::move(load_cad_models({path}, options).front());
 }
 
 }  // namespace hlr_tool

@@ -521,9 +521,7 @@ class Body_Maker {
   std::vector<std::vector<std::uint32_t>> edge_vertices_;
 };
 
-double diagonal_of(const std::vector<Body_Source>& sources) {
-  Bnd_Box box;
-  for (const Body_Source& source : sources) BRepBndLib::Add(source.shape, box, false);
+double diagonal_of(const Bnd_Box& box) {
   if (box.IsVoid()) return 0.0;
   double x0, y0, z0, x1, y1, z1;
   box.Get(x0, y0, z0, x1, y1, z1);
@@ -557,11 +555,17 @@ void check_options(const Cad_Options& options) {
   if (options.drawing_side < 1) throw input_error("the drawing side must be at least 1");
 }
 
-Model load(const std::string& path, Cad_Format format, const Cad_Options& options) {
-  const auto progress = [&](const std::string& status) {
-    if (options.progress) options.progress(status);
-  };
-  progress("reading " + path);
+struct File_Read {
+  std::string path;
+  std::vector<Body_Source> sources;
+};
+
+void progress(const Cad_Options& options, const std::string& status) {
+  if (options.progress) options.progress(status);
+}
+
+File_Read read_file(const std::string& path, Cad_Format format, const Cad_Options& options) {
+  progress(options, "reading " + path);
   const std::vector<Part> parts = read_parts(path, format);
   std::vector<Body_Source> sources = body_sources(parts, path);
 
@@ -571,13 +575,12 @@ Model load(const std::string& path, Cad_Format format, const Cad_Options& option
   }
   if (parts.empty()) throw input_error(path + ": holds no shape");
   if (!has_face) throw input_error(path + ": holds no faces (nothing to draw a surface of)");
+  return {path, std::move(sources)};
+}
 
-  const double diagonal = diagonal_of(sources);
-  double deflection = options.deflection;
-  if (deflection == 0.0)
-    deflection = diagonal * default_deflection_device_units / double(options.drawing_side);
-  if (!(deflection > 0.0 && std::isfinite(deflection)))
-    throw input_error(path + ": the part has no size to choose a deflection from");
+Model tessellate(const File_Read& file, double deflection, const Cad_Options& options) {
+  const std::string& path = file.path;
+  const std::vector<Body_Source>& sources = file.sources;
   const double angle = options.angular_deflection_degrees * degrees;
 
   // Regularity is what tells smooth edges from sharp ones; files rarely
@@ -592,7 +595,7 @@ Model load(const std::string& path, Cad_Format format, const Cad_Options& option
   // out among the threads. Relative deflection off: the one deflection
   // holds for every part, so small parts beside big ones are meshed as
   // finely as the drawing needs, no finer.
-  progress("tessellating " + std::to_string(sources.size()) + " parts of " + path);
+  progress(options, "tessellating " + std::to_string(sources.size()) + " parts of " + path);
   IMeshTools_Parameters mesh_parameters;
   mesh_parameters.Deflection = deflection;
   mesh_parameters.Angle = angle;
@@ -623,34 +626,71 @@ Model load(const std::string& path, Cad_Format format, const Cad_Options& option
   return model;
 }
 
-Model load_cad_model_here(const std::string& path, const Cad_Options& options) {
-  check_options(options);
+Cad_Format checked_format(const std::string& path) {
   const std::optional<Cad_Format> format = format_of(path);
   if (!format) throw input_error(path + ": not a STEP, IGES or BREP file name");
   check_readable(path);
+  return *format;
+}
+
+Tool_Error open_cascade_error(const std::string& path, const Standard_Failure& failure) {
+  return input_error(path + ": Open CASCADE failed while reading or tessellating it: " +
+                     failure.GetMessageString());
+}
+
+// Every file is read before any is tessellated: the default deflection
+// follows the size of the whole drawing, so that a small part beside a big
+// one is meshed for the few device units it covers, not for its own size.
+std::vector<Model> load_here(const std::vector<std::string>& paths, const Cad_Options& options) {
+  check_options(options);
   prepare_process();
-  try {
-    return load(path, *format, options);
-  } catch (const Standard_Failure& failure) {
-    throw input_error(path + ": Open CASCADE failed while reading or tessellating it: " +
-                      failure.GetMessageString());
+  std::vector<File_Read> files;
+  Bnd_Box box;
+  for (const std::string& path : paths) {
+    const Cad_Format format = checked_format(path);
+    try {
+      files.push_back(read_file(path, format, options));
+      for (const Body_Source& source : files.back().sources)
+        BRepBndLib::Add(source.shape, box, false);
+    } catch (const Standard_Failure& failure) {
+      throw open_cascade_error(path, failure);
+    }
   }
+  if (options.other_models_box) {
+    const auto& [low, high] = *options.other_models_box;
+    box.Update(low.x, low.y, low.z, high.x, high.y, high.z);
+  }
+  double deflection = options.deflection;
+  if (deflection == 0.0) {
+    deflection = diagonal_of(box) * default_deflection_device_units / double(options.drawing_side);
+  }
+  std::vector<Model> models;
+  for (const File_Read& file : files) {
+    if (!(deflection > 0.0 && std::isfinite(deflection)))
+      throw input_error(file.path + ": the part has no size to choose a deflection from");
+    try {
+      models.push_back(tessellate(file, deflection, options));
+    } catch (const Standard_Failure& failure) {
+      throw open_cascade_error(file.path, failure);
+    }
+  }
+  return models;
 }
 
 }  // namespace
 
 extern "C" HLR_CAD_ENTRY_EXPORT int hlr_cad_load(const Cad_Load_Call* call) {
   try {
-    *call->model = load_cad_model_here(*call->path, *call->options);
+    *call->models = load_here(*call->paths, *call->options);
     return 0;
   } catch (const Tool_Error& error) {
     *call->error = error.what();
     return error.exit_status();
   } catch (const std::bad_alloc&) {
-    *call->error = *call->path + ": out of memory while reading or tessellating it";
+    *call->error = "out of memory while reading or tessellating CAD parts";
     return exit_failure;
   } catch (const std::exception& error) {
-    *call->error = *call->path + ": " + error.what();
+    *call->error = error.what();
     return exit_failure;
   }
 }

@@ -18,9 +18,12 @@
 
 #include "tool/models/model.h"
 
+#include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hlr_tool {
 
@@ -32,9 +35,10 @@ inline constexpr double cad_smooth_angle_radians = 1e-3;
 
 struct Cad_Options {
   // The largest distance, in model units, between a face and its triangles.
-  // 0 chooses it from the file's size: half a device unit when the file's
-  // bounding-box diagonal spans drawing_side device units, so curves stay
-  // smooth at the drawing's size.
+  // 0 chooses it from the drawing's size: half a device unit when the
+  // bounding-box diagonal of all the files (and other_models_box) spans
+  // drawing_side device units, so curves stay smooth at the drawing's size
+  // and small parts beside big ones are not meshed finer than they show.
   double deflection = 0.0;
   // The largest angle, in degrees, between neighbouring triangles of a
   // curved face (and segments of a curve). In (0, 90].
@@ -42,6 +46,9 @@ struct Cad_Options {
   // The shorter side of the drawing in device units, for the default
   // deflection.
   int drawing_side = 1000;
+  // The lowest and highest corner of the drawing's other models (meshes),
+  // for the default deflection.
+  std::optional<std::array<Model_Point, 2>> other_models_box;
   bool smooth_edges = false;
   // A part that fails to tessellate is drawn without the faces that failed
   // (reported through `warn`) instead of failing the whole file.
@@ -62,6 +69,10 @@ bool is_cad_file(std::string_view path);
 // when the file is missing or unreadable, when it holds no shape or no
 // face, for options out of range, and for a part whose faces could not all
 // be tessellated (naming the part) unless keep_going is set.
+// Several files read together, in order, each its own Model: the default
+// deflection then follows all of them.
+std::vector<Model> load_cad_models(const std::vector<std::string>& paths,
+                                   const Cad_Options& options);
 Model load_cad_model(const std::string& path, const Cad_Options& options);
 
 }  // namespace hlr_tool

@@ -297,9 +297,33 @@ void draw(const Draw_Options& options) {
     progress.clear();
     std::cerr << "hlr-render: warning: " << warning << std::endl;
   };
-  for (const std::string& path : options.models) {
+  // Meshes first: CAD parts are read together, after them, so that their
+  // default deflection follows the size of the whole drawing.
+  std::vector<std::string> cad_paths;
+  models.resize(options.models.size());
+  for (std::size_t i = 0; i < options.models.size(); ++i) {
+    const std::string& path = options.models[i];
+    if (is_cad_file(path)) {
+      cad_paths.push_back(path);
+      continue;
+    }
     progress.show("importing " + path);
-    models.push_back(is_cad_file(path) ? load_cad_model(path, cad_options) : load_model(path));
+    models[i] = load_model(path);
+    for (const Body& body : models[i].bodies) {
+      for (const Model_Point& p : body.positions) {
+        auto& box = cad_options.other_models_box;
+        if (!box) box = std::array<Model_Point, 2>{p, p};
+        auto& [low, high] = *box;
+        low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+        high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+      }
+    }
+  }
+  if (!cad_paths.empty()) {
+    std::vector<Model> parts = load_cad_models(cad_paths, cad_options);
+    for (std::size_t i = 0, k = 0; i < options.models.size(); ++i) {
+      if (is_cad_file(options.models[i])) models[i] = std::move(parts[k++]);
+    }
   }
   times.import = milliseconds_since(start);
 
