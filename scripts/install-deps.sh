@@ -8,6 +8,8 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev
   libassimp-dev libcli11-dev
+  libocct-data-exchange-dev libocct-modeling-algorithms-dev libocct-modeling-data-dev
+  libocct-foundation-dev libocct-ocaf-dev
   libxml2-utils librsvg2-bin clang-format
   "$@"
 )

@@ -1,8 +1,10 @@
 #include "tool/cli/draw_command.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <utility>
@@ -17,6 +19,7 @@
 #include "tool/models/camera.h"
 #include "tool/models/model.h"
 #include "tool/render/draw_pipeline.h"
+#include "tool/render/model_files.h"
 #include "tool/script/script_recorder.h"
 #include "tool/session/module_path.h"
 
@@ -37,6 +40,7 @@ struct Draw_Command {
   Draw_Settings settings;
   Svg_Options svg;
   std::string record;  // empty: no picture script
+  Cad_Options cad;
   bool stats = false;
   bool quiet = false;
   std::string module;  // empty: beside the executable
@@ -99,6 +103,13 @@ Draw_Settings settings_of(const Draw_Command& command) {
   if (!(std::isfinite(command.svg.stroke_width) && command.svg.stroke_width > 0.0)) {
     throw option_error("--stroke", "the stroke width must be a number above 0");
   }
+  if (!(std::isfinite(command.cad.deflection) && command.cad.deflection >= 0.0)) {
+    throw option_error("--deflection", "must be 0 (from the part's size) or a distance above 0");
+  }
+  const double angular = command.cad.angular_deflection_degrees;
+  if (!(angular > 0.0 && angular <= 90.0)) {
+    throw option_error("--angular-deflection", "must be above 0 and at most 90 degrees");
+  }
   check_output_folder(command.output);
   if (!command.record.empty()) check_output_folder(command.record);
   return settings;
@@ -119,11 +130,14 @@ void draw(const Draw_Command& command) {
   Command_Times times;
 
   Clock::time_point start = Clock::now();
-  std::vector<Model> models;
-  for (const std::string& path : command.models) {
-    progress.show("importing " + path);
-    models.push_back(load_model(path));
-  }
+  Cad_Options cad = command.cad;
+  cad.drawing_side = std::min(settings.camera.width, settings.camera.height);
+  cad.progress = [&progress](const std::string& status) { progress.show(status); };
+  cad.warn = [&progress](const std::string& warning) {
+    progress.clear();
+    std::cerr << "hlr-render: warning: " << warning << std::endl;
+  };
+  std::vector<Model> models = load_model_files(command.models, std::move(cad));
   times.import = milliseconds_since(start);
 
   Draw_Hooks hooks;
@@ -271,6 +285,30 @@ void add_line_options(CLI::App& command, Draw_Command& options) {
       ->group(lines);
 }
 
+void add_cad_options(CLI::App& command, Draw_Command& options) {
+  const char* cad = "CAD parts (STEP, IGES, BREP)";
+  command
+      .add_option("--deflection", options.cad.deflection,
+                  "Largest distance between a face and its triangles, in model units "
+                  "(default: half a device unit at the drawing's size)")
+      ->option_text("D")
+      ->group(cad);
+  command
+      .add_option("--angular-deflection", options.cad.angular_deflection_degrees,
+                  "Largest angle between neighbouring triangles of a curved face (default 20)")
+      ->option_text("DEG")
+      ->group(cad);
+  command
+      .add_flag("--smooth-edges", options.cad.smooth_edges,
+                "Also draw the edges between tangent faces (such as the ends of a fillet)")
+      ->group(cad);
+  command
+      .add_flag("--keep-going", options.cad.keep_going,
+                "Draw the rest when faces of a part fail to tessellate (a warning names the "
+                "part) instead of failing")
+      ->group(cad);
+}
+
 void add_output_options(CLI::App& command, Draw_Command& options) {
   const char* output = "Output";
   command
@@ -326,6 +364,7 @@ void add_draw_command(CLI::App& app, const char* argv0) {
       ->required();
   add_camera_options(*command, *options);
   add_line_options(*command, *options);
+  add_cad_options(*command, *options);
   add_output_options(*command, *options);
   command->footer(draw_footer);
   command->callback([options] { draw(*options); });

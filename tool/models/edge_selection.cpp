@@ -32,6 +32,11 @@ class Feature_Test {
     return is_silhouette(edge, first, second) || (test_creases_ && is_crease(first, second));
   }
 
+  bool is_outline(const Mesh_Edge& edge) const {
+    return edge.triangle_count == 2 &&
+           is_silhouette(edge, side(edge.first_half), side(edge.second_half));
+  }
+
  private:
   // One triangle seen from an edge: its corner off the edge and whether it
   // runs along the edge from a to b.
@@ -102,6 +107,12 @@ std::vector<std::uint32_t> select_edges(const Edge_Table& table,
     return selected;
   }
   const Feature_Test test(triangles, positions, device, options.crease_degrees);
+  if (options.selection == Edge_Selection::silhouettes) {
+    for (std::uint32_t e = 0; e < table.edges.size(); ++e) {
+      if (test.is_outline(table.edges[e])) selected.push_back(e);
+    }
+    return selected;
+  }
   for (std::uint32_t e = 0; e < table.edges.size(); ++e) {
     if (test.is_feature(table.edges[e])) selected.push_back(e);
   }

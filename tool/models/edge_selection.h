@@ -16,6 +16,10 @@ namespace hlr_tool {
 enum class Edge_Selection {
   all,      // every edge of every triangle
   feature,  // boundary, non-manifold, crease and silhouette edges
+  // Silhouette edges between two triangles only: what a body whose lines
+  // are its edges (Body::lines_are_edges) adds to them. Not a choice on the
+  // command line.
+  silhouettes,
 };
 
 // Reads "all" or "feature"; throws Tool_Error (exit status 2) otherwise.

@@ -42,6 +42,10 @@ struct Body {
   std::vector<Model_Point> positions;
   std::vector<Triangle> triangles;
   std::vector<std::vector<std::uint32_t>> lines;  // polylines of indices
+  // The lines are the body's edges, as a CAD part's B-rep edges are: of its
+  // triangles' edges only the outlines of the view are drawn besides them
+  // (never creases or mesh boundaries), unless every edge is asked for.
+  bool lines_are_edges = false;
 };
 
 struct Model {

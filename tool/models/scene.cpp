@@ -59,8 +59,11 @@ Scene_Body build_body(const Body& body, const Camera& camera, const Edge_Options
   for (const Strip& strip : build_strips(body.triangles, table))
     out.strips.push_back(to_device_points(strip, device));
 
+  Edge_Options body_options = options;
+  if (body.lines_are_edges && options.selection != Edge_Selection::all)
+    body_options.selection = Edge_Selection::silhouettes;
   const std::vector<std::uint32_t> selected =
-      select_edges(table, body.triangles, body.positions, device, options);
+      select_edges(table, body.triangles, body.positions, device, body_options);
   std::vector<Vertex_Pair> segments;
   segments.reserve(selected.size());
   std::vector<std::uint8_t> edge_selected(table.edges.size(), 0);

@@ -1,0 +1,33 @@
+// The one function of the CAD module (libhlr_cad_occt.so), which holds
+// everything that needs Open CASCADE. The tool opens the module only when
+// it is given a CAD file: Open CASCADE's libraries take a tenth of a second
+// of dynamic linking at every start, which a run on meshes should not pay.
+//
+// Both sides are built from the same sources with the same compiler, so
+// the call passes the tool's own types; failures come back as a message
+// and an exit status rather than as exceptions across the boundary.
+#pragma once
+
+#include "tool/cad/cad_model.h"
+
+#include <string>
+#include <vector>
+
+#define HLR_CAD_ENTRY_EXPORT __attribute__((visibility("default")))
+
+namespace hlr_tool {
+
+struct Cad_Load_Call {
+  const std::vector<std::string>* paths;
+  const Cad_Options* options;
+  std::vector<Model>* models;  // filled when the call returns 0
+  std::string* error;          // the message when it returns an exit status
+};
+
+inline constexpr const char* cad_entry_name = "hlr_cad_load";
+
+// load_cad_models in the module: 0 on success, else the exit status of the
+// Tool_Error it threw, with its message in *error.
+extern "C" HLR_CAD_ENTRY_EXPORT int hlr_cad_load(const Cad_Load_Call* call);
+
+}  // namespace hlr_tool

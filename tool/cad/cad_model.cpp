@@ -1,0 +1,698 @@
+// The Open CASCADE side of load_cad_model, built as the module the loader
+// (cad_loader.cpp) opens on the first CAD file: see cad_entry.h.
+#include "tool/cad/cad_model.h"
+#include "tool/cad/cad_entry.h"
+
+#include "tool/common/errors.h"
+
+#include <BRepAdaptor_Curve.hxx>
+#include <BRepBndLib.hxx>
+#include <BRepLib.hxx>
+#include <BRepMesh_IncrementalMesh.hxx>
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+#include <BRep_Tool.hxx>
+#include <Bnd_Box.hxx>
+#include <GCPnts_TangentialDeflection.hxx>
+#include <IFSelect_ReturnStatus.hxx>
+#include <IGESCAFControl_Reader.hxx>
+#include <Message.hxx>
+#include <Message_Messenger.hxx>
+#include <Message_PrinterOStream.hxx>
+#include <Poly_Polygon3D.hxx>
+#include <Poly_PolygonOnTriangulation.hxx>
+#include <Poly_Triangulation.hxx>
+#include <Quantity_Color.hxx>
+#include <STEPCAFControl_Reader.hxx>
+#include <Standard_Failure.hxx>
+#include <TDF_Label.hxx>
+#include <TDF_LabelSequence.hxx>
+#include <TDataStd_Name.hxx>
+#include <TDocStd_Document.hxx>
+#include <TopExp.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopTools_DataMapOfShapeInteger.hxx>
+#include <TopTools_IndexedDataMapOfShapeListOfShape.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
+#include <XCAFApp_Application.hxx>
+#include <XCAFDoc_ColorTool.hxx>
+#include <XCAFDoc_DocumentTool.hxx>
+#include <XCAFDoc_ShapeTool.hxx>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <bit>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace hlr_tool {
+namespace {
+
+constexpr double degrees = 3.14159265358979323846 / 180.0;
+
+// The default deflection: this many device units when the file's bounding
+// box diagonal spans the drawing's shorter side. Half a unit keeps chords
+// within half a line width of the true curve.
+constexpr double default_deflection_device_units = 0.5;
+
+enum class Cad_Format { step, iges, brep };
+
+std::optional<Cad_Format> format_of(std::string_view path) {
+  const std::size_t dot = path.find_last_of('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  std::string extension(path.substr(dot + 1));
+  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == "step" || extension == "stp") return Cad_Format::step;
+  if (extension == "iges" || extension == "igs") return Cad_Format::iges;
+  if (extension == "brep") return Cad_Format::brep;
+  return std::nullopt;
+}
+
+void check_readable(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (!std::filesystem::exists(status)) throw input_error(path + ": no such file");
+  if (std::filesystem::is_directory(status))
+    throw input_error(path + ": is a directory, not a CAD file");
+  std::ifstream probe(path, std::ios::binary);
+  if (!probe) throw input_error(path + ": cannot open the file for reading");
+}
+
+// A shape of the file to draw: placed in world coordinates, with the colour
+// and name its labels give it.
+struct Part {
+  TopoDS_Shape shape;
+  std::string name;
+  std::optional<Color_ARGB> color;
+};
+
+std::uint32_t color_byte(double channel) {
+  return std::uint32_t(std::lround(std::clamp(channel, 0.0, 1.0) * 255.0));
+}
+
+// The file's own numbers: the readers store them unconverted, so reading
+// them back as plain RGB returns what the file says.
+Color_ARGB argb_of(const Quantity_Color& color) {
+  double r = 0, g = 0, b = 0;
+  color.Values(r, g, b, Quantity_TOC_RGB);
+  return 0xFF000000u | color_byte(r) << 16 | color_byte(g) << 8 | color_byte(b);
+}
+
+// The document an XDE reader fills; closed again on every way out.
+class Xde_Document {
+ public:
+  Xde_Document() : application_(XCAFApp_Application::GetApplication()) {
+    application_->NewDocument("MDTV-XCAF", document_);
+  }
+  Xde_Document(const Xde_Document&) = delete;
+  Xde_Document& operator=(const Xde_Document&) = delete;
+  ~Xde_Document() {
+    try {
+      if (!document_.IsNull() && document_->IsOpened()) application_->Close(document_);
+    } catch (const Standard_Failure&) {
+      // Nothing can be done about a document that will not close.
+    }
+  }
+  Handle(TDocStd_Document) & handle() { return document_; }
+
+ private:
+  Handle(XCAFApp_Application) application_;
+  Handle(TDocStd_Document) document_;
+};
+
+// Walks the document's assembly tree: placements compose from the root
+// down, a colour set on an instance wins over its prototype's, and a
+// prototype's over the colour its assembly hands down.
+class Xde_Walker {
+ public:
+  explicit Xde_Walker(const Handle(TDocStd_Document) & document)
+      : shapes_(XCAFDoc_DocumentTool::ShapeTool(document->Main())),
+        colors_(XCAFDoc_DocumentTool::ColorTool(document->Main())) {}
+
+  std::vector<Part> parts() {
+    TDF_LabelSequence roots;
+    shapes_->GetFreeShapes(roots);
+    for (Standard_Integer i = 1; i <= roots.Length(); ++i)
+      walk(roots.Value(i), TopLoc_Location(), std::nullopt, false, "");
+    return std::move(parts_);
+  }
+
+ private:
+  std::optional<Color_ARGB> label_color(const TDF_Label& label) const {
+    Quantity_Color color;
+    for (XCAFDoc_ColorType type : {XCAFDoc_ColorSurf, XCAFDoc_ColorGen, XCAFDoc_ColorCurv}) {
+      if (colors_->GetColor(label, type, color)) return argb_of(color);
+    }
+    return std::nullopt;
+  }
+
+  static std::string label_name(const TDF_Label& label) {
+    Handle(TDataStd_Name) name;
+    if (!label.FindAttribute(TDataStd_Name::GetID(), name)) return "";
+    return TCollection_AsciiString(name->Get()).ToCString();
+  }
+
+  // The first colour a sub-shape (a face, mostly) of a simple shape has.
+  std::optional<Color_ARGB> sub_shape_color(const TDF_Label& label) const {
+    TDF_LabelSequence subs;
+    XCAFDoc_ShapeTool::GetSubShapes(label, subs);
+    for (Standard_Integer i = 1; i <= subs.Length(); ++i) {
+      if (auto color = label_color(subs.Value(i))) return color;
+    }
+    return std::nullopt;
+  }
+
+  void walk(const TDF_Label& label, const TopLoc_Location& placement,
+            std::optional<Color_ARGB> color, bool instance_colored, std::string name) {
+    if (!instance_colored) {
+      if (auto own = label_color(label)) color = own;
+    }
+    if (std::string own = label_name(label); !own.empty()) name = own;
+    if (XCAFDoc_ShapeTool::IsReference(label)) {
+      TDF_Label prototype;
+      if (!XCAFDoc_ShapeTool::GetReferredShape(label, prototype)) return;
+      const bool colored_here = label_color(label).has_value();
+      walk(prototype, placement * XCAFDoc_ShapeTool::GetLocation(label), color,
+           instance_colored || colored_here, name);
+      return;
+    }
+    if (XCAFDoc_ShapeTool::IsAssembly(label)) {
+      TDF_LabelSequence components;
+      XCAFDoc_ShapeTool::GetComponents(label, components);
+      for (Standard_Integer i = 1; i <= components.Length(); ++i)
+        walk(components.Value(i), placement, color, instance_colored, name);
+      return;
+    }
+    const TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(label);
+    if (shape.IsNull()) return;
+    if (!color) color = sub_shape_color(label);
+    parts_.push_back({shape.Moved(placement), name, color});
+  }
+
+  Handle(XCAFDoc_ShapeTool) shapes_;
+  Handle(XCAFDoc_ColorTool) colors_;
+  std::vector<Part> parts_;
+};
+
+template <typename Reader>
+std::vector<Part> read_with_xde(const std::string& path, Reader& reader, const char* format) {
+  reader.SetColorMode(true);
+  reader.SetNameMode(true);
+  if (reader.ReadFile(path.c_str()) != IFSelect_RetDone)
+    throw input_error(path + ": cannot read the file as " + format +
+                      " (the reader rejected it; is it " + format + "?)");
+  Xde_Document document;
+  if (!reader.Transfer(document.handle()))
+    throw input_error(path + ": the " + format + " file holds no shape that could be read");
+  return Xde_Walker(document.handle()).parts();
+}
+
+std::vector<Part> read_parts(const std::string& path, Cad_Format format) {
+  if (format == Cad_Format::brep) {
+    // The reader writes its complaint about a file that is not BREP to
+    // standard output, which is the tool's: such a file is turned away
+    // here first, by the header every BREP file starts with.
+    std::ifstream file(path, std::ios::binary);
+    std::string head(512, '\0');
+    file.read(head.data(), std::streamsize(head.size()));
+    head.resize(std::size_t(file.gcount()));
+    if (head.find("CASCADE Topology V") == std::string::npos)
+      throw input_error(path + ": cannot read the file as BREP (no \"CASCADE Topology\" header)");
+    TopoDS_Shape shape;
+    BRep_Builder builder;
+    if (!BRepTools::Read(shape, path.c_str(), builder))
+      throw input_error(path + ": cannot read the file as BREP");
+    if (shape.IsNull()) return {};
+    return {{shape, std::filesystem::path(path).stem().string(), std::nullopt}};
+  }
+  if (format == Cad_Format::step) {
+    STEPCAFControl_Reader reader;
+    return read_with_xde(path, reader, "STEP");
+  }
+  IGESCAFControl_Reader reader;
+  return read_with_xde(path, reader, "IGES");
+}
+
+// What becomes one Body: a solid, or the loose faces and edges of a colour.
+struct Body_Source {
+  TopoDS_Compound shape;
+  std::string name;
+  std::optional<Color_ARGB> color;
+};
+
+TopoDS_Compound compound_of(std::initializer_list<TopoDS_Shape> shapes) {
+  TopoDS_Compound compound;
+  BRep_Builder builder;
+  builder.MakeCompound(compound);
+  for (const TopoDS_Shape& s : shapes) builder.Add(compound, s);
+  return compound;
+}
+
+// Solids each their own body; faces outside any solid and edges outside
+// any face gathered per colour, so an IGES file of thousands of trimmed
+// surfaces draws as a few bodies.
+std::vector<Body_Source> body_sources(const std::vector<Part>& parts, const std::string& path) {
+  std::vector<Body_Source> sources;
+  std::map<std::optional<Color_ARGB>, std::size_t> loose_of_color;
+  BRep_Builder builder;
+  const std::string stem = std::filesystem::path(path).stem().string();
+  for (const Part& part : parts) {
+    const std::string name = part.name.empty() ? stem : part.name;
+    int solids = 0;
+    for (TopExp_Explorer x(part.shape, TopAbs_SOLID); x.More(); x.Next()) ++solids;
+    int k = 0;
+    for (TopExp_Explorer x(part.shape, TopAbs_SOLID); x.More(); x.Next()) {
+      ++k;
+      sources.push_back({compound_of({x.Current()}),
+                         solids > 1 ? name + " #" + std::to_string(k) : name, part.color});
+    }
+    const auto loose = [&]() -> Body_Source& {
+      auto [it, inserted] = loose_of_color.try_emplace(part.color, sources.size());
+      if (inserted) {
+        sources.push_back({compound_of({}), loose_of_color.size() == 1 ? name : stem, part.color});
+      } else if (sources[it->second].name != name) {
+        sources[it->second].name = stem;  // several parts share it
+      }
+      return sources[it->second];
+    };
+    for (TopExp_Explorer x(part.shape, TopAbs_FACE, TopAbs_SOLID); x.More(); x.Next())
+      builder.Add(loose().shape, x.Current());
+    for (TopExp_Explorer x(part.shape, TopAbs_EDGE, TopAbs_FACE); x.More(); x.Next())
+      builder.Add(loose().shape, x.Current());
+  }
+  return sources;
+}
+
+// Welding compares bit patterns, as the mesh reader does; -0.0 becomes
+// +0.0 first.
+struct Point_Key {
+  std::uint64_t x, y, z;
+  bool operator==(const Point_Key&) const = default;
+};
+
+std::uint64_t coordinate_bits(double value) {
+  return std::bit_cast<std::uint64_t>(value == 0.0 ? 0.0 : value);
+}
+
+struct Point_Key_Hash {
+  std::size_t operator()(const Point_Key& k) const noexcept {
+    std::uint64_t h = k.x * 0x9E3779B97F4A7C15ull;
+    h = (h ^ (h >> 29) ^ k.y) * 0xBF58476D1CE4E5B9ull;
+    h = (h ^ (h >> 31) ^ k.z) * 0x94D049BB133111EBull;
+    return std::size_t(h ^ (h >> 32));
+  }
+};
+
+constexpr std::uint32_t no_vertex = std::numeric_limits<std::uint32_t>::max();
+
+struct Tessellation_Failure {
+  int faces_failed = 0;
+  int faces = 0;
+};
+
+// Turns one tessellated body source into a Body.
+//
+// Neighbouring faces are tessellated apart and each keeps its own copy of
+// the nodes along their shared edge. The copies are joined through the
+// edge: its polygon on each face lists the face's nodes in the same order,
+// so node k on one face becomes the vertex of node k on the first. This
+// holds even where the copies differ in their last bits (faces placed by
+// different locations), which welding by position alone would miss; the
+// seam of a closed face is joined to itself the same way, so a cylinder's
+// mesh is closed and its outline is found across the seam.
+class Body_Maker {
+ public:
+  Body_Maker(const Cad_Options& options, double deflection)
+      : options_(options), deflection_(deflection) {}
+
+  Body make(const Body_Source& source, Tessellation_Failure& failure) {
+    body_ = Body{};
+    body_.name = source.name;
+    body_.color = source.color;
+    body_.lines_are_edges = true;
+    welded_.clear();
+    TopExp::MapShapes(source.shape, TopAbs_FACE, faces_);
+    node_vertex_.assign(std::size_t(faces_.Extent()), {});
+    shared_.Clear();
+    edge_vertices_.clear();
+    for (Standard_Integer f = 1; f <= faces_.Extent(); ++f) {
+      ++failure.faces;
+      if (!add_face(f)) ++failure.faces_failed;
+    }
+    add_edges(source.shape);
+    faces_.Clear();
+    return std::move(body_);
+  }
+
+ private:
+  std::uint32_t weld(const gp_Pnt& p) {
+    const Point_Key key{coordinate_bits(p.X()), coordinate_bits(p.Y()), coordinate_bits(p.Z())};
+    auto [it, inserted] = welded_.try_emplace(key, std::uint32_t(body_.positions.size()));
+    if (inserted) body_.positions.push_back({p.X(), p.Y(), p.Z()});
+    return it->second;
+  }
+
+  static bool finite(const gp_Pnt& p) {
+    return std::isfinite(p.X()) && std::isfinite(p.Y()) && std::isfinite(p.Z());
+  }
+
+  // False when the face has no tessellation (or one with points that are
+  // not finite): the mesher failed on it.
+  bool add_face(Standard_Integer f) {
+    const TopoDS_Face& face = TopoDS::Face(faces_(f));
+    TopLoc_Location location;
+    const Handle(Poly_Triangulation)& mesh = BRep_Tool::Triangulation(face, location);
+    if (mesh.IsNull() || mesh->NbTriangles() == 0) return false;
+    const gp_Trsf placement = location.Transformation();
+    std::vector<std::uint32_t>& vertex = node_vertex_[std::size_t(f - 1)];
+    vertex.assign(std::size_t(mesh->NbNodes()) + 1, no_vertex);
+    const auto node_vertex = [&](Standard_Integer n) -> std::uint32_t {
+      if (vertex[std::size_t(n)] == no_vertex) {
+        const gp_Pnt p = mesh->Node(n).Transformed(placement);
+        if (!finite(p)) return no_vertex;
+        vertex[std::size_t(n)] = weld(p);
+      }
+      return vertex[std::size_t(n)];
+    };
+
+    for (TopExp_Explorer x(face, TopAbs_EDGE); x.More(); x.Next()) {
+      const TopoDS_Edge& edge = TopoDS::Edge(x.Current());
+      const Handle(Poly_PolygonOnTriangulation)& polygon =
+          BRep_Tool::PolygonOnTriangulation(edge, mesh, location);
+      if (polygon.IsNull()) continue;
+      const Standard_Integer count = polygon->NbNodes();
+      Standard_Integer slot = 0;
+      if (shared_.Find(edge, slot) &&
+          edge_vertices_[std::size_t(slot)].size() == std::size_t(count)) {
+        const std::vector<std::uint32_t>& first = edge_vertices_[std::size_t(slot)];
+        for (Standard_Integer k = 1; k <= count; ++k) {
+          const Standard_Integer n = polygon->Node(k);
+          if (n >= 1 && n <= mesh->NbNodes() && vertex[std::size_t(n)] == no_vertex)
+            vertex[std::size_t(n)] = first[std::size_t(k - 1)];
+        }
+      } else if (!shared_.IsBound(edge)) {
+        std::vector<std::uint32_t> first(std::size_t(count), no_vertex);
+        for (Standard_Integer k = 1; k <= count; ++k) {
+          const Standard_Integer n = polygon->Node(k);
+          if (n >= 1 && n <= mesh->NbNodes()) first[std::size_t(k - 1)] = node_vertex(n);
+        }
+        shared_.Bind(edge, Standard_Integer(edge_vertices_.size()));
+        edge_vertices_.push_back(std::move(first));
+      }
+    }
+
+    for (Standard_Integer t = 1; t <= mesh->NbTriangles(); ++t) {
+      Standard_Integer a = 0, b = 0, c = 0;
+      mesh->Triangle(t).Get(a, b, c);
+      const Standard_Integer nodes = mesh->NbNodes();
+      if (a < 1 || b < 1 || c < 1 || a > nodes || b > nodes || c > nodes) return false;
+      const Triangle triangle{node_vertex(a), node_vertex(b), node_vertex(c)};
+      if (triangle[0] == no_vertex || triangle[1] == no_vertex || triangle[2] == no_vertex)
+        return false;
+      // Corners joined into one vertex leave no area to draw.
+      if (triangle[0] != triangle[1] && triangle[1] != triangle[2] && triangle[2] != triangle[0])
+        body_.triangles.push_back(triangle);
+    }
+    return true;
+  }
+
+  enum class Edge_Kind { none, line, smooth };
+
+  Edge_Kind kind_of(const TopoDS_Edge& edge, const TopTools_ListOfShape& faces) const {
+    if (BRep_Tool::Degenerated(edge)) return Edge_Kind::none;
+    std::vector<TopoDS_Face> distinct;
+    for (const TopoDS_Shape& f : faces) {
+      const bool seen = std::any_of(distinct.begin(), distinct.end(),
+                                    [&](const TopoDS_Face& d) { return d.IsSame(f); });
+      if (!seen) distinct.push_back(TopoDS::Face(f));
+    }
+    if (distinct.size() == 1)
+      return BRep_Tool::IsClosed(edge, distinct[0]) ? Edge_Kind::none : Edge_Kind::line;
+    if (distinct.size() == 2 && BRep_Tool::Continuity(edge, distinct[0], distinct[1]) >= GeomAbs_G1)
+      return Edge_Kind::smooth;
+    return Edge_Kind::line;
+  }
+
+  // The edge's polygon on the tessellation of the first of its faces that
+  // has one, through that face's node-to-vertex table.
+  void add_edge_on_faces(const TopoDS_Edge& edge, const TopTools_ListOfShape& faces) {
+    for (const TopoDS_Shape& f : faces) {
+      const Standard_Integer index = faces_.FindIndex(f);
+      if (index == 0) continue;
+      const std::vector<std::uint32_t>& vertex = node_vertex_[std::size_t(index - 1)];
+      if (vertex.empty()) continue;  // the face failed to tessellate
+      TopLoc_Location location;
+      const Handle(Poly_Triangulation)& mesh = BRep_Tool::Triangulation(TopoDS::Face(f), location);
+      const Handle(Poly_PolygonOnTriangulation)& polygon =
+          BRep_Tool::PolygonOnTriangulation(edge, mesh, location);
+      if (polygon.IsNull()) continue;
+      std::vector<std::uint32_t> line;
+      for (Standard_Integer k = 1; k <= polygon->NbNodes(); ++k) {
+        const Standard_Integer n = polygon->Node(k);
+        if (n < 1 || std::size_t(n) >= vertex.size() || vertex[std::size_t(n)] == no_vertex)
+          continue;
+        if (line.empty() || line.back() != vertex[std::size_t(n)])
+          line.push_back(vertex[std::size_t(n)]);
+      }
+      if (line.size() >= 2) body_.lines.push_back(std::move(line));
+      return;
+    }
+  }
+
+  // An edge on no face: its own polygon from the mesher, or, when it made
+  // none, the curve sampled to the same deflections.
+  void add_free_edge(const TopoDS_Edge& edge) {
+    std::vector<gp_Pnt> points;
+    TopLoc_Location location;
+    const Handle(Poly_Polygon3D)& polygon = BRep_Tool::Polygon3D(edge, location);
+    if (!polygon.IsNull()) {
+      const gp_Trsf placement = location.Transformation();
+      for (Standard_Integer k = 1; k <= polygon->NbNodes(); ++k)
+        points.push_back(polygon->Nodes().Value(k).Transformed(placement));
+    } else if (BRep_Tool::IsGeometric(edge)) {
+      const BRepAdaptor_Curve curve(edge);
+      const GCPnts_TangentialDeflection sampled(
+          curve, options_.angular_deflection_degrees * degrees, deflection_);
+      for (Standard_Integer k = 1; k <= sampled.NbPoints(); ++k) points.push_back(sampled.Value(k));
+    }
+    std::vector<std::uint32_t> line;
+    for (const gp_Pnt& p : points) {
+      if (!finite(p)) continue;
+      const std::uint32_t v = weld(p);
+      if (line.empty() || line.back() != v) line.push_back(v);
+    }
+    if (line.size() >= 2) body_.lines.push_back(std::move(line));
+  }
+
+  void add_edges(const TopoDS_Shape& shape) {
+    TopTools_IndexedDataMapOfShapeListOfShape faces_of_edge;
+    TopExp::MapShapesAndAncestors(shape, TopAbs_EDGE, TopAbs_FACE, faces_of_edge);
+    for (Standard_Integer e = 1; e <= faces_of_edge.Extent(); ++e) {
+      const TopoDS_Edge& edge = TopoDS::Edge(faces_of_edge.FindKey(e));
+      const TopTools_ListOfShape& faces = faces_of_edge(e);
+      if (faces.IsEmpty()) {
+        if (!BRep_Tool::Degenerated(edge)) add_free_edge(edge);
+        continue;
+      }
+      const Edge_Kind kind = kind_of(edge, faces);
+      if (kind == Edge_Kind::line || (kind == Edge_Kind::smooth && options_.smooth_edges))
+        add_edge_on_faces(edge, faces);
+    }
+  }
+
+  const Cad_Options& options_;
+  double deflection_;
+  Body body_;
+  std::unordered_map<Point_Key, std::uint32_t, Point_Key_Hash> welded_;
+  TopTools_IndexedMapOfShape faces_;
+  std::vector<std::vector<std::uint32_t>> node_vertex_;  // per face, per node (from 1)
+  TopTools_DataMapOfShapeInteger shared_;                // edge -> edge_vertices_ slot
+  std::vector<std::vector<std::uint32_t>> edge_vertices_;
+};
+
+double diagonal_of(const Bnd_Box& box) {
+  if (box.IsVoid()) return 0.0;
+  double x0, y0, z0, x1, y1, z1;
+  box.Get(x0, y0, z0, x1, y1, z1);
+  return std::hypot(x1 - x0, y1 - y0, z1 - z0);
+}
+
+// The mesher takes large blocks for every face and gives them back when
+// the face is done; by default glibc hands such blocks to the kernel each
+// time (a mapping of their own, or trimming the heap's top), and the page
+// faults of mapping them again cost more than the meshing itself (half of
+// the whole run on an IGES part of two hundred faces). Keeping the memory
+// in the process lets the next face reuse it. Set once, for the process:
+// the tool is the only user of this library.
+void prepare_process() {
+  static const bool done = [] {
+    // The readers report on standard output, which belongs to the tool.
+    Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_PrinterOStream));
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    mallopt(M_TOP_PAD, 16 << 20);
+    return true;
+  }();
+  (void)done;
+}
+
+void check_options(const Cad_Options& options) {
+  if (!(std::isfinite(options.deflection) && options.deflection >= 0.0))
+    throw input_error("the deflection must be 0 (chosen from the part's size) or above");
+  if (!(options.angular_deflection_degrees > 0.0 && options.angular_deflection_degrees <= 90.0))
+    throw input_error("the angular deflection must be above 0 and at most 90 degrees");
+  if (options.drawing_side < 1) throw input_error("the drawing side must be at least 1");
+}
+
+struct File_Read {
+  std::string path;
+  std::vector<Body_Source> sources;
+};
+
+void progress(const Cad_Options& options, const std::string& status) {
+  if (options.progress) options.progress(status);
+}
+
+File_Read read_file(const std::string& path, Cad_Format format, const Cad_Options& options) {
+  progress(options, "reading " + path);
+  const std::vector<Part> parts = read_parts(path, format);
+  std::vector<Body_Source> sources = body_sources(parts, path);
+
+  bool has_face = false;
+  for (const Body_Source& source : sources) {
+    if (TopExp_Explorer(source.shape, TopAbs_FACE).More()) has_face = true;
+  }
+  if (parts.empty()) throw input_error(path + ": holds no shape");
+  if (!has_face) throw input_error(path + ": holds no faces (nothing to draw a surface of)");
+  return {path, std::move(sources)};
+}
+
+Model tessellate(const File_Read& file, double deflection, const Cad_Options& options) {
+  const std::string& path = file.path;
+  const std::vector<Body_Source>& sources = file.sources;
+  const double angle = options.angular_deflection_degrees * degrees;
+
+  // Regularity is what tells smooth edges from sharp ones; files rarely
+  // carry it, so it is worked out here.
+  TopoDS_Compound everything;
+  BRep_Builder builder;
+  builder.MakeCompound(everything);
+  for (const Body_Source& source : sources) builder.Add(everything, source.shape);
+  BRepLib::EncodeRegularity(everything, cad_smooth_angle_radians);
+
+  // All parts in one call, so that the faces of all of them are shared
+  // out among the threads. Relative deflection off: the one deflection
+  // holds for every part, so small parts beside big ones are meshed as
+  // finely as the drawing needs, no finer.
+  progress(options, "tessellating " + std::to_string(sources.size()) + " parts of " + path);
+  IMeshTools_Parameters mesh_parameters;
+  mesh_parameters.Deflection = deflection;
+  mesh_parameters.Angle = angle;
+  mesh_parameters.Relative = false;
+  mesh_parameters.InParallel = true;
+  // Surface deflection control refines the inside of curved faces until
+  // the triangles keep to the deflection there too, not only along the
+  // edges: the outlines found on the triangles depend on it.
+  mesh_parameters.ControlSurfaceDeflection = true;
+  BRepMesh_IncrementalMesh(everything, mesh_parameters);
+
+  Model model;
+  model.path = path;
+  Body_Maker maker(options, deflection);
+  for (const Body_Source& source : sources) {
+    Tessellation_Failure failure;
+    Body body = maker.make(source, failure);
+    if (failure.faces_failed > 0) {
+      const std::string what = path + ": part '" + source.name +
+                               "': " + std::to_string(failure.faces_failed) + " of " +
+                               std::to_string(failure.faces) + " faces could not be tessellated";
+      if (!options.keep_going) throw input_error(what);
+      if (options.warn) options.warn(what + "; drawing the rest");
+    }
+    if (!body.triangles.empty() || !body.lines.empty()) model.bodies.push_back(std::move(body));
+  }
+  if (model.bodies.empty()) throw input_error(path + ": no part could be tessellated");
+  return model;
+}
+
+Cad_Format checked_format(const std::string& path) {
+  const std::optional<Cad_Format> format = format_of(path);
+  if (!format) throw input_error(path + ": not a STEP, IGES or BREP file name");
+  check_readable(path);
+  return *format;
+}
+
+Tool_Error open_cascade_error(const std::string& path, const Standard_Failure& failure) {
+  return input_error(path + ": Open CASCADE failed while reading or tessellating it: " +
+                     failure.GetMessageString());
+}
+
+// Every file is read before any is tessellated: the default deflection
+// follows the size of the whole drawing, so that a small part beside a big
+// one is meshed for the few device units it covers, not for its own size.
+std::vector<Model> load_here(const std::vector<std::string>& paths, const Cad_Options& options) {
+  check_options(options);
+  prepare_process();
+  std::vector<File_Read> files;
+  Bnd_Box box;
+  for (const std::string& path : paths) {
+    const Cad_Format format = checked_format(path);
+    try {
+      files.push_back(read_file(path, format, options));
+      for (const Body_Source& source : files.back().sources)
+        BRepBndLib::Add(source.shape, box, false);
+    } catch (const Standard_Failure& failure) {
+      throw open_cascade_error(path, failure);
+    }
+  }
+  if (options.other_models_box) {
+    const auto& [low, high] = *options.other_models_box;
+    box.Update(low.x, low.y, low.z, high.x, high.y, high.z);
+  }
+  double deflection = options.deflection;
+  if (deflection == 0.0) {
+    deflection = diagonal_of(box) * default_deflection_device_units / double(options.drawing_side);
+  }
+  std::vector<Model> models;
+  for (const File_Read& file : files) {
+    if (!(deflection > 0.0 && std::isfinite(deflection)))
+      throw input_error(file.path + ": the part has no size to choose a deflection from");
+    try {
+      models.push_back(tessellate(file, deflection, options));
+    } catch (const Standard_Failure& failure) {
+      throw open_cascade_error(file.path, failure);
+    }
+  }
+  return models;
+}
+
+}  // namespace
+
+extern "C" HLR_CAD_ENTRY_EXPORT int hlr_cad_load(const Cad_Load_Call* call) {
+  try {
+    *call->models = load_here(*call->paths, *call->options);
+    return 0;
+  } catch (const Tool_Error& error) {
+    *call->error = error.what();
+    return error.exit_status();
+  } catch (const std::bad_alloc&) {
+    *call->error = "out of memory while reading or tessellating CAD parts";
+    return exit_failure;
+  } catch (const std::exception& error) {
+    *call->error = error.what();
+    return exit_failure;
+  }
+}
+
+}  // namespace hlr_tool
