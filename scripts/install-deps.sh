@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev
   libassimp-dev libcli11-dev
   libxml2-utils librsvg2-bin clang-format
+  pybind11-dev python3-dev python3-numpy python3-pytest
+  python3-venv python3-pip python3-setuptools python3-wheel
   "$@"
 )
 
