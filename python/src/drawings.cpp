@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -287,9 +288,10 @@ void bind_drawings(py::module_& module) {
           "file appears only when complete. Raises ValueError for an extension of no known "
           "format and OSError when the file cannot be written.")
       .def("__repr__", [](const Finished_Drawing& d) {
-        return "<hlr_render.Drawing " + std::to_string(d.drawing.width) + " x " +
-               std::to_string(d.drawing.height) + ", " +
-               std::to_string(stats_of(d)["polylines"].cast<std::size_t>()) + " polylines>";
+        std::ostringstream text;
+        text << "<hlr_render.Drawing " << d.drawing.width << " x " << d.drawing.height << ", "
+             << stats_of(d)["polylines"].cast<std::size_t>() << " polylines>";
+        return text.str();
       });
 
   module.def("draw", &draw, py::arg("models"), py::arg("options"));
