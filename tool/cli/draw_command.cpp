@@ -17,6 +17,7 @@
 #include "tool/models/camera.h"
 #include "tool/models/model.h"
 #include "tool/render/draw_pipeline.h"
+#include "tool/script/script_recorder.h"
 #include "tool/session/module_path.h"
 
 namespace hlr_tool {
@@ -35,6 +36,7 @@ struct Draw_Command {
   double wzero = 0.0;
   Draw_Settings settings;
   Svg_Options svg;
+  std::string record;  // empty: no picture script
   bool stats = false;
   bool quiet = false;
   std::string module;  // empty: beside the executable
@@ -98,6 +100,7 @@ Draw_Settings settings_of(const Draw_Command& command) {
     throw option_error("--stroke", "the stroke width must be a number above 0");
   }
   check_output_folder(command.output);
+  if (!command.record.empty()) check_output_folder(command.record);
   return settings;
 }
 
@@ -125,6 +128,10 @@ void draw(const Draw_Command& command) {
 
   Draw_Hooks hooks;
   hooks.progress = [&progress](const std::string& status) { progress.show(status); };
+  Script_Recorder recorder(
+      "hlr-render draw --record: every call the drawing made on the "
+      "renderer.\nReplay: hlr-render run FILE.pic [--svg FILE.svg]");
+  if (!command.record.empty()) hooks.observer = &recorder;
   const std::string& module_path = command.module.empty() ? command.default_module : command.module;
   const Draw_Result result = draw_models(models, settings, module_path, hooks);
   models.clear();
@@ -132,6 +139,7 @@ void draw(const Draw_Command& command) {
   start = Clock::now();
   progress.show("writing " + command.output);
   write_output_file(command.output, write_svg(result.drawing, command.svg));
+  if (!command.record.empty()) write_output_file(command.record, recorder.text());
   times.write = milliseconds_since(start);
   progress.clear();
 
@@ -268,6 +276,12 @@ void add_output_options(CLI::App& command, Draw_Command& options) {
   command
       .add_flag("--stats", options.stats,
                 "Print counts (faces, edges, pieces) and the time of each phase")
+      ->group(output);
+  command
+      .add_option("--record", options.record,
+                  "Also write the picture script of every call made on the renderer; "
+                  "`hlr-render run FILE` replays it")
+      ->option_text("FILE")
       ->group(output);
   command.add_flag("-q,--quiet", options.quiet, "No progress on standard error")->group(output);
   command
