@@ -11,6 +11,8 @@ packages=(
   libocct-data-exchange-dev libocct-modeling-algorithms-dev libocct-modeling-data-dev
   libocct-foundation-dev libocct-ocaf-dev
   libxml2-utils librsvg2-bin clang-format
+  pybind11-dev python3-dev python3-numpy python3-pytest
+  python3-venv python3-pip python3-setuptools python3-wheel
   "$@"
 )
 

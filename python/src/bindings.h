@@ -1,0 +1,27 @@
+// The parts of the extension module hlr_render._core, each adding its
+// classes and functions to the module.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <optional>
+
+namespace hlr_python {
+
+namespace py = pybind11;
+
+// Body, Model and load (models.cpp).
+void bind_models(py::module_& module);
+// draw and Drawing (drawings.cpp).
+void bind_drawings(py::module_& module);
+// run_script (module.cpp).
+void bind_scripts(py::module_& module);
+
+// A colour a caller gives, as 0xAARRGGBB: None (none), an int 0xAARRGGBB,
+// (r, g, b) or (r, g, b, a) with each in [0, 255], or a string as the
+// command line takes it (hlr_tool::parse_color). Raises ValueError naming
+// `what` otherwise.
+std::optional<std::uint32_t> color_of(const py::handle& value, const char* what);
+
+}  // namespace hlr_python

@@ -1,0 +1,99 @@
+"""Bad input raises ValueError, TypeError or OSError with a message that
+names what was wrong, and leaves the interpreter running."""
+
+import numpy as np
+import pytest
+
+import hlr_render
+from conftest import BRACKET
+
+V = np.array([[0, 0, 0], [1, 0, 0], [0, 1, 0]], dtype=float)
+T = np.array([[0, 1, 2]])
+
+BAD_ARRAYS = [
+    ({"vertices": V[:, :2], "triangles": T}, "vertices: expected an array of shape (n, 3), got shape (3, 2)"),
+    ({"vertices": V.ravel(), "triangles": T}, "vertices: expected an array of shape (n, 3), got shape (9,)"),
+    ({"vertices": V.astype(str), "triangles": T}, "vertices: expected real numbers"),
+    ({"vertices": V.astype(complex), "triangles": T}, "vertices: expected real numbers"),
+    ({"vertices": [[0, 0, 0], [1, 0]], "triangles": T}, "vertices: cannot be read as an array"),
+    ({"vertices": np.where(np.eye(3, dtype=bool), np.nan, V), "triangles": T}, "vertices[0, 0] is nan"),
+    ({"vertices": V + [0, 0, np.inf], "triangles": T}, "vertices[0, 2] is inf"),
+    ({"vertices": V, "triangles": T.astype(float)}, "triangles: expected integer indices, got float64"),
+    ({"vertices": V, "triangles": T[:, :2]}, "triangles: expected an array of shape (m, 3), got shape (1, 2)"),
+    ({"vertices": V, "triangles": [[0, 1, 3]]}, "triangles[0, 2] is 3, out of range for 3 vertices"),
+    ({"vertices": V, "triangles": [[0, -1, 2]]}, "triangles[0, 1] is -1, out of range"),
+    ({"vertices": V, "triangles": np.array([[0, 1, 2**40]], dtype=np.uint64)}, "is 1099511627776, out of range"),
+    ({"vertices": V, "lines": [[0, 1, 2]]}, "lines: expected an array of shape (k, 2)"),
+    ({"vertices": V, "lines": [[0, 5]]}, "lines[0, 1] is 5, out of range for 3 vertices"),
+    ({"vertices": V, "triangles": [[0, 0, 1]]}, "needs at least one triangle or line segment"),
+    ({"vertices": V}, "needs at least one triangle or line segment"),
+    ({"vertices": V, "triangles": T, "color": "purple"}, "color: expected a colour"),
+    ({"vertices": V, "triangles": T, "color": (255, 0, 300)}, "color: expected a colour"),
+]
+
+
+@pytest.mark.parametrize("arrays, message", BAD_ARRAYS, ids=[m for _, m in BAD_ARRAYS])
+def test_bad_arrays_raise_value_error(arrays, message):
+    with pytest.raises(ValueError) as raised:
+        hlr_render.draw(**arrays)
+    assert message in str(raised.value)
+
+
+BAD_OPTIONS = [
+    ({"view": "sideways"}, ValueError, "view: "),
+    ({"view": (30, float("nan"))}, ValueError, "view: the angles must be finite"),
+    ({"size": (0, 100)}, ValueError, "size: each side must be between 1 and"),
+    ({"size": "10x10"}, ValueError, "size: expected W,H"),
+    ({"perspective": 180.0}, ValueError, "perspective: the field of view must be"),
+    ({"edges": "some"}, ValueError, "edges: "),
+    ({"crease": 200.0}, ValueError, "crease: the crease angle must be between 0 and 180"),
+    ({"hidden": "wavy"}, ValueError, "hidden: expected one of dashed, dotted, dash-dot, solid, off"),
+    ({"intersection_pattern": "wavy"}, ValueError, "intersection_pattern: expected one of"),
+    ({"hidden_color": "purple"}, ValueError, "hidden_color: expected a colour"),
+    ({"stroke": 0.0}, ValueError, "stroke: the stroke width must be a number above 0"),
+    ({"wzero": float("inf")}, ValueError, "wzero: must be a finite number"),
+    ({"jobs": 0}, ValueError, "jobs: "),
+    ({"halo": "wide"}, TypeError, "halo: expected int"),
+    ({"module": "/nonexistent/renderer.so"}, FileNotFoundError, "/nonexistent/renderer.so"),
+]
+
+
+@pytest.mark.parametrize("options, error, message", BAD_OPTIONS, ids=[m for *_, m in BAD_OPTIONS])
+def test_bad_options_raise_with_the_option_named(options, error, message):
+    with pytest.raises(error) as raised:
+        hlr_render.draw(BRACKET, **options)
+    assert message in str(raised.value)
+
+
+def test_bad_files_raise_os_or_value_errors(tmp_path):
+    (tmp_path / "garbage.obj").write_bytes(b"\x00\x01 not a model \xff" * 10)
+    (tmp_path / "empty.obj").write_text("# nothing\n")
+    cases = [
+        (tmp_path / "missing.obj", FileNotFoundError, "missing.obj"),
+        (tmp_path, IsADirectoryError, str(tmp_path)),
+        (tmp_path / "garbage.obj", ValueError, "garbage.obj: "),
+        (tmp_path / "empty.obj", ValueError, "empty.obj: "),
+    ]
+    for path, error, message in cases:
+        for call in (hlr_render.load, hlr_render.draw):
+            with pytest.raises(error) as raised:
+                call(path)
+            assert message in str(raised.value)
+    with pytest.raises(TypeError, match="models: expected Model, Body"):
+        hlr_render.draw([42])
+
+
+def test_save_fails_cleanly(tmp_path):
+    drawing = hlr_render.draw(BRACKET)
+    with pytest.raises(OSError, match="no_folder"):
+        drawing.save(tmp_path / "no_folder" / "out.svg")
+    with pytest.raises(ValueError, match="format"):
+        drawing.save(tmp_path / "out.xyz")
+    assert list(tmp_path.iterdir()) == []
+
+
+def test_bad_scripts_raise_with_line_and_column(tmp_path):
+    with pytest.raises(ValueError, match=r"<script>:2:1: unknown statement 'bogus'"):
+        hlr_render.run_script("establish\nbogus 1\n")
+    with pytest.raises(FileNotFoundError):
+        hlr_render.run_script(tmp_path / "missing.pic")
