@@ -11,6 +11,7 @@
 #include "python/src/bindings.h"
 #include "python/src/model_arrays.h"
 #include "tool/models/model.h"
+#include "tool/render/model_files.h"
 
 namespace hlr_python {
 
@@ -166,7 +167,7 @@ void bind_models(py::module_& module) {
       "load_model",
       [](const std::string& path) {
         py::gil_scoped_release unlocked;
-        return std::make_shared<Model>(hlr_tool::load_model(path));
+        return std::make_shared<Model>(std::move(hlr_tool::load_model_files({path}, {}).front()));
       },
       py::arg("path"));
 }

@@ -1,5 +1,6 @@
-// load_cad_model on the tool's side: opens the CAD module beside the
-// executable on first use and calls its one function (see cad_entry.h).
+// load_cad_model on the tool's side: opens the CAD module beside the binary
+// this code is linked into (hlr-render, or the Python package's extension)
+// on first use and calls its one function (see cad_entry.h).
 #include "tool/cad/cad_entry.h"
 #include "tool/cad/cad_model.h"
 #include "tool/common/errors.h"
@@ -16,10 +17,14 @@ namespace {
 using Entry = int (*)(const Cad_Load_Call*);
 
 std::string module_path() {
-  std::error_code error;
-  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
   const std::string file = "libhlr_cad_occt.so";
-  return error ? file : (executable.parent_path() / file).string();
+  Dl_info here{};
+  if (dladdr(reinterpret_cast<void*>(&module_path), &here) == 0 || here.dli_fname == nullptr) {
+    return file;
+  }
+  std::error_code error;
+  const std::filesystem::path binary = std::filesystem::canonical(here.dli_fname, error);
+  return error ? file : (binary.parent_path() / file).string();
 }
 
 // Opened once and kept for the life of the process: Open CASCADE keeps
