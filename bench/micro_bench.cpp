@@ -271,6 +271,16 @@ void BM_index_query_area_packed(benchmark::State& state) {
 }
 BENCHMARK(BM_index_query_area_packed)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
+// Packing a finished index, as update does between the two passes.
+void BM_pack_crowded_lists(benchmark::State& state) {
+  HLR_Renderer& r = terrain_scene(static_cast<std::size_t>(state.range(0))).renderer();
+  for (auto _ : state) {
+    HLR_Packed_Lists packed(r.face_index);
+    benchmark::DoNotOptimize(packed);
+  }
+}
+BENCHMARK(BM_pack_crowded_lists)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
 void BM_index_query_box(benchmark::State& state) {
   HLR_Renderer& r = terrain_scene(static_cast<std::size_t>(state.range(0))).renderer();
   HLR_Index_Node* root = r.face_index;

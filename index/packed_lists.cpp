@@ -48,8 +48,6 @@ int length_up_to(const HLR_Index_Node* node, int limit) {
 
 Packed_List pack_list(const HLR_Index_Node* node) {
   Packed_List list;
-  list.entries.reserve(
-      static_cast<std::size_t>(length_up_to(node, std::numeric_limits<int>::max())));
   for (HLR_Index_Item* i = node->items; i->next_item != nullptr; i = i->next_item) {
     list.entries.push_back({i->x_min, i->x_max, i->y_min, i->y_max, i->z_min, i});
   }
