@@ -19,6 +19,7 @@
 #include "hidden_pass.h"
 #include "intersection_pass.h"
 #include "intervals.h"
+#include "packed_lists.h"
 #include "store.h"
 
 using namespace hlr_bench;
@@ -159,6 +160,8 @@ BENCHMARK(BM_hide_start_end);
 struct Terrain_Scene {
   Bench_Renderer bench{false};
   std::vector<Edge_State> captured;
+  // Made as update makes it, between the two passes.
+  HLR_Packed_Lists packed;
 
   explicit Terrain_Scene(std::size_t triangles) {
     const hlr_tool::Model model = generate_mesh(Mesh_Shape::terrain, triangles);
@@ -171,6 +174,7 @@ struct Terrain_Scene {
     r.read_settings();
     set_depth_tolerance(r);
     intersection_pass(r);
+    packed = HLR_Packed_Lists(r.face_index);
     for (HLR_Edge* e = r.edge_list.head; e != nullptr; e = e->link)
       captured.push_back(state_of(*e));
   }
@@ -238,12 +242,13 @@ void BM_index_query_area(benchmark::State& state) {
 }
 BENCHMARK(BM_index_query_area)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
-// The same queries through the packed lists the intersection pass made
+// The same queries through the packed lists update makes
 // (the lists of 64 items or more); the answers are the same.
 void BM_index_query_area_packed(benchmark::State& state) {
-  HLR_Renderer& r = terrain_scene(static_cast<std::size_t>(state.range(0))).renderer();
+  Terrain_Scene& scene = terrain_scene(static_cast<std::size_t>(state.range(0)));
+  HLR_Renderer& r = scene.renderer();
   HLR_Index_Node* root = r.face_index;
-  HLR_Index_Packing* packing = index_packing(root);
+  HLR_Packed_Lists& packed = scene.packed;
   std::uint64_t answers = 0;
   for (auto _ : state) {
     answers = 0;
@@ -251,10 +256,10 @@ void BM_index_query_area_packed(benchmark::State& state) {
     for (HLR_Edge* e = r.edge_list.head; e != nullptr && n < queries_per_iteration;
          e = e->link, ++n) {
       root->cursor = root->items;
-      for (HLR_Index_Node* node = index_query_area_packed(packing, root, e->x_min, e->x_max,
-                                                          e->y_min, e->y_max, e->z_max);
-           node != nullptr; node = index_query_area_packed(packing, node, e->x_min, e->x_max,
-                                                           e->y_min, e->y_max, e->z_max)) {
+      for (HLR_Index_Node* node =
+               packed.query_area(root, e->x_min, e->x_max, e->y_min, e->y_max, e->z_max);
+           node != nullptr;
+           node = packed.query_area(node, e->x_min, e->x_max, e->y_min, e->y_max, e->z_max)) {
         ++answers;
         node->cursor = node->cursor->next_item;
       }
@@ -262,9 +267,19 @@ void BM_index_query_area_packed(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * queries_per_iteration);
   state.counters["answers_per_query"] = static_cast<double>(answers) / queries_per_iteration;
-  state.counters["packed"] = packing != nullptr ? 1.0 : 0.0;
+  state.counters["packed"] = packed.empty() ? 0.0 : 1.0;
 }
 BENCHMARK(BM_index_query_area_packed)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// Packing a finished index, as update does between the two passes.
+void BM_pack_crowded_lists(benchmark::State& state) {
+  HLR_Renderer& r = terrain_scene(static_cast<std::size_t>(state.range(0))).renderer();
+  for (auto _ : state) {
+    HLR_Packed_Lists packed(r.face_index);
+    benchmark::DoNotOptimize(packed);
+  }
+}
+BENCHMARK(BM_pack_crowded_lists)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 void BM_index_query_box(benchmark::State& state) {
   HLR_Renderer& r = terrain_scene(static_cast<std::size_t>(state.range(0))).renderer();
@@ -369,7 +384,7 @@ void BM_hide_edges(benchmark::State& state) {
 
   scene.restore_edges();
   allocation_counter::start(sizeof(hidden_interval));
-  hide_edges(r);
+  hide_edges(r, scene.packed);
   const allocation_counter::Counts counts = allocation_counter::stop();
   std::uint64_t alive = 0;
   std::uint64_t hidden_whole = 0;
@@ -385,7 +400,7 @@ void BM_hide_edges(benchmark::State& state) {
     state.PauseTiming();
     scene.restore_edges();
     state.ResumeTiming();
-    hide_edges(r);
+    hide_edges(r, scene.packed);
   }
   state.SetItemsProcessed(state.iterations() * r.edge_list.count);
   state.counters["faces"] = static_cast<double>(r.face_list.count);

@@ -5,9 +5,10 @@
 // edge selection), from a model file or from a generated mesh, and it is
 // captured through the renderer's actions as draw captures it. Then the
 // steps of update run one by one, each timed: the intersection pass (which
-// builds the face index), the hidden-line pass, the emission into a sink
-// that only counts pieces, and the clearing of the store. With --runs N
-// the renderer part is repeated N times and each figure is the median.
+// builds the face index; timed with the packing of its crowded lists), the
+// hidden-line pass, the emission into a sink that only counts pieces, and
+// the clearing of the store. With --runs N the renderer part is repeated N
+// times and each figure is the median.
 //
 //   hlr_scene_bench (--model FILE | --generate terrain|sphere:TRIANGLES)
 //       [--edges all|feature] [--intersections] [--view YAW,PITCH]
@@ -35,6 +36,7 @@
 #include "hlr_renderer.h"
 #include "intersection_pass.h"
 #include "intervals.h"
+#include "packed_lists.h"
 #include "tool/models/model.h"
 #include "tool/models/scene.h"
 
@@ -80,7 +82,7 @@ struct Pass_Counts {
 
 // The hidden-line pass's own loop with counters; it makes the same calls
 // in the same order as hide_edges, so the edges end in the same state.
-Pass_Counts counted_hide_edges(HLR_Renderer_State& renderer) {
+Pass_Counts counted_hide_edges(HLR_Renderer_State& renderer, HLR_Packed_Lists& packed) {
   Pass_Counts counts;
   HLR_Index_Node* root = renderer.face_index;
   for (HLR_Edge* edge = renderer.edge_list.head; edge != nullptr; edge = edge->link) {
@@ -93,14 +95,14 @@ Pass_Counts counted_hide_edges(HLR_Renderer_State& renderer) {
     std::uint64_t offered = 0;
     root->cursor = root->items;
     HLR_Index_Node* node =
-        index_query_area(root, edge->x_min, edge->x_max, edge->y_min, edge->y_max, edge->z_max);
+        packed.query_area(root, edge->x_min, edge->x_max, edge->y_min, edge->y_max, edge->z_max);
     while (node != nullptr) {
       ++offered;
       HLR_Index_Item* item = node->cursor;
       if (test_face(*edge, renderer.depth_tolerance, *item->face)) break;
       node->cursor = item->next_item;
       node =
-          index_query_area(node, edge->x_min, edge->x_max, edge->y_min, edge->y_max, edge->z_max);
+          packed.query_area(node, edge->x_min, edge->x_max, edge->y_min, edge->y_max, edge->z_max);
     }
     counts.faces_offered += offered;
     counts.max_faces_offered = std::max(counts.max_faces_offered, offered);
@@ -176,13 +178,14 @@ Run_Result run_renderer(const hlr_tool::Scene& scene, const Bench_Options& optio
   if (renderer.face_list.head != nullptr) {
     start = Clock::now();
     intersection_pass(renderer);
+    HLR_Packed_Lists packed(renderer.face_index);
     result.times.intersection_pass = milliseconds_since(start);
     result.edges = renderer.edge_list.count;
     start = Clock::now();
     const double cpu_start = thread_cpu_milliseconds();
     if (with_counts) {
       print_index_shape(renderer.face_index);
-      const Pass_Counts c = counted_hide_edges(renderer);
+      const Pass_Counts c = counted_hide_edges(renderer, packed);
       std::printf(
           "pass: %llu edges, %llu outside the root box, %llu fully hidden; faces offered "
           "%llu (%.1f per edge, at most %llu); %llu interval nodes left\n",
@@ -194,7 +197,7 @@ Run_Result run_renderer(const hlr_tool::Scene& scene, const Bench_Options& optio
           static_cast<unsigned long long>(c.max_faces_offered),
           static_cast<unsigned long long>(c.interval_nodes));
     } else {
-      hide_edges(renderer);
+      hide_edges(renderer, packed);
     }
     result.times.hidden_line_pass = milliseconds_since(start);
     result.times.hidden_line_pass_cpu = thread_cpu_milliseconds() - cpu_start;

@@ -19,7 +19,10 @@ void HLR_Renderer::update() {
                           : 0.1f;
     if (face_list.head != nullptr) {
       intersection_pass(*this);
-      hide_edges(*this);
+      // The index is complete: its crowded lists are packed for the
+      // hidden-line pass's area queries, and released with the pass.
+      HLR_Packed_Lists packed(face_index);
+      hide_edges(*this, packed);
     }
   }
 

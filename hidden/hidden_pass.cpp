@@ -5,11 +5,13 @@
 #include "edge_face.h"
 
 void hide_edges(HLR_Renderer_State& renderer) {
+  HLR_Packed_Lists nothing_packed;
+  hide_edges(renderer, nothing_packed);
+}
+
+void hide_edges(HLR_Renderer_State& renderer, HLR_Packed_Lists& packed) {
   HLR_Index_Node* root = renderer.face_index;
   const float depth_tolerance = renderer.depth_tolerance;
-  // The index's packed lists, when it has them, answer the same queries
-  // faster (face_index.h); found once, not per query.
-  HLR_Index_Packing* packing = index_packing(root);
   for (HLR_Edge* edge = renderer.edge_list.head; edge != nullptr; edge = edge->link) {
     // Root-box test first: four comparisons skip an edge that misses every
     // face before an iteration is set up.
@@ -20,15 +22,15 @@ void hide_edges(HLR_Renderer_State& renderer) {
     // The box is read from the edge again for every call: the face tests
     // narrow it (and may raise z_max) as parts of the edge are hidden.
     root->cursor = root->items;
-    HLR_Index_Node* node = index_query_area_packed(packing, root, edge->x_min, edge->x_max,
-                                                   edge->y_min, edge->y_max, edge->z_max);
+    HLR_Index_Node* node =
+        packed.query_area(root, edge->x_min, edge->x_max, edge->y_min, edge->y_max, edge->z_max);
     while (node != nullptr) {
       HLR_Index_Item* item = node->cursor;
       // A fully hidden edge abandons its iteration at once.
       if (test_face(*edge, depth_tolerance, *item->face)) break;
       node->cursor = item->next_item;
-      node = index_query_area_packed(packing, node, edge->x_min, edge->x_max, edge->y_min,
-                                     edge->y_max, edge->z_max);
+      node =
+          packed.query_area(node, edge->x_min, edge->x_max, edge->y_min, edge->y_max, edge->z_max);
     }
   }
 }

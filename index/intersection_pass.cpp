@@ -4,6 +4,7 @@
 
 #include "face_index.h"
 #include "face_pair.h"
+#include "index_builder.h"
 #include "options.h"
 #include "rendition.h"
 
@@ -24,7 +25,7 @@ void intersection_pass(HLR_Renderer_State& renderer) {
   renderer.face_index = root;
 
   // index_insert's lists, built with the long ones kept in order beside
-  // them (face_index.h).
+  // them (index_builder.h).
   HLR_Index_Builder builder(root);
 
   // Newest face first. Each face is tested against the faces already in
@@ -49,8 +50,4 @@ void intersection_pass(HLR_Renderer_State& renderer) {
 
   hidden_line_color->set(
       KT_Option_Value(saved[0] & 255, saved[1] & 255, saved[2] & 255, saved[3] & 255));
-
-  // The index is complete: its crowded lists are packed for the hidden-line
-  // pass's queries.
-  pack_face_index(root);
 }

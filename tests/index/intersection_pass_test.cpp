@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 #include <vector>
 
 #include "allocation_failure.h"
@@ -17,8 +16,6 @@
 #include "state_fixture.h"
 
 namespace {
-
-constexpr float inf = std::numeric_limits<float>::infinity();
 
 // The allocations of one host call: 1 where the host library allocates
 // through the test program's operator new (shared libraries on Linux), 0
@@ -35,9 +32,7 @@ class Intersection_Pass : public State_Test {
   // The faces of the store, and those the index answers to a query over
   // everything, each sorted.
   ::testing::AssertionResult indexes_every_face_once() {
-    std::vector<const HLR_Face*> indexed = faces_of(run_query(state.face_index, [](auto* n) {
-      return index_query_area(n, -inf, inf, -inf, inf, sentinel_z_min);
-    }));
+    std::vector<const HLR_Face*> indexed = faces_of(iterate(state.face_index, everything).answers);
     std::vector<const HLR_Face*> stored = faces();
     std::sort(indexed.begin(), indexed.end());
     std::sort(stored.begin(), stored.end());
@@ -88,9 +83,7 @@ TEST_F(Intersection_Pass, RootReachesToZeroWhenEveryFaceIsNegative) {
   intersection_pass(state);
   ASSERT_NE(state.face_index, nullptr);
   EXPECT_EQ(box_of(state.face_index), (std::array<float, 4>{-100, 0, -100, 0}));
-  const auto answers = run_query(state.face_index, [](HLR_Index_Node* n) {
-    return index_query_point(n, -80.0f, -80.0f, 5.0f);
-  });
+  const auto answers = iterate(state.face_index, point_query(-80.0f, -80.0f, 5.0f)).answers;
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_EQ(answers[0].face, f);
   EXPECT_EQ(box_of(answers[0].node), (std::array<float, 4>{-100, -42.5f, -100, -42.5f}));
