@@ -16,16 +16,17 @@
 #include <string>
 #include <vector>
 
+#include "module_loader.h"
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
-#include "module_loader.h"
-#include "tool/session/module_path.h"
 #include "tool/common/output_file.h"
 #include "tool/drawing/svg_renderer.h"
 #include "tool/models/camera.h"
 #include "tool/models/edge_selection.h"
 #include "tool/models/model.h"
 #include "tool/models/scene.h"
+#include "tool/session/module_path.h"
+#include "tool/session/renderer_session.h"
 
 namespace hlr_tool {
 
@@ -102,30 +103,6 @@ int intersection_pattern_of(const std::string& pattern) {
   return line_pattern::intersection_solid;
 }
 
-// The four ints of a colour option for 0xAARRGGBB: the renderer packs
-// (c0, c1, c2, c3) into the bytes blue = c2, green = c1, red = c0,
-// alpha = c3.
-KT_Option_Value color_value(std::uint32_t argb) {
-  return KT_Option_Value(static_cast<int>((argb >> 16) & 255u),
-                         static_cast<int>((argb >> 8) & 255u), static_cast<int>(argb & 255u),
-                         static_cast<int>(argb >> 24));
-}
-
-void set_option(KT_Renderer_Data& renderer, const wchar_t* name, const KT_Option_Value& value) {
-  KT_Option* option = renderer.current_option_table.find(name);
-  const std::wstring wide(name);
-  if (option == nullptr) {
-    throw Tool_Error("the renderer module has no option \"" +
-                     std::string(wide.begin(), wide.end()) + "\"");
-  }
-  try {
-    option->set(value);
-  } catch (const std::invalid_argument&) {
-    throw Tool_Error("the renderer module's option \"" + std::string(wide.begin(), wide.end()) +
-                     "\" holds another kind of value");
-  }
-}
-
 using Clock = std::chrono::steady_clock;
 
 double milliseconds_since(Clock::time_point start) {
@@ -197,43 +174,6 @@ void check_output_folder(const std::string& output) {
   }
 }
 
-// Sends every body to the renderer: per body a face rendition for its
-// strips and a line rendition for its polylines, both clipped to the
-// device rectangle.
-void capture_scene(KT_Renderer_Data& renderer, const Scene& scene, Progress& progress) {
-  const KT_Int_Rectangle device{0, scene.width, 0, scene.height};
-  std::vector<KT_Point> points;
-  const auto fill = [&points](const Device_Polyline& line) {
-    points.clear();
-    for (const Device_Point& p : line) points.push_back({p.x, p.y, p.z});
-    return static_cast<int>(points.size());
-  };
-  for (std::size_t b = 0; b < scene.bodies.size(); ++b) {
-    const Scene_Body& body = scene.bodies[b];
-    if (scene.bodies.size() > 1) {
-      progress.show("capturing body " + std::to_string(b + 1) + " of " +
-                    std::to_string(scene.bodies.size()));
-    }
-    KT_Rendition faces = KT_Rendition::create();
-    faces.set_color(KT_RGB32::from_argb(body.face_color), false);
-    faces.set_line_pattern(line_pattern::visible);
-    faces.set_clip_rectangle(device);
-    KT_Rendition lines = KT_Rendition::create();
-    lines.set_color(KT_RGB32::from_argb(body.line_color), false);
-    lines.set_line_pattern(line_pattern::visible);
-    lines.set_clip_rectangle(device);
-    for (const Device_Polyline& strip : body.strips) {
-      const int count = fill(strip);
-      renderer.actions.call(KT_Actions::face<1>(KT_Actions::triangle_strip), faces, count,
-                            points.data(), nullptr, nullptr);
-    }
-    for (const Device_Polyline& line : body.polylines) {
-      const int count = fill(line);
-      renderer.actions.call(KT_Actions::polyline_form<1>(), lines, count, points.data());
-    }
-  }
-}
-
 void draw(const Draw_Options& options) {
   // Everything the command line says is checked before any work.
   Camera_Settings camera_settings;
@@ -286,61 +226,50 @@ void draw(const Draw_Options& options) {
   models.clear();
   times.scene = milliseconds_since(start);
 
-  std::unique_ptr<KT_Renderer_Module> module;
   const std::string module_path = options.module.empty() ? options.default_module : options.module;
-  try {
-    module = std::make_unique<KT_Renderer_Module>(module_path);
-  } catch (const std::runtime_error& error) {
-    throw Tool_Error(error.what());
-  }
-
   Svg_Settings svg_settings;
   svg_settings.drawing_area = {0, scene.width, 0, scene.height};
   svg_settings.stroke_width = options.stroke;
   auto* svg = new Svg_Renderer(svg_settings);
   Held_Reference svg_reference(svg);
   {
-    // The module outlives the renderer it made: the renderer's reference
-    // is dropped at the end of this block.
-    KT_Renderer_Data* renderer = module->create(svg);
-    if (renderer == nullptr) throw Tool_Error("the renderer module created no renderer");
-    Held_Reference renderer_reference(renderer);
-
+    Renderer_Session session(module_path, svg);
     const bool show_hidden = options.hidden != "off";
-    set_option(*renderer, L"Display Hidden Lines", KT_Option_Value(show_hidden));
-    set_option(*renderer, L"Hidden Line Pattern",
-               KT_Option_Value(hidden_pattern_of(options.hidden)));
-    if (hidden_color) set_option(*renderer, L"Hidden Line Color", color_value(*hidden_color));
-    set_option(*renderer, L"Retain Hidden Line Color",
-               KT_Option_Value(options.retain_hidden_color));
-    set_option(*renderer, L"Display Intersections", KT_Option_Value(options.intersections));
-    set_option(*renderer, L"Intersection Line Pattern",
-               KT_Option_Value(intersection_pattern_of(options.intersection_pattern)));
-    if (intersection_color) {
-      set_option(*renderer, L"Intersection Line Color", color_value(*intersection_color));
-    }
-    set_option(*renderer, L"Use Face Color For Intersections",
-               KT_Option_Value(options.face_color_intersections));
-    set_option(*renderer, L"Halo Gap", KT_Option_Value(options.halo));
-    set_option(*renderer, L"WZERO Factor", KT_Option_Value(static_cast<float>(options.wzero)));
-    set_option(*renderer, L"Use Double Precision", KT_Option_Value(options.double_precision));
+    session.set_option("Display Hidden Lines", show_hidden);
+    session.set_option("Hidden Line Pattern", hidden_pattern_of(options.hidden));
+    if (hidden_color) session.set_color_option("Hidden Line Color", *hidden_color);
+    session.set_option("Retain Hidden Line Color", options.retain_hidden_color);
+    session.set_option("Display Intersections", options.intersections);
+    session.set_option("Intersection Line Pattern",
+                       intersection_pattern_of(options.intersection_pattern));
+    if (intersection_color)
+      session.set_color_option("Intersection Line Color", *intersection_color);
+    session.set_option("Use Face Color For Intersections", options.face_color_intersections);
+    session.set_option("Halo Gap", options.halo);
+    session.set_option("WZERO Factor", static_cast<float>(options.wzero));
+    session.set_option("Use Double Precision", options.double_precision);
     // The hidden-line rendition is made from the one the host hands out for
     // the renderer: it clips to the drawing too.
-    renderer->renderer_rendition.set_clip_rectangle({0, scene.width, 0, scene.height});
+    session.set_default_clip({0, scene.width, 0, scene.height});
 
     start = Clock::now();
     progress.show("capturing " + std::to_string(scene.stats.triangles) + " triangles and " +
                   std::to_string(scene.stats.edges) + " edges");
-    renderer->establish();
-    renderer->begin_picture();
-    capture_scene(*renderer, scene, progress);
+    session.stage(Host_Stage::establish);
+    session.stage(Host_Stage::begin_picture);
+    session.capture(scene, [&progress](std::size_t body, std::size_t bodies) {
+      if (bodies > 1) {
+        progress.show("capturing body " + std::to_string(body + 1) + " of " +
+                      std::to_string(bodies));
+      }
+    });
     times.capture = milliseconds_since(start);
 
     start = Clock::now();
     progress.show(options.intersections ? "intersection and hidden-line passes"
                                         : "hidden-line pass");
-    renderer->update();
-    renderer->end_picture();
+    session.stage(Host_Stage::update);
+    session.stage(Host_Stage::end_picture);
     times.update = milliseconds_since(start);
   }
 
