@@ -27,6 +27,7 @@
 #include "tool/models/scene.h"
 #include "tool/session/module_path.h"
 #include "tool/session/renderer_session.h"
+#include "tool/session/shared_passes.h"
 
 namespace hlr_tool {
 
@@ -56,6 +57,8 @@ struct Draw_Options {
   bool double_precision = false;
   double stroke = 1.0;
   bool stats = false;
+  int jobs = default_jobs();
+  std::string trace;  // empty: none
   bool quiet = false;
   std::string module;  // empty: beside the executable
   std::string default_module;
@@ -207,6 +210,7 @@ void draw(const Draw_Options& options) {
     throw option_error("--stroke", "the stroke width must be a number above 0");
   }
   check_output_folder(options.output);
+  if (!options.trace.empty()) check_output_folder(options.trace);
 
   Progress progress(options.quiet);
   Phase_Times times;
@@ -227,13 +231,18 @@ void draw(const Draw_Options& options) {
   times.scene = milliseconds_since(start);
 
   const std::string module_path = options.module.empty() ? options.default_module : options.module;
+  std::unique_ptr<KT_Renderer_Module> module;
+  try {
+    module = std::make_unique<KT_Renderer_Module>(module_path);
+  } catch (const std::runtime_error& error) {
+    throw Tool_Error(error.what());
+  }
   Svg_Settings svg_settings;
   svg_settings.drawing_area = {0, scene.width, 0, scene.height};
   svg_settings.stroke_width = options.stroke;
   auto* svg = new Svg_Renderer(svg_settings);
   Held_Reference svg_reference(svg);
-  {
-    Renderer_Session session(module_path, svg);
+  const auto setup = [&](Renderer_Session& session) {
     const bool show_hidden = options.hidden != "off";
     session.set_option("Display Hidden Lines", show_hidden);
     session.set_option("Hidden Line Pattern", hidden_pattern_of(options.hidden));
@@ -251,27 +260,25 @@ void draw(const Draw_Options& options) {
     // The hidden-line rendition is made from the one the host hands out for
     // the renderer: it clips to the drawing too.
     session.set_default_clip({0, scene.width, 0, scene.height});
-
-    start = Clock::now();
-    progress.show("capturing " + std::to_string(scene.stats.triangles) + " triangles and " +
-                  std::to_string(scene.stats.edges) + " edges");
-    session.stage(Host_Stage::establish);
-    session.stage(Host_Stage::begin_picture);
-    session.capture(scene, [&progress](std::size_t body, std::size_t bodies) {
-      if (bodies > 1) {
-        progress.show("capturing body " + std::to_string(body + 1) + " of " +
-                      std::to_string(bodies));
-      }
-    });
-    times.capture = milliseconds_since(start);
-
-    start = Clock::now();
-    progress.show(options.intersections ? "intersection and hidden-line passes"
-                                        : "hidden-line pass");
-    session.stage(Host_Stage::update);
-    session.stage(Host_Stage::end_picture);
-    times.update = milliseconds_since(start);
-  }
+  };
+  Shared_Pass_Settings pass_settings;
+  pass_settings.jobs = options.jobs;
+  std::string trace;
+  if (!options.trace.empty()) pass_settings.trace = &trace;
+  pass_settings.progress = [&progress](std::size_t body, std::size_t bodies) {
+    if (bodies > 1) {
+      progress.show("capturing body " + std::to_string(body + 1) + " of " + std::to_string(bodies));
+    }
+  };
+  progress.show(
+      "capturing " + std::to_string(scene.stats.triangles) + " triangles and " +
+      std::to_string(scene.stats.edges) + " edges, " +
+      (options.intersections ? "intersection and hidden-line passes" : "hidden-line pass"));
+  const Shared_Pass_Times pass_times =
+      run_shared_passes(module->entry(), scene, *svg, pass_settings, setup);
+  times.capture = pass_times.capture;
+  times.update = pass_times.passes;
+  if (!options.trace.empty()) write_output_file(options.trace, trace);
 
   start = Clock::now();
   progress.show("writing " + options.output);
@@ -419,6 +426,19 @@ void add_draw_command(CLI::App& app, const char* argv0) {
                  "Print counts (faces, edges, pieces) and the time of each phase")
       ->group(output);
   command->add_flag("-q,--quiet", options->quiet, "No progress on standard error")->group(output);
+  command
+      ->add_option("-j,--jobs", options->jobs,
+                   "Renderers working at once; the drawing is the same for every N (default: "
+                   "every processor, " +
+                       std::to_string(options->jobs) + " here)")
+      ->option_text("N")
+      ->check(CLI::Range(1, 1024))
+      ->group(output);
+  command
+      ->add_option("--trace", options->trace,
+                   "Also write every call the renderer sent downstream, one line each")
+      ->option_text("FILE")
+      ->group(output);
   command
       ->add_option("--module", options->module,
                    "The renderer module to load (default: " + options->default_module + ")")

@@ -1,0 +1,66 @@
+// One picture drawn by several renderers at once, with the same output as
+// one renderer given the whole picture.
+//
+// Every renderer is sent every face, in the same order, so each builds the
+// same face index and hides the same way; each is sent one run of the
+// scene's polylines (runs of about equal numbers of segments, in the
+// scene's order, so a run keeps to one part of the picture). The last one
+// alone captures intersection lines ("Display Intersections" is switched
+// off in the others). What each sends downstream is kept by a
+// Piece_Recorder and then sent on to the real downstream renderer in the
+// order one renderer would have sent it:
+//   the hidden pieces of renderer 0, 1, ..., N-1, then the visible pieces
+//   of renderer 0, 1, ..., N-1.
+// This holds because the renderer appends edges to its list in the order
+// they arrive and appends intersection lines after them, hides each edge
+// by the faces alone, and sends all hidden pieces (with its hidden-line
+// pattern) in list order before all visible pieces in list order. So the
+// calls downstream are the same, one for one, for every number of
+// renderers; the scene must hold no markers (scenes never do).
+//
+// Memory: each renderer holds every face and its face index, so that part
+// grows with N; the edges and the recorded pieces are split, not copied.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "actions.h"
+#include "renderer_data.h"
+#include "tool/models/scene.h"
+#include "tool/session/renderer_session.h"
+
+namespace hlr_tool {
+
+// Every processor the machine offers, at least 1.
+int default_jobs();
+
+// Gives a new session its options and default rendition. Called once per
+// renderer, from the thread that will use it, before the first stage.
+using Session_Setup = std::function<void(Renderer_Session&)>;
+
+struct Shared_Pass_Times {
+  double capture = 0;  // milliseconds until every renderer had its share
+  double passes = 0;   // milliseconds after that until the last call downstream
+};
+
+struct Shared_Pass_Settings {
+  int jobs = 1;  // renderers; fewer when the scene has fewer polylines
+  // When given, the trace lines (recording_renderer.h) of every call sent
+  // downstream are appended here.
+  std::string* trace = nullptr;
+  Capture_Progress progress;  // renderer 0's capture only
+};
+
+// Runs establish, begin_picture, the capture of `scene`, update and
+// end_picture on the renderers that `entry` makes and sends what they hand
+// on to `downstream` in the order described above. With jobs 1 and no
+// trace, the one renderer sends straight to `downstream`.
+// Throws what the setup or a renderer throws (from the calling thread),
+// Tool_Error when "Hidden Line Pattern" is one a visible line may have.
+Shared_Pass_Times run_shared_passes(KD_Renderer_Function entry, const Scene& scene,
+                                    KT_Renderer_Data& downstream,
+                                    const Shared_Pass_Settings& settings,
+                                    const Session_Setup& setup);
+
+}  // namespace hlr_tool
