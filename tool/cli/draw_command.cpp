@@ -139,6 +139,7 @@ class Progress {
 
 struct Phase_Times {
   double import = 0, scene = 0, capture = 0, update = 0, write = 0;
+  std::vector<double> renderer_processor;  // per renderer, milliseconds
 };
 
 void print_stats(const Scene& scene, std::size_t model_count, const Svg_Counts& counts,
@@ -162,6 +163,10 @@ void print_stats(const Scene& scene, std::size_t model_count, const Svg_Counts& 
       "writing %.1f, total %.1f\n",
       times.import, times.scene, times.capture, times.update, times.write,
       times.import + times.scene + times.capture + times.update + times.write);
+  std::printf("renderers:       %zu, processor time (ms)", times.renderer_processor.size());
+  for (std::size_t k = 0; k < times.renderer_processor.size(); ++k)
+    std::printf("%s %.1f", k == 0 ? "" : ",", times.renderer_processor[k]);
+  std::printf("\n");
   std::fflush(stdout);
 }
 
@@ -278,6 +283,7 @@ void draw(const Draw_Options& options) {
       run_shared_passes(module->entry(), scene, *svg, pass_settings, setup);
   times.capture = pass_times.capture;
   times.update = pass_times.passes;
+  times.renderer_processor = pass_times.renderer_processor;
   if (!options.trace.empty()) write_output_file(options.trace, trace);
 
   start = Clock::now();

@@ -1,5 +1,7 @@
 #include "tool/session/shared_passes.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <exception>
@@ -21,6 +23,13 @@ using Clock = std::chrono::steady_clock;
 
 double milliseconds_between(Clock::time_point start, Clock::time_point end) {
   return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+// Processor time of the calling thread, in milliseconds.
+double thread_processor_milliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
 }
 
 int integer_option(const Renderer_Session& session, const wchar_t* name) {
@@ -64,10 +73,12 @@ struct Worker {
   Line_Share lines;
   std::unique_ptr<Renderer_Session> session;
   Clock::time_point captured;
+  double processor = 0;  // milliseconds
   std::exception_ptr error;
 };
 
 void capture_and_pass(Worker& worker, const Scene& scene, const Capture_Progress& progress) {
+  const double processor_start = thread_processor_milliseconds();
   try {
     Renderer_Session& session = *worker.session;
     session.stage(Host_Stage::establish);
@@ -80,6 +91,7 @@ void capture_and_pass(Worker& worker, const Scene& scene, const Capture_Progress
   } catch (...) {
     worker.error = std::current_exception();
   }
+  worker.processor = thread_processor_milliseconds() - processor_start;
 }
 
 // Joins every started thread on every way out.
@@ -121,6 +133,7 @@ Shared_Pass_Times run_shared_passes(KD_Renderer_Function entry, const Scene& sce
       std::clamp<std::size_t>(polylines, 1, static_cast<std::size_t>(std::max(1, settings.jobs))));
 
   if (jobs == 1 && settings.trace == nullptr) {
+    const double processor_start = thread_processor_milliseconds();
     Renderer_Session session(entry, &downstream);
     setup(session);
     session.stage(Host_Stage::establish);
@@ -131,6 +144,7 @@ Shared_Pass_Times run_shared_passes(KD_Renderer_Function entry, const Scene& sce
     session.stage(Host_Stage::end_picture);
     times.capture = milliseconds_between(start, captured);
     times.passes = milliseconds_between(captured, Clock::now());
+    times.renderer_processor.push_back(thread_processor_milliseconds() - processor_start);
     return times;
   }
 
@@ -173,7 +187,10 @@ Shared_Pass_Times run_shared_passes(KD_Renderer_Function entry, const Scene& sce
     if (worker->error) std::rethrow_exception(worker->error);
   }
   Clock::time_point captured = start;
-  for (const auto& worker : workers) captured = std::max(captured, worker->captured);
+  for (const auto& worker : workers) {
+    captured = std::max(captured, worker->captured);
+    times.renderer_processor.push_back(worker->processor);
+  }
 
   std::vector<std::size_t> hidden_end(workers.size());
   for (std::size_t k = 0; k < workers.size(); ++k)

@@ -24,6 +24,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "actions.h"
 #include "renderer_data.h"
@@ -42,6 +43,11 @@ using Session_Setup = std::function<void(Renderer_Session&)>;
 struct Shared_Pass_Times {
   double capture = 0;  // milliseconds until every renderer had its share
   double passes = 0;   // milliseconds after that until the last call downstream
+  // Per renderer, the processor time (milliseconds) of the thread that ran
+  // its stages and capture: unlike the wall clock it hardly depends on
+  // other load on the machine, and its largest entry bounds the wall clock
+  // from below.
+  std::vector<double> renderer_processor;
 };
 
 struct Shared_Pass_Settings {
