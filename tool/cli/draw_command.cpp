@@ -57,7 +57,7 @@ struct Draw_Options {
   bool double_precision = false;
   double stroke = 1.0;
   bool stats = false;
-  int jobs = default_jobs();
+  int jobs = 0;       // 0: automatic (Shared_Pass_Settings)
   std::string trace;  // empty: none
   bool quiet = false;
   std::string module;  // empty: beside the executable
@@ -435,8 +435,8 @@ void add_draw_command(CLI::App& app, const char* argv0) {
   command
       ->add_option("-j,--jobs", options->jobs,
                    "Renderers working at once; the drawing is the same for every N (default: "
-                   "every processor, " +
-                       std::to_string(options->jobs) + " here)")
+                   "one per 20000 edges drawn, at most one per processor, " +
+                       std::to_string(default_jobs()) + " here)")
       ->option_text("N")
       ->check(CLI::Range(1, 1024))
       ->group(output);

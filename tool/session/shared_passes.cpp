@@ -127,10 +127,17 @@ Shared_Pass_Times run_shared_passes(KD_Renderer_Function entry, const Scene& sce
   Shared_Pass_Times times;
   const Clock::time_point start = Clock::now();
 
-  std::size_t polylines = 0;
-  for (const Scene_Body& body : scene.bodies) polylines += body.polylines.size();
-  int jobs = static_cast<int>(
-      std::clamp<std::size_t>(polylines, 1, static_cast<std::size_t>(std::max(1, settings.jobs))));
+  std::size_t polylines = 0, segments = 0;
+  for (const Scene_Body& body : scene.bodies) {
+    polylines += body.polylines.size();
+    for (const Device_Polyline& line : body.polylines) segments += line.size() - 1;
+  }
+  std::size_t wanted = static_cast<std::size_t>(std::max(1, settings.jobs));
+  if (settings.jobs == 0) {
+    wanted = std::min(static_cast<std::size_t>(default_jobs()),
+                      std::max<std::size_t>(1, segments / segments_per_renderer));
+  }
+  int jobs = static_cast<int>(std::clamp<std::size_t>(polylines, 1, wanted));
 
   if (jobs == 1 && settings.trace == nullptr) {
     const double processor_start = thread_processor_milliseconds();

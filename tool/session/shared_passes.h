@@ -22,6 +22,7 @@
 // grows with N; the edges and the recorded pieces are split, not copied.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -50,8 +51,16 @@ struct Shared_Pass_Times {
   std::vector<double> renderer_processor;
 };
 
+// Each renderer beyond the first repeats the capture of every face and the
+// face index, and a thread's first allocations cost more than those of the
+// main thread; the automatic count adds a renderer only per this many
+// segments to share out (bunny00 with all edges, 113k segments, gets 2).
+inline constexpr std::size_t segments_per_renderer = 20000;
+
 struct Shared_Pass_Settings {
-  int jobs = 1;  // renderers; fewer when the scene has fewer polylines
+  // Renderers; fewer when the scene has fewer polylines. 0: automatic, at
+  // most default_jobs() and one per segments_per_renderer segments.
+  int jobs = 1;
   // When given, the trace lines (recording_renderer.h) of every call sent
   // downstream are appended here.
   std::string* trace = nullptr;
