@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "counted.h"
+#include "recording_renderer.h"
 #include "tool/common/errors.h"
 #include "tool/script/picture_script.h"
-#include "recording_renderer.h"
 #include "tool/script/script_runner.h"
 
 namespace {
