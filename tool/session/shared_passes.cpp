@@ -7,9 +7,11 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "module_loader.h"
 #include "options.h"
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
@@ -120,10 +122,19 @@ class Thread_Group {
 
 int default_jobs() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
 
-Shared_Pass_Times run_shared_passes(KD_Renderer_Function entry, const Scene& scene,
+Shared_Pass_Times run_shared_passes(const std::string& module_path, const Scene& scene,
                                     KT_Renderer_Data& downstream,
                                     const Shared_Pass_Settings& settings,
                                     const Session_Setup& setup) {
+  // Every session below is gone before the module is unloaded.
+  std::unique_ptr<KT_Renderer_Module> module;
+  try {
+    module = std::make_unique<KT_Renderer_Module>(module_path);
+  } catch (const std::runtime_error& error) {
+    throw Tool_Error(error.what());
+  }
+  const KD_Renderer_Function entry = module->entry();
+
   Shared_Pass_Times times;
   const Clock::time_point start = Clock::now();
 
@@ -137,11 +148,13 @@ Shared_Pass_Times run_shared_passes(KD_Renderer_Function entry, const Scene& sce
     wanted = std::min(static_cast<std::size_t>(default_jobs()),
                       std::max<std::size_t>(1, segments / segments_per_renderer));
   }
+  if (settings.observer != nullptr) wanted = 1;
   int jobs = static_cast<int>(std::clamp<std::size_t>(polylines, 1, wanted));
 
   if (jobs == 1 && settings.trace == nullptr) {
     const double processor_start = thread_processor_milliseconds();
     Renderer_Session session(entry, &downstream);
+    session.set_observer(settings.observer);
     setup(session);
     session.stage(Host_Stage::establish);
     session.stage(Host_Stage::begin_picture);
@@ -162,6 +175,7 @@ Shared_Pass_Times run_shared_passes(KD_Renderer_Function entry, const Scene& sce
   for (int k = 0; k < jobs; ++k) {
     Worker& worker = *workers.emplace_back(std::make_unique<Worker>());
     worker.session = std::make_unique<Renderer_Session>(entry, worker.recorder);
+    if (k == 0) worker.session->set_observer(settings.observer);
     setup(*worker.session);
     if (k == 0) {
       // The merge tells a renderer's hidden pieces by their pattern: no

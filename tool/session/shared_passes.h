@@ -27,7 +27,6 @@
 #include <string>
 #include <vector>
 
-#include "actions.h"
 #include "renderer_data.h"
 #include "tool/models/scene.h"
 #include "tool/session/renderer_session.h"
@@ -65,15 +64,21 @@ struct Shared_Pass_Settings {
   // downstream are appended here.
   std::string* trace = nullptr;
   Capture_Progress progress;  // renderer 0's capture only
+  // Sees every call made on the renderer; not owned, may be null. Calls
+  // made on one renderer only make sense to it, so an observer gives one
+  // renderer whatever `jobs` says.
+  Host_Call_Observer* observer = nullptr;
 };
 
-// Runs establish, begin_picture, the capture of `scene`, update and
-// end_picture on the renderers that `entry` makes and sends what they hand
-// on to `downstream` in the order described above. With jobs 1 and no
-// trace, the one renderer sends straight to `downstream`.
-// Throws what the setup or a renderer throws (from the calling thread),
-// Tool_Error when "Hidden Line Pattern" is one a visible line may have.
-Shared_Pass_Times run_shared_passes(KD_Renderer_Function entry, const Scene& scene,
+// Loads the module at `module_path` once, runs establish, begin_picture,
+// the capture of `scene`, update and end_picture on the renderers it makes
+// and sends what they hand on to `downstream` in the order described
+// above. With one renderer and no trace, the renderer sends straight to
+// `downstream`. When "Hidden Line Pattern" is one a visible line may have
+// (0, or the intersection pattern), one renderer draws.
+// Throws Tool_Error (exit status 1) when the module cannot be loaded, and
+// what the setup or a renderer throws (from the calling thread).
+Shared_Pass_Times run_shared_passes(const std::string& module_path, const Scene& scene,
                                     KT_Renderer_Data& downstream,
                                     const Shared_Pass_Settings& settings,
                                     const Session_Setup& setup);
