@@ -417,19 +417,4 @@ TEST_F(Draw_Test, AMissingOutputFolderOrModuleFailsBeforeWriting) {
   EXPECT_TRUE(outputs().empty());
 }
 
-// The example script's line at y = 50 behind the square from x = 10 to 90:
-// hidden in the middle, visible at both ends, over the default rendition's
-// 0..1000.
-TEST_F(Draw_Test, RunWritesTheDrawingOfWhatReachedTheNextRenderer) {
-  const std::string svg = output("script.svg");
-  const Run_Result result =
-      run({"run", std::string(EXAMPLES_DIR) + "/square_and_line.pic", "--svg", svg});
-  ASSERT_EQ(result.status, 0) << result.err;
-  ASSERT_TRUE(well_formed(svg));
-  const Drawing drawing = read_drawing(svg);
-  EXPECT_EQ(segments_of(drawing.layers.at("hidden")), (Segments{{10, 950, 90, 950}}));
-  EXPECT_EQ(segments_of(drawing.layers.at("visible")),
-            (Segments{{0, 950, 10, 950}, {90, 950, 100, 950}}));
-}
-
 }  // namespace

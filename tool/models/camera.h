@@ -60,9 +60,6 @@ class Camera {
 
   int width() const { return width_; }
   int height() const { return height_; }
-  bool is_perspective() const { return perspective_; }
-  // Device units per model unit (at the models' centre, in perspective).
-  double scale() const { return scale_; }
 
  private:
   struct View_Point {
