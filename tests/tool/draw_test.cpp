@@ -226,6 +226,41 @@ TEST_F(Draw_Test, ARecordedDrawReplaysToTheSameDrawing) {
   }
 }
 
+// Several renderers sharing the picture hand on the same calls, in the same
+// order, as one: the trace and the drawing are byte for byte those of one
+// renderer sending straight to the drawing, for every setting that changes
+// what is sent (two models drawn together give several bodies).
+TEST_F(Draw_Test, EveryNumberOfJobsGivesTheSameCallsAndBytes) {
+  const std::vector<std::vector<std::string>> settings = {
+      {"--intersections", "--edges", "all"},
+      {"--intersections", "--halo", "2", "--retain-hidden-color", "--hidden", "dotted"},
+      {"--intersections", "--double", "--face-color-intersections", "--view", "iso"},
+      {"--hidden", "off", "--intersections", "--intersection-pattern", "dashed"},
+      {"--edges", "all", "--perspective", "40", "--wzero", "0.001"},
+  };
+  const std::string shifted = write(
+      "pin.obj", "v 0 0 -5\nv 40 0 -5\nv 0 40 30\nv 0 0 60\nf 1 2 3\nf 1 3 4\nl 1 4\nl 2 3\n");
+  for (const auto& setting : settings) {
+    std::vector<std::string> base = {"draw", bracket, shifted, "-q"};
+    base.insert(base.end(), setting.begin(), setting.end());
+    auto direct = base;
+    direct.insert(direct.end(), {"-o", output("direct.svg"), "--jobs", "1"});
+    ASSERT_EQ(run(direct).status, 0);
+    const std::string svg = read_file(output("direct.svg"));
+    std::string trace;
+    for (const char* jobs : {"1", "2", "3", "4", "7"}) {
+      auto shared = base;
+      shared.insert(shared.end(),
+                    {"-o", output("shared.svg"), "--jobs", jobs, "--trace", output("t.trace")});
+      ASSERT_EQ(run(shared).status, 0) << setting[0] << " --jobs " << jobs;
+      EXPECT_EQ(read_file(output("shared.svg")), svg) << setting[1] << " --jobs " << jobs;
+      if (trace.empty()) trace = read_file(output("t.trace"));
+      EXPECT_EQ(read_file(output("t.trace")), trace) << setting[1] << " --jobs " << jobs;
+    }
+    EXPECT_GT(trace.size(), 1000u) << setting[1];
+  }
+}
+
 // Two squares facing the viewer (front view looks along -z): a large one at
 // z = 1 and a smaller one behind it at z = 0, each two triangles. The large
 // square fills the drawing less its margin, 50..950 both ways; the small

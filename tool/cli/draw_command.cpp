@@ -22,6 +22,7 @@
 #include "tool/render/model_files.h"
 #include "tool/script/script_recorder.h"
 #include "tool/session/module_path.h"
+#include "tool/session/shared_passes.h"
 
 namespace hlr_tool {
 
@@ -40,6 +41,7 @@ struct Draw_Command {
   Draw_Settings settings;
   Svg_Options svg;
   std::string record;  // empty: no picture script
+  std::string trace;   // empty: no call trace
   Cad_Options cad;
   bool stats = false;
   bool quiet = false;
@@ -112,6 +114,7 @@ Draw_Settings settings_of(const Draw_Command& command) {
   }
   check_output_folder(command.output);
   if (!command.record.empty()) check_output_folder(command.record);
+  if (!command.trace.empty()) check_output_folder(command.trace);
   return settings;
 }
 
@@ -146,6 +149,8 @@ void draw(const Draw_Command& command) {
       "hlr-render draw --record: every call the drawing made on the "
       "renderer.\nReplay: hlr-render run FILE.pic [--svg FILE.svg]");
   if (!command.record.empty()) hooks.observer = &recorder;
+  std::string trace;
+  if (!command.trace.empty()) hooks.trace = &trace;
   const std::string& module_path = command.module.empty() ? command.default_module : command.module;
   const Draw_Result result = draw_models(models, settings, module_path, hooks);
   models.clear();
@@ -154,6 +159,7 @@ void draw(const Draw_Command& command) {
   progress.show("writing " + command.output);
   write_output_file(command.output, write_svg(result.drawing, command.svg));
   if (!command.record.empty()) write_output_file(command.record, recorder.text());
+  if (!command.trace.empty()) write_output_file(command.trace, trace);
   times.write = milliseconds_since(start);
   progress.clear();
 
@@ -320,6 +326,20 @@ void add_output_options(CLI::App& command, Draw_Command& options) {
                   "Also write the picture script of every call made on the renderer; "
                   "`hlr-render run FILE` replays it")
       ->option_text("FILE")
+      ->group(output);
+  command
+      .add_option("--trace", options.trace,
+                  "Also write every call the renderer sent downstream, one line each (the "
+                  "format of `hlr-render run`)")
+      ->option_text("FILE")
+      ->group(output);
+  command
+      .add_option("-j,--jobs", options.settings.jobs,
+                  "Renderers working at once; the drawing is the same for every N (default: "
+                  "one per 20000 edges drawn, at most one per processor, " +
+                      std::to_string(default_jobs()) + " here; --record: one)")
+      ->option_text("N")
+      ->check(CLI::Range(1, 1024))
       ->group(output);
   command.add_flag("-q,--quiet", options.quiet, "No progress on standard error")->group(output);
   command

@@ -31,6 +31,10 @@ void print_draw_stats(std::size_t model_count, const Draw_Result& result,
       "time (ms):       import %.1f, scene %.1f, capture %.1f, hidden-line passes %.1f, "
       "writing %.1f, total %.1f\n",
       times.import, stats.scene_ms, stats.capture_ms, stats.update_ms, times.write, total);
+  std::printf("renderers:       %zu, processor time (ms)", stats.renderer_processor_ms.size());
+  for (std::size_t k = 0; k < stats.renderer_processor_ms.size(); ++k)
+    std::printf("%s %.1f", k == 0 ? "" : ",", stats.renderer_processor_ms[k]);
+  std::printf("\n");
   std::fflush(stdout);
 }
 

@@ -5,6 +5,7 @@
 
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
+#include "tool/session/shared_passes.h"
 
 namespace hlr_tool {
 
@@ -70,6 +71,7 @@ void check_draw_settings(const Draw_Settings& settings) {
     throw input_error("crease: the crease angle must be between 0 and 180 degrees");
   }
   if (!std::isfinite(settings.wzero)) throw input_error("wzero: must be a finite number");
+  if (settings.jobs < 0) throw input_error("jobs: must be 0 (automatic) or a number of renderers");
 }
 
 void set_draw_options(Renderer_Session& session, const Draw_Settings& settings) {
@@ -106,34 +108,31 @@ Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& sett
   const KT_Int_Rectangle device{0, scene.width, 0, scene.height};
   auto* collector = new Drawing_Renderer(device);
   Held_Reference collector_reference(collector);
-  {
-    Renderer_Session session(module_path, collector);
-    session.set_observer(hooks.observer);
-    set_draw_options(session, settings);
-    // The hidden-line rendition is made from the one the host hands out for
-    // the renderer: it clips to the drawing too.
-    session.set_default_clip(device);
-
-    start = Clock::now();
-    progress(hooks, "capturing " + std::to_string(scene.stats.triangles) + " triangles and " +
-                        std::to_string(scene.stats.edges) + " edges");
-    session.stage(Host_Stage::establish);
-    session.stage(Host_Stage::begin_picture);
-    session.capture(scene, [&hooks](std::size_t body, std::size_t bodies) {
-      if (bodies > 1) {
-        progress(hooks,
-                 "capturing body " + std::to_string(body + 1) + " of " + std::to_string(bodies));
-      }
-    });
-    stats.capture_ms = milliseconds_since(start);
-
-    start = Clock::now();
-    progress(hooks,
-             settings.intersections ? "intersection and hidden-line passes" : "hidden-line pass");
-    session.stage(Host_Stage::update);
-    session.stage(Host_Stage::end_picture);
-    stats.update_ms = milliseconds_since(start);
-  }
+  Shared_Pass_Settings pass_settings;
+  pass_settings.jobs = settings.jobs;
+  pass_settings.trace = hooks.trace;
+  pass_settings.observer = hooks.observer;
+  pass_settings.progress = [&hooks](std::size_t body, std::size_t bodies) {
+    if (bodies > 1) {
+      progress(hooks,
+               "capturing body " + std::to_string(body + 1) + " of " + std::to_string(bodies));
+    }
+  };
+  progress(hooks, "capturing " + std::to_string(scene.stats.triangles) + " triangles and " +
+                      std::to_string(scene.stats.edges) + " edges, " +
+                      (settings.intersections ? "intersection and hidden-line passes"
+                                              : "hidden-line pass"));
+  const Shared_Pass_Times times = run_shared_passes(module_path, scene, *collector, pass_settings,
+                                                    [&](Renderer_Session& session) {
+                                                      set_draw_options(session, settings);
+                                                      // The hidden-line rendition is made from the
+                                                      // one the host hands out for the renderer: it
+                                                      // clips to the drawing too.
+                                                      session.set_default_clip(device);
+                                                    });
+  stats.capture_ms = times.capture;
+  stats.update_ms = times.passes;
+  stats.renderer_processor_ms = times.renderer_processor;
   result.drawing = collector->drawing();
   stats.pieces = collector->counts();
   return result;

@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "tool/drawing/drawing.h"
 #include "tool/drawing/drawing_renderer.h"
@@ -51,11 +52,15 @@ struct Draw_Settings {
   // device units. Finite.
   float wzero = 0.0f;
   bool double_precision = false;  // the renderer hands on double-precision lines
+  // Renderers sharing the picture (shared_passes.h); the drawing is the
+  // same for every number. 0: automatic.
+  int jobs = 0;
 };
 
 // Throws Tool_Error (exit status 2) naming the setting for a value out of
 // range: size below 1 or above 1000000, field of view outside [0, 180),
-// view angles not finite, crease outside [0, 180], wzero not finite.
+// view angles not finite, crease outside [0, 180], wzero not finite, jobs
+// below 0.
 void check_draw_settings(const Draw_Settings& settings);
 
 struct Draw_Stats {
@@ -67,6 +72,8 @@ struct Draw_Stats {
   double scene_ms = 0.0;
   double capture_ms = 0.0;
   double update_ms = 0.0;
+  // Per renderer, the processor time of its thread in milliseconds.
+  std::vector<double> renderer_processor_ms;
 };
 
 struct Draw_Result {
@@ -80,6 +87,10 @@ struct Draw_Hooks {
   // Sees every call made on the renderer (hlr-render draw --record); not
   // owned, may be null.
   Host_Call_Observer* observer = nullptr;
+  // When given, the trace lines (recording_renderer.h) of every call the
+  // renderers sent downstream, in the order one renderer sends them, are
+  // appended here.
+  std::string* trace = nullptr;
 };
 
 // Draws `models` together. Throws Tool_Error: exit status 2 for settings

@@ -93,7 +93,8 @@ void Renderer_Session::stage(Host_Stage stage) {
   if (observer_ != nullptr) observer_->stage(stage);
 }
 
-void Renderer_Session::capture(const Scene& scene, const Capture_Progress& progress) {
+void Renderer_Session::capture(const Scene& scene, const Capture_Progress& progress,
+                               Line_Share share) {
   const KT_Int_Rectangle device{0, scene.width, 0, scene.height};
   std::vector<KT_Point> points;
   const auto fill = [&points](const Device_Polyline& line) {
@@ -101,6 +102,7 @@ void Renderer_Session::capture(const Scene& scene, const Capture_Progress& progr
     for (const Device_Point& p : line) points.push_back({p.x, p.y, p.z});
     return static_cast<int>(points.size());
   };
+  std::size_t line_number = 0;
   for (std::size_t b = 0; b < scene.bodies.size(); ++b) {
     const Scene_Body& body = scene.bodies[b];
     if (progress) progress(b, scene.bodies.size());
@@ -119,6 +121,8 @@ void Renderer_Session::capture(const Scene& scene, const Capture_Progress& progr
       if (observer_ != nullptr) observer_->triangle_strip(faces, points);
     }
     for (const Device_Polyline& line : body.polylines) {
+      const std::size_t number = line_number++;
+      if (number < share.first || number >= share.end) continue;
       const int count = fill(line);
       renderer_->actions.call(KT_Actions::polyline_form<1>(), lines, count, points.data());
       if (observer_ != nullptr) observer_->polyline(lines, points);

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -50,6 +51,12 @@ class Host_Call_Observer {
 // Called with (body, bodies), body counting from 0, before each body is
 // captured.
 using Capture_Progress = std::function<void(std::size_t, std::size_t)>;
+
+// A run of the scene's polylines, numbered through its bodies in order.
+struct Line_Share {
+  std::size_t first = 0;
+  std::size_t end = std::numeric_limits<std::size_t>::max();
+};
 
 class Renderer_Session {
  public:
@@ -92,7 +99,9 @@ class Renderer_Session {
   // Sends every body of `scene`: per body a face rendition (the body's
   // face colour) for its strips and a line rendition (its line colour) for
   // its polylines, both pattern 0 and clipped to the device rectangle.
-  void capture(const Scene& scene, const Capture_Progress& progress = {});
+  // Only the polylines numbered [share.first, share.end) are sent, counted
+  // through the bodies in order (every strip is sent).
+  void capture(const Scene& scene, const Capture_Progress& progress = {}, Line_Share share = {});
 
  private:
   void create(KD_Renderer_Function entry);
