@@ -106,7 +106,7 @@ def draw(models=None, *, vertices=None, triangles=None, lines=None, color=None,
          hidden="dashed", hidden_color=None, retain_hidden_color=False,
          intersections=False, intersection_color=None, intersection_pattern="solid",
          face_color_intersections=False, halo=0, wzero=0.0, double_precision=False,
-         stroke=1.0, jobs=1, module=None):
+         stroke=1.0, jobs=0, module=None):
     """Draws models together as ``hlr-render draw`` does and returns the Drawing.
 
     models: a Model, a Body, a model file's path, or a sequence of these.
@@ -126,7 +126,8 @@ def draw(models=None, *, vertices=None, triangles=None, lines=None, color=None,
       intersection_pattern: 'solid', 'dashed' or 'dotted'
       halo        gap in device units; wzero: depth tolerance factor
       stroke      line width of the written drawing
-      jobs        cores to use (this build: 1)
+      jobs        renderers sharing the work, one per core at most (0: automatic);
+                  the drawing is the same for every number
       module      the renderer module (default: renderer_module())
     """
     drawn = _as_models(models, vertices, triangles, lines, color)

@@ -132,10 +132,10 @@ hlr_tool::Draw_Settings settings_of(const py::dict& options) {
   settings.halo = option<int>(options, "halo");
   settings.wzero = static_cast<float>(option<double>(options, "wzero"));
   settings.double_precision = option<bool>(options, "double_precision");
-  const int jobs = option<int>(options, "jobs");
-  if (jobs != 1) {
-    throw py::value_error("jobs: this build draws on one core; expected 1, not " +
-                          std::to_string(jobs));
+  settings.jobs = option<int>(options, "jobs");
+  if (settings.jobs < 0) {
+    throw py::value_error("jobs: expected 0 (automatic) or a number of renderers, not " +
+                          std::to_string(settings.jobs));
   }
   return settings;
 }

@@ -13,7 +13,7 @@ from conftest import BRACKET, box_arrays, draw_with_cli, write_obj
 OPTION_SETS = [
     {},
     {"view": "iso", "hidden": "dotted", "stroke": 0.5},
-    {"view": (30, 20), "perspective": 40.0, "size": (640, 480), "edges": "all"},
+    {"view": (30, 20), "perspective": 40.0, "size": (640, 480), "edges": "all", "jobs": 2},
     {"view": "front", "crease": 60.0, "hidden": "off", "halo": 3},
     {"intersections": True, "intersection_color": "red", "intersection_pattern": "dashed",
      "hidden_color": "#3366cc", "retain_hidden_color": True},

@@ -52,7 +52,7 @@ BAD_OPTIONS = [
     ({"hidden_color": "purple"}, ValueError, "hidden_color: expected a colour"),
     ({"stroke": 0.0}, ValueError, "stroke: the stroke width must be a number above 0"),
     ({"wzero": float("inf")}, ValueError, "wzero: must be a finite number"),
-    ({"jobs": 0}, ValueError, "jobs: "),
+    ({"jobs": -1}, ValueError, "jobs: "),
     ({"halo": "wide"}, TypeError, "halo: expected int"),
     ({"module": "/nonexistent/renderer.so"}, FileNotFoundError, "/nonexistent/renderer.so"),
 ]
