@@ -20,8 +20,8 @@
 #include <type_traits>
 #include <variant>
 
-#include "tool/common/errors.h"
 #include "hlr_renderer.h"
+#include "tool/common/errors.h"
 #include "tool/script/picture_script.h"
 #include "tool/script/script_runner.h"
 
