@@ -641,4 +641,54 @@ std::string Svg_Renderer::svg() const {
   return out;
 }
 
+Drawing Svg_Renderer::drawing() const {
+  const Store& store = *store_;
+  const KT_Int_Rectangle& area = settings_.drawing_area;
+  const double left = area.x_min;
+  const double top = area.y_max;
+  Drawing drawing;
+  drawing.width = static_cast<double>(area.x_max) - area.x_min;
+  drawing.height = static_cast<double>(area.y_max) - area.y_min;
+  // Style -> its group in its layer, and in the markers layer.
+  std::vector<std::uint32_t> line_group(store.styles.size(), no_index);
+  std::vector<std::uint32_t> dot_group(store.styles.size(), no_index);
+  const auto group_of = [&](std::uint32_t s, Svg_Layer layer, std::vector<std::uint32_t>& index) {
+    auto& groups = drawing.layers[static_cast<std::size_t>(layer)];
+    if (index[s] == no_index) {
+      index[s] = static_cast<std::uint32_t>(groups.size());
+      groups.push_back({store.styles[s].argb, store.styles[s].meaning.dash, {}, {}});
+    }
+    return &groups[index[s]];
+  };
+  // Groups in style order, as svg() writes them.
+  std::vector<bool> has_lines(store.styles.size()), has_dots(store.styles.size());
+  for (const Chain& chain : store.chains) {
+    if (!chain.merged) has_lines[chain.style] = true;
+  }
+  for (const Dot& dot : store.dots) has_dots[dot.style] = true;
+  for (std::uint32_t s = 0; s < store.styles.size(); ++s) {
+    if (has_lines[s]) group_of(s, store.styles[s].meaning.layer, line_group);
+    if (has_dots[s]) group_of(s, Svg_Layer::markers, dot_group);
+  }
+  for (const Chain& chain : store.chains) {
+    if (chain.merged) continue;
+    Style_Group* group = group_of(chain.style, store.styles[chain.style].meaning.layer, line_group);
+    Drawing_Polyline line;
+    line.reserve(chain.point_count);
+    std::uint32_t previous = no_index;
+    for (std::uint32_t n = chain.ends[0]; n != no_index;) {
+      const Node& node = store.nodes[n];
+      line.push_back({node.x - left, top - node.y});
+      const std::uint32_t next = node.link[0] == previous ? node.link[1] : node.link[0];
+      previous = n;
+      n = next;
+    }
+    group->polylines.push_back(std::move(line));
+  }
+  for (const Dot& dot : store.dots) {
+    group_of(dot.style, Svg_Layer::markers, dot_group)->dots.push_back({dot.x - left, top - dot.y});
+  }
+  return drawing;
+}
+
 }  // namespace hlr_tool

@@ -61,6 +61,7 @@
 
 #include "geometry.h"
 #include "renderer_data.h"
+#include "tool/drawing/drawing.h"
 
 namespace hlr_tool {
 
@@ -70,8 +71,6 @@ inline constexpr std::size_t svg_layer_count = 4;
 
 // The layer's id in the SVG ("hidden", "visible", ...).
 const char* layer_name(Svg_Layer layer);
-
-enum class Dash { solid, dashed, dotted, dash_dot };
 
 // The line-pattern numbers of the table above.
 namespace line_pattern {
@@ -123,6 +122,9 @@ class Svg_Renderer final : public KT_Renderer_Data {
 
   // The whole SVG document of what has arrived so far.
   std::string svg() const;
+  // What has arrived so far as a Drawing: the polylines and dots svg()
+  // writes, in its order and coordinates (long polylines not cut).
+  Drawing drawing() const;
   // Counts of what has arrived so far; `polylines` as svg() would write.
   Svg_Counts counts() const;
 

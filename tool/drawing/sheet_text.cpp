@@ -1,0 +1,27 @@
+#include "tool/drawing/sheet_text.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace hlr_tool {
+
+void append_decimal(std::string& out, double value, int decimals) {
+  char buffer[400];  // room for the largest finite double in fixed notation
+  const auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  std::string_view text(buffer, error == std::errc() ? static_cast<std::size_t>(end - buffer) : 0);
+  if (text.find('.') != std::string_view::npos) {
+    while (text.back() == '0') text.remove_suffix(1);
+    if (text.back() == '.') text.remove_suffix(1);
+  }
+  if (text == "-0") text = "0";
+  out.append(text);
+}
+
+void append_rgb_hex(std::string& out, std::uint32_t argb) {
+  static constexpr char digits[] = "0123456789ABCDEF";
+  out += '#';
+  for (int shift = 20; shift >= 0; shift -= 4) out += digits[(argb >> shift) & 15u];
+}
+
+}  // namespace hlr_tool
