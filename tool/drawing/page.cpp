@@ -245,9 +245,12 @@ Sheet lay_out_sheet(std::span<const Sheet_View_Input> views, const Sheet_Setting
   for (auto& [r, index] : row_index) index = count++;
   const std::size_t rows = row_index.size();
 
-  // Extents per column and row around the anchors, in model units.
+  // Extents per column and row around the anchors, in model units: first
+  // those of the orthographic views, aligned on their anchors.
   std::vector<double> column_low(columns, 0.0), column_high(columns, 0.0);
   std::vector<double> row_low(rows, 0.0), row_high(rows, 0.0);
+  std::vector<bool> column_set(columns, false), row_set(rows, false);
+  std::vector<Box> boxes(views.size());
   double smallest_scale = std::numeric_limits<double>::infinity();
   for (std::size_t v = 0; v < views.size(); ++v) {
     const Sheet_View_Input& view = views[v];
@@ -255,14 +258,53 @@ Sheet lay_out_sheet(std::span<const Sheet_View_Input> views, const Sheet_Setting
       throw Tool_Error("a sheet view has no drawing or no scale");
     }
     smallest_scale = std::min(smallest_scale, view.units_per_model);
-    const Box box = content_box(*view.drawing);
-    if (box.empty()) continue;
-    const std::size_t c = column_index[places[v].column], r = row_index[places[v].row];
     const double k = 1.0 / view.units_per_model;
-    column_low[c] = std::min(column_low[c], (box.min_x - view.anchor.x) * k);
-    column_high[c] = std::max(column_high[c], (box.max_x - view.anchor.x) * k);
-    row_low[r] = std::min(row_low[r], (box.min_y - view.anchor.y) * k);
-    row_high[r] = std::max(row_high[r], (box.max_y - view.anchor.y) * k);
+    // Anchor-relative model units from here on.
+    Box box = content_box(*view.drawing);
+    if (box.empty()) box = Box{view.anchor.x, view.anchor.x, view.anchor.y, view.anchor.y};
+    boxes[v] = {(box.min_x - view.anchor.x) * k, (box.max_x - view.anchor.x) * k,
+                (box.min_y - view.anchor.y) * k, (box.max_y - view.anchor.y) * k};
+    if (view.kind == View_Kind::pictorial) continue;
+    const std::size_t c = column_index[places[v].column], r = row_index[places[v].row];
+    column_low[c] = std::min(column_low[c], boxes[v].min_x);
+    column_high[c] = std::max(column_high[c], boxes[v].max_x);
+    row_low[r] = std::min(row_low[r], boxes[v].min_y);
+    row_high[r] = std::max(row_high[r], boxes[v].max_y);
+    column_set[c] = row_set[r] = true;
+  }
+  // Then the pictorial views: in a cell beside the orthographic views a
+  // view stands against the cell's sides nearest the front view and
+  // enlarges the cell away from it only, so the orthographic views keep
+  // their gaps; elsewhere it is centred. `corner` is where the box's
+  // minimum corner lies, relative to the cell's anchor.
+  std::vector<Drawing_Point> corner(views.size(), Drawing_Point{0.0, 0.0});
+  const auto place_along = [](double low_box, double high_box, int side, double& low, double& high,
+                              bool set) {
+    const double size = high_box - low_box;
+    if (!set) {
+      low = std::min(low, -0.5 * size), high = std::max(high, 0.5 * size);
+      return -0.5 * size;
+    }
+    if (side > 0) {  // beyond the front: against the low side
+      high = std::max(high, low + size);
+      return low;
+    }
+    if (side < 0) {  // before the front: against the high side
+      low = std::min(low, high - size);
+      return high - size;
+    }
+    low = std::min(low, -0.5 * size), high = std::max(high, 0.5 * size);
+    return -0.5 * size;
+  };
+  for (std::size_t v = 0; v < views.size(); ++v) {
+    if (views[v].kind != View_Kind::pictorial) continue;
+    const std::size_t c = column_index[places[v].column], r = row_index[places[v].row];
+    const int column_side = places[v].column > 1 ? 1 : places[v].column < 1 ? -1 : 0;
+    const int row_side = places[v].row > 1 ? 1 : places[v].row < 1 ? -1 : 0;
+    corner[v].x = place_along(boxes[v].min_x, boxes[v].max_x, column_side, column_low[c],
+                              column_high[c], column_set[c]);
+    corner[v].y =
+        place_along(boxes[v].min_y, boxes[v].max_y, row_side, row_low[r], row_high[r], row_set[r]);
   }
   double model_width = 0.0, model_height = 0.0;
   for (std::size_t c = 0; c < columns; ++c) model_width += column_high[c] - column_low[c];
@@ -327,8 +369,18 @@ Sheet lay_out_sheet(std::span<const Sheet_View_Input> views, const Sheet_Setting
     placed.drawing = view.drawing;
     placed.name = view.name;
     placed.factor = scale / view.units_per_model;
-    placed.offset = {anchor_x[column_index[places[v].column]] - placed.factor * view.anchor.x,
-                     anchor_y[row_index[places[v].row]] - placed.factor * view.anchor.y};
+    const double x = anchor_x[column_index[places[v].column]];
+    const double y = anchor_y[row_index[places[v].row]];
+    if (view.kind == View_Kind::pictorial) {
+      // The box's minimum corner goes to `corner` from the cell's anchor.
+      const double k = view.units_per_model;
+      const Drawing_Point box_min{view.anchor.x + boxes[v].min_x * k,
+                                  view.anchor.y + boxes[v].min_y * k};
+      placed.offset = {x + scale * corner[v].x - placed.factor * box_min.x,
+                       y + scale * corner[v].y - placed.factor * box_min.y};
+    } else {
+      placed.offset = {x - placed.factor * view.anchor.x, y - placed.factor * view.anchor.y};
+    }
     sheet.views.push_back(std::move(placed));
   }
   return sheet;

@@ -16,9 +16,12 @@
 // share the x of their anchor, those of one row its y, so that the front
 // and top views of a part line up exactly. Pictorial views take a free
 // cell of the grid whose row and column hold views (the upper right one
-// for front, top and right), else a new column to the right. Rows and
-// columns are as tall and wide as the drawn lines in them and stand an
-// even gap apart; the grid is centred on the page.
+// for front, top and right), else a new column to the right; in a free
+// cell it stands against the cell's sides nearest the front view, so that
+// a large pictorial view widens its row and column away from the
+// orthographic views and never pushes them apart. Rows and columns are as
+// tall and wide as the drawn lines in them and stand an even gap apart;
+// the grid is centred on the page.
 #pragma once
 
 #include <array>
