@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   libassimp-dev libcli11-dev
   libxml2-utils librsvg2-bin
+  libcairo2-dev poppler-utils python3-ezdxf python3-pytest python3-numpy
   "$@"
 )
 
