@@ -452,6 +452,11 @@ std::vector<View_Job> parse_views(const std::string& text, double field_of_view_
     for (const auto& [name, kind] : kinds) {
       if (name == job.name) job.kind = kind;
     }
+    for (const View_Job& earlier : jobs) {
+      if (job.kind != View_Kind::pictorial && earlier.kind == job.kind) {
+        throw option_error("--views", "the view '" + job.name + "' appears twice");
+      }
+    }
     // A projection in a grid of views is orthographic; pictorial views may
     // be in perspective.
     if (job.kind == View_Kind::pictorial) job.field_of_view_degrees = field_of_view_degrees;
@@ -466,7 +471,6 @@ void draw(const Draw_Options& options) {
   Render_Settings settings;
   std::vector<View_Job> jobs;
   if (!options.views.empty()) {
-    if (options.view != "35,25") throw option_error("--views", "give either --view or --views");
     jobs = parse_views(options.views, options.perspective_degrees);
   } else {
     View_Job job;
@@ -689,12 +693,13 @@ void add_draw_command(CLI::App& app, const char* argv0) {
       ->required();
 
   const char* camera = "Camera";
-  command
-      ->add_option("--view", options->view,
-                   "Viewing direction: front, back, left, right, top, bottom, iso, or "
-                   "yaw,pitch in degrees (default 35,25)")
-      ->option_text("VIEW")
-      ->group(camera);
+  CLI::Option* view_option =
+      command
+          ->add_option("--view", options->view,
+                       "Viewing direction: front, back, left, right, top, bottom, iso, or "
+                       "yaw,pitch in degrees (default 35,25)")
+          ->option_text("VIEW")
+          ->group(camera);
   command
       ->add_option("--perspective", options->perspective_degrees,
                    "Perspective with this field of view in degrees (default 0: orthographic)")
@@ -768,7 +773,9 @@ void add_draw_command(CLI::App& app, const char* argv0) {
       ->add_flag("--double", options->double_precision,
                  "The renderer hands on its lines in double precision")
       ->group(lines);
-  command->add_option("--stroke", options->stroke, "Line width in device units (default 1)")
+  command
+      ->add_option("--stroke", options->stroke,
+                   "Line width in device units without --page (default 1)")
       ->option_text("WIDTH")
       ->group(lines);
 
@@ -796,8 +803,9 @@ void add_draw_command(CLI::App& app, const char* argv0) {
       ->add_option("--views", options->views,
                    "Several views on one sheet: names (front, back, left, right, top, bottom, "
                    "iso) and yaw,pitch pairs, e.g. front,top,right,iso; orthographic views "
-                   "aligned at one scale, pictorial ones beside")
+                   "aligned at one scale, pictorial ones (and --perspective) beside")
       ->option_text("LIST")
+      ->excludes(view_option)
       ->group(sheet);
   command
       ->add_flag("--first-angle", options->first_angle,

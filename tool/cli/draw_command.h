@@ -1,4 +1,5 @@
-// hlr-render draw: models in, hidden-line drawing (SVG) out.
+// hlr-render draw: models in, hidden-line drawing (SVG, PDF, PNG, EPS or
+// DXF, by the output's extension) out.
 //
 // The command plays the host: it loads the renderer module, creates the
 // renderer with an Svg_Renderer as its next renderer, sets the renderer's
@@ -6,8 +7,11 @@
 // triangle strips and its drawn edges as polylines (both in float points
 // that may need clipping, with the device rectangle as clip rectangle)
 // between begin_picture and update. What reaches the Svg_Renderer is the
-// drawing; it is written to a temporary file beside the output and renamed
-// when complete.
+// drawing of one view. With --views every view is drawn so, by a renderer
+// of its own on a thread of its own, and the views are laid out on one
+// sheet (tool/drawing/page.h); one view without a page or scale is written
+// as plain SVG exactly as before. The file is written to a temporary file
+// beside the output and renamed when complete.
 #pragma once
 
 #include <CLI/CLI.hpp>
