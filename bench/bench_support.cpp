@@ -35,10 +35,6 @@ void count_markers(KT_Renderer_Data* receiver, const KT_Rendition& rendition, in
   hash_call(sink, 0, rendition, count, points, sizeof(KT_Point));
 }
 
-void set_option(KT_Renderer_Data& renderer, const wchar_t* name, const KT_Option_Value& value) {
-  renderer.current_option_table.find(name)->set(value);
-}
-
 }  // namespace
 
 Piece_Counter::Piece_Counter() : KT_Renderer_Data(nullptr) {
@@ -55,24 +51,16 @@ void Piece_Counter::hash_bytes(const void* data, std::size_t size) {
   }
 }
 
-Bench_Renderer::Bench_Renderer(bool intersections) : sink_(new Piece_Counter()) {
-  sink_->add_reference();
-  const KT_Renderer_Data* next = sink_;
-  try {
-    renderer_ = static_cast<HLR_Renderer*>(KD_Renderer(&next));
-  } catch (...) {
-    sink_->drop_reference();
-    throw;
-  }
-  renderer_->add_reference();
-  set_option(*renderer_, L"Display Hidden Lines", KT_Option_Value(true));
-  set_option(*renderer_, L"Hidden Line Pattern", KT_Option_Value(1));
-  set_option(*renderer_, L"Display Intersections", KT_Option_Value(intersections));
+Bench_Renderer::Bench_Renderer(bool intersections)
+    : sink_(new Piece_Counter()), session_(&KD_Renderer, sink_) {
+  session_.set_option("Display Hidden Lines", true);
+  session_.set_option("Hidden Line Pattern", 1);
+  session_.set_option("Display Intersections", intersections);
 }
 
-Bench_Renderer::~Bench_Renderer() {
-  renderer_->drop_reference();
-  sink_->drop_reference();
+void Bench_Renderer::capture(const hlr_tool::Scene& scene) {
+  session_.set_default_clip({0, scene.width, 0, scene.height});
+  session_.capture(scene);
 }
 
 hlr_tool::Scene build_tool_scene(std::span<const hlr_tool::Model> models, const std::string& view,
@@ -85,34 +73,6 @@ hlr_tool::Scene build_tool_scene(std::span<const hlr_tool::Model> models, const 
   hlr_tool::Edge_Options edge_options;
   edge_options.selection = hlr_tool::parse_edge_selection(edges);
   return hlr_tool::build_scene(models, camera, edge_options);
-}
-
-void capture_scene(KT_Renderer_Data& renderer, const hlr_tool::Scene& scene) {
-  const KT_Int_Rectangle device{0, scene.width, 0, scene.height};
-  renderer.renderer_rendition.set_clip_rectangle(device);
-  std::vector<KT_Point> points;
-  const auto fill = [&points](const hlr_tool::Device_Polyline& line) {
-    points.clear();
-    for (const hlr_tool::Device_Point& p : line) points.push_back({p.x, p.y, p.z});
-    return static_cast<int>(points.size());
-  };
-  for (const hlr_tool::Scene_Body& body : scene.bodies) {
-    KT_Rendition faces = KT_Rendition::create();
-    faces.set_color(KT_RGB32::from_argb(body.face_color), false);
-    faces.set_clip_rectangle(device);
-    KT_Rendition lines = KT_Rendition::create();
-    lines.set_color(KT_RGB32::from_argb(body.line_color), false);
-    lines.set_clip_rectangle(device);
-    for (const hlr_tool::Device_Polyline& strip : body.strips) {
-      const int count = fill(strip);
-      renderer.actions.call(KT_Actions::face<1>(KT_Actions::triangle_strip), faces, count,
-                            points.data(), nullptr, nullptr);
-    }
-    for (const hlr_tool::Device_Polyline& line : body.polylines) {
-      const int count = fill(line);
-      renderer.actions.call(KT_Actions::polyline_form<1>(), lines, count, points.data());
-    }
-  }
 }
 
 void set_depth_tolerance(HLR_Renderer_State& renderer) {

@@ -11,6 +11,7 @@
 #include "renderer_data.h"
 #include "tool/models/model.h"
 #include "tool/models/scene.h"
+#include "tool/session/renderer_session.h"
 
 namespace hlr_bench {
 
@@ -30,32 +31,30 @@ class Piece_Counter final : public KT_Renderer_Data {
   void hash_bytes(const void* data, std::size_t size);
 };
 
-// A hidden-line renderer made through KD_Renderer whose output goes to a
-// Piece_Counter; both references are dropped by the destructor. Hidden
-// lines are displayed (dashed), intersections as asked.
+// A hidden-line renderer made through KD_Renderer, in a session whose
+// downstream renderer is a Piece_Counter. Hidden lines are displayed
+// (dashed), intersections as asked.
 class Bench_Renderer {
  public:
   explicit Bench_Renderer(bool intersections);
-  ~Bench_Renderer();
-  Bench_Renderer(const Bench_Renderer&) = delete;
-  Bench_Renderer& operator=(const Bench_Renderer&) = delete;
 
-  HLR_Renderer& renderer() { return *renderer_; }
+  hlr_tool::Renderer_Session& session() { return session_; }
+  HLR_Renderer& renderer() { return static_cast<HLR_Renderer&>(session_.renderer()); }
   Piece_Counter& sink() { return *sink_; }
+
+  // As draw sends a scene: the default rendition clipped to the device
+  // rectangle, then the session's capture.
+  void capture(const hlr_tool::Scene& scene);
 
  private:
   Piece_Counter* sink_;
-  HLR_Renderer* renderer_;
+  hlr_tool::Renderer_Session session_;
 };
 
 // The scene draw builds: the view as "yaw,pitch" or a name, a device
 // rectangle of width x height, edges "all" or "feature".
 hlr_tool::Scene build_tool_scene(std::span<const hlr_tool::Model> models, const std::string& view,
                                  int width, int height, const std::string& edges);
-
-// As draw sends a scene: per body a face rendition for its strips and a
-// line rendition for its polylines, both clipped to the device rectangle.
-void capture_scene(KT_Renderer_Data& renderer, const hlr_tool::Scene& scene);
 
 // What update does before its passes: the depth tolerance from the extent
 // and "WZERO Factor" (after read_settings).

@@ -167,7 +167,7 @@ struct Terrain_Scene {
     HLR_Renderer& r = bench.renderer();
     r.establish();
     r.begin_picture();
-    capture_scene(r, scene);
+    bench.capture(scene);
     r.read_settings();
     set_depth_tolerance(r);
     intersection_pass(r);

@@ -164,7 +164,7 @@ Run_Result run_renderer(const hlr_tool::Scene& scene, const Bench_Options& optio
   Clock::time_point start = Clock::now();
   renderer.establish();
   renderer.begin_picture();
-  capture_scene(renderer, scene);
+  bench.capture(scene);
   result.times.capture = milliseconds_since(start);
   result.faces = renderer.face_list.count;
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "counted.h"
+#include "recording_renderer.h"
 #include "tool/common/errors.h"
 #include "tool/script/picture_script.h"
-#include "recording_renderer.h"
 #include "tool/script/script_runner.h"
 
 namespace {
@@ -195,7 +195,7 @@ TEST_F(ScriptRunning, RendererFaultsAreFailuresOfTheRun) {
        "rendition r color FF010203\nestablish\npolyline f r 0 0 0 1 1 1\nupdate\n",
        "t.pic:4: the renderer failed: no room for the picture"},
       {Fault::none, &make_bare, "establish\noption \"Halo Gap\" 1\n",
-       "t.pic:2: the renderer has no option \"Halo Gap\""},
+       "t.pic:2: the renderer module has no option \"Halo Gap\""},
   };
   for (const auto& c : cases) {
     fault = c.fault;

@@ -6,15 +6,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "module_loader.h"
+#include "recording_renderer.h"
 #include "tool/cli/commands.h"
 #include "tool/common/errors.h"
-#include "module_loader.h"
-#include "tool/session/module_path.h"
 #include "tool/common/output_file.h"
-#include "tool/script/picture_script.h"
-#include "recording_renderer.h"
-#include "tool/script/script_runner.h"
 #include "tool/drawing/svg_replay.h"
+#include "tool/script/picture_script.h"
+#include "tool/script/script_runner.h"
+#include "tool/session/module_path.h"
 
 namespace hlr_tool {
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "tool/drawing/sheet_text.h"
+#include "tool/drawing/drawing_text.h"
 
 namespace hlr_tool {
 

@@ -159,23 +159,6 @@ Line_Weights parse_line_weights(std::string_view text) {
   return weights;
 }
 
-std::span<const double> dash_lengths(Dash dash) {
-  static constexpr double dashed[] = {5.0, 5.0};
-  static constexpr double dotted[] = {0.5, 2.5};
-  static constexpr double dash_dot[] = {7.0, 3.0, 0.5, 3.0};
-  switch (dash) {
-    case Dash::solid:
-      return {};
-    case Dash::dashed:
-      return dashed;
-    case Dash::dotted:
-      return dotted;
-    case Dash::dash_dot:
-      return dash_dot;
-  }
-  return {};
-}
-
 Sheet single_drawing_sheet(const Drawing& drawing, double stroke_width) {
   Sheet sheet;
   sheet.width = drawing.width;

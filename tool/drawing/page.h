@@ -62,13 +62,6 @@ inline constexpr Line_Weights default_line_weights_mm{0.25, 0.5, 0.25, 0.5};
 // status 2).
 Line_Weights parse_line_weights(std::string_view text);
 
-// A dash pattern as lengths in line widths, dash first; empty for solid.
-// Round caps stretch every dash by one line width, which the gaps allow for.
-std::span<const double> dash_lengths(Dash dash);
-
-// Marker dots: radius in line widths of the markers layer.
-inline constexpr double marker_radius_widths = 1.5;
-
 enum class View_Kind { front, back, right, left, top, bottom, pictorial };
 
 // The grid place of an orthographic view comes from its kind; a pictorial

@@ -3,14 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tool/drawing/sheet_text.h"
+#include "tool/drawing/drawing_text.h"
 
 namespace hlr_tool {
 
 namespace {
-
-constexpr const char* svg_layer_ids[layer_count] = {"hidden", "visible", "intersections",
-                                                    "markers"};
 
 // Long point lists are cut into several <polyline> elements that share
 // their joint, so that no attribute grows beyond what XML readers accept
@@ -73,8 +70,8 @@ struct View_Writer {
   void layer(std::size_t l, const std::string& id_prefix) {
     const bool dots = static_cast<Layer>(l) == Layer::markers;
     const double width = sheet.line_weights[l];
-    out += "<g id=\"" + id_prefix + svg_layer_ids[l] +
-           "\" inkscape:groupmode=\"layer\" inkscape:label=\"" + svg_layer_ids[l];
+    out += "<g id=\"" + id_prefix + layer_name(static_cast<Layer>(l)) +
+           "\" inkscape:groupmode=\"layer\" inkscape:label=\"" + layer_name(static_cast<Layer>(l));
     if (dots) {
       out += "\" stroke=\"none\">\n";
     } else {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-#include "tool/drawing/svg_renderer.h"
+#include "tool/common/held_reference.h"
+#include "tool/drawing/drawing_renderer.h"
+#include "tool/drawing/svg_writer.h"
 
 namespace hlr_tool {
 
@@ -13,24 +15,11 @@ bool draws(const KT_Recorded_Call& call) {
          call.kind == KT_Recorded_Call::Kind::marker;
 }
 
-// One reference on the renderer for as long as the replay runs.
-class Held_Svg {
- public:
-  explicit Held_Svg(Svg_Renderer* svg) : svg_(svg) { svg_->add_reference(); }
-  Held_Svg(const Held_Svg&) = delete;
-  Held_Svg& operator=(const Held_Svg&) = delete;
-  ~Held_Svg() { svg_->drop_reference(); }
-  Svg_Renderer& operator*() const { return *svg_; }
-
- private:
-  Svg_Renderer* svg_;
-};
-
 template <int Form, class Point>
-void send_polyline(const Svg_Renderer& svg, const KT_Rendition& rendition,
+void send_polyline(const Drawing_Renderer& collector, const KT_Rendition& rendition,
                    const std::vector<Point>& points) {
-  svg.actions.call(KT_Actions::polyline_form<Form>(), rendition, static_cast<int>(points.size()),
-                   points.data());
+  collector.actions.call(KT_Actions::polyline_form<Form>(), rendition,
+                         static_cast<int>(points.size()), points.data());
 }
 
 }  // namespace
@@ -55,7 +44,8 @@ KT_Int_Rectangle drawing_area_of(const std::vector<KT_Recorded_Call>& calls) {
 }
 
 std::string svg_of_calls(const std::vector<KT_Recorded_Call>& calls, double stroke_width) {
-  Held_Svg svg(new Svg_Renderer(Svg_Settings{drawing_area_of(calls), stroke_width}));
+  auto* collector = new Drawing_Renderer(drawing_area_of(calls));
+  Held_Reference collector_reference(collector);
   KT_Rendition rendition = KT_Rendition::create();
   for (const KT_Recorded_Call& call : calls) {
     if (!draws(call)) continue;
@@ -63,31 +53,31 @@ std::string svg_of_calls(const std::vector<KT_Recorded_Call>& calls, double stro
     rendition.set_line_pattern(call.line_pattern);
     rendition.set_clip_rectangle(call.clip_rectangle);
     if (call.kind == KT_Recorded_Call::Kind::marker) {
-      (*svg).actions.call(KT_Actions::marker_action, rendition,
-                          static_cast<int>(call.float_points.size()), call.float_points.data());
+      collector->actions.call(KT_Actions::marker_action, rendition,
+                              static_cast<int>(call.float_points.size()), call.float_points.data());
       continue;
     }
     switch (call.form) {
       case 1:
-        send_polyline<1>(*svg, rendition, call.float_points);
+        send_polyline<1>(*collector, rendition, call.float_points);
         break;
       case 2:
-        send_polyline<2>(*svg, rendition, call.float_points);
+        send_polyline<2>(*collector, rendition, call.float_points);
         break;
       case 3:
-        send_polyline<3>(*svg, rendition, call.integer_points);
+        send_polyline<3>(*collector, rendition, call.integer_points);
         break;
       case 4:
-        send_polyline<4>(*svg, rendition, call.integer_points);
+        send_polyline<4>(*collector, rendition, call.integer_points);
         break;
       case 5:
-        send_polyline<5>(*svg, rendition, call.double_points);
+        send_polyline<5>(*collector, rendition, call.double_points);
         break;
       default:
         break;
     }
   }
-  return (*svg).svg();
+  return write_svg(collector->drawing(), {stroke_width});
 }
 
 }  // namespace hlr_tool

@@ -1,5 +1,5 @@
 // The drawing of a picture script's output: the calls that reached the
-// recording renderer, sent again, in order, to an Svg_Renderer.
+// recording renderer, sent again, in order, to a Drawing_Renderer and written as SVG.
 #pragma once
 
 #include <string>
@@ -16,7 +16,7 @@ namespace hlr_tool {
 KT_Int_Rectangle drawing_area_of(const std::vector<KT_Recorded_Call>& calls);
 
 // The SVG of the polyline and marker calls among `calls` over
-// drawing_area_of(calls): each call reaches the Svg_Renderer in its own
+// drawing_area_of(calls): each call reaches the Drawing_Renderer in its own
 // form with a rendition of its recorded colour, line pattern and clip
 // rectangle. Other calls draw nothing.
 std::string svg_of_calls(const std::vector<KT_Recorded_Call>& calls, double stroke_width = 1.0);

@@ -63,6 +63,9 @@ class Camera {
   bool is_perspective() const { return perspective_; }
   // Device units per model unit (at the models' centre, in perspective).
   double scale() const { return scale_; }
+  // The models' bounding box centre, which the view looks at: every view
+  // of the same models shares it, so views are aligned on it.
+  const Model_Point& centre() const { return centre_; }
 
  private:
   struct View_Point {

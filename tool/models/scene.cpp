@@ -1,7 +1,7 @@
 #include "tool/models/scene.h"
 
-#include "tool/models/edge_table.h"
 #include "tool/common/errors.h"
+#include "tool/models/edge_table.h"
 #include "tool/models/strips.h"
 
 #include <algorithm>

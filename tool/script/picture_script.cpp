@@ -8,8 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <set>
+#include <string>
 
+#include "tool/common/color.h"
 #include "tool/common/errors.h"
 
 namespace hlr_tool {
@@ -213,16 +216,13 @@ class Line_Reader {
     return read_int32(take(expected), expected);
   }
 
-  // AARRGGBB: exactly eight hexadecimal digits.
   KT_RGB32 read_color(std::string_view text, int column) const {
-    const bool valid = text.size() == 8 &&
-                       text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
-    if (!valid) {
+    const std::optional<std::uint32_t> argb = parse_hex_color(text, false);
+    if (!argb) {
       fail_at(column,
               "expected a colour of 8 hex digits AARRGGBB, found '" + std::string(text) + "'");
     }
-    return KT_RGB32::from_argb(
-        static_cast<std::uint32_t>(std::strtoul(std::string(text).c_str(), nullptr, 16)));
+    return KT_RGB32::from_argb(*argb);
   }
 
   KT_RGB32 take_color() {

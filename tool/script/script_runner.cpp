@@ -7,7 +7,7 @@
 #include <type_traits>
 
 #include "tool/common/errors.h"
-#include "tool/common/held_reference.h"
+#include "tool/session/renderer_session.h"
 
 namespace hlr_tool {
 
@@ -61,31 +61,27 @@ int family_position(Face_Family family) {
   return KT_Actions::triangle_strip;
 }
 
-// Option names are plain ASCII; the host keeps them as wide strings.
-std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
 // The host's side of one script run: the renderer and the renditions the
 // script has defined.
 class Script_Host {
  public:
-  explicit Script_Host(KT_Renderer_Data& renderer) : renderer_(renderer) {}
+  explicit Script_Host(Renderer_Session& session)
+      : session_(session), renderer_(session.renderer()) {}
 
   void operator()(const Option_Statement& statement) {
-    KT_Option* option = renderer_.current_option_table.find(wide(statement.name));
-    if (!option) throw Tool_Error("the renderer has no option \"" + statement.name + "\"");
     switch (statement.kind) {
       case KT_Option_Kind::integer:
-        option->set(KT_Option_Value(statement.integer));
+        session_.set_option(statement.name, statement.integer);
         break;
       case KT_Option_Kind::boolean:
-        option->set(KT_Option_Value(statement.boolean));
+        session_.set_option(statement.name, statement.boolean);
         break;
       case KT_Option_Kind::real:
-        option->set(KT_Option_Value(statement.real));
+        session_.set_option(statement.name, statement.real);
         break;
       case KT_Option_Kind::color: {
         const KT_Color_Components& c = statement.color;
-        option->set(KT_Option_Value(c[0], c[1], c[2], c[3]));
+        session_.set_option(statement.name, KT_Option_Value(c[0], c[1], c[2], c[3]));
         break;
       }
     }
@@ -123,16 +119,16 @@ class Script_Host {
   void operator()(const Stage_Statement& statement) {
     switch (statement.stage) {
       case Stage::establish:
-        renderer_.establish();
+        session_.stage(Host_Stage::establish);
         break;
       case Stage::begin_picture:
-        renderer_.begin_picture();
+        session_.stage(Host_Stage::begin_picture);
         break;
       case Stage::update:
-        renderer_.update();
+        session_.stage(Host_Stage::update);
         break;
       case Stage::end_picture:
-        renderer_.end_picture();
+        session_.stage(Host_Stage::end_picture);
         break;
     }
   }
@@ -198,6 +194,7 @@ class Script_Host {
     return renditions_.at(id);
   }
 
+  Renderer_Session& session_;
   KT_Renderer_Data& renderer_;
   std::map<std::string, KT_Rendition> renditions_;
 };
@@ -218,14 +215,10 @@ std::vector<KT_Recorded_Call> run_picture_script(const Picture_Script& script,
     int line = 0;
     try {
       auto* recorder = new KT_Recording_Renderer;
-      Held_Reference recorder_reference(recorder);
-      const KT_Renderer_Data* next = recorder;
-      KT_Renderer_Data* renderer = create_renderer(&next);
-      if (!renderer) throw Tool_Error("the renderer module created no renderer");
-      Held_Reference renderer_reference(renderer);
+      Renderer_Session session(create_renderer, recorder);
       {
         // The renditions go before the renderer does.
-        Script_Host host(*renderer);
+        Script_Host host(session);
         for (const Statement& statement : script.statements) {
           line = statement.line;
           std::visit(host, statement.body);

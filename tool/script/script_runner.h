@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "module_loader.h"
-#include "tool/script/picture_script.h"
 #include "recording_renderer.h"
+#include "tool/script/picture_script.h"
 
 namespace hlr_tool {
 

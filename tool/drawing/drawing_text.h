@@ -1,4 +1,4 @@
-// Numbers and colours as the text formats (sheet SVG, DXF) write them.
+// Numbers and colours as the text formats (SVG, sheet SVG, DXF) write them.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "tool/drawing/svg_renderer.h"
+#include "tool/drawing/drawing_renderer.h"
 
 #include <algorithm>
 #include <array>
@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -18,14 +19,6 @@ namespace hlr_tool {
 namespace {
 
 constexpr std::uint32_t no_index = std::numeric_limits<std::uint32_t>::max();
-
-// Long point lists are cut into several <polyline> elements that share
-// their joint, so that no attribute grows beyond what XML readers accept
-// by default (libxml2 stops at 10 MB).
-constexpr std::uint32_t max_points_per_element = 2000;
-
-// Marker dots: radius in stroke widths.
-constexpr double marker_radius_strokes = 1.5;
 
 // One piece end (or start) of an open polyline, as the hash tables key it:
 // the coordinates' bits, so that only bit-for-bit equal points meet.
@@ -222,108 +215,32 @@ double widened(decltype(Point::x) value) {
   return static_cast<double>(value);
 }
 
-// Three decimals, trailing zeros and a lone point cut, never "-0".
-void append_number(std::string& out, double value) {
-  char buffer[400];  // room for the largest finite double in fixed notation
-  const auto [end, error] =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
-  std::string_view text(buffer, error == std::errc() ? static_cast<std::size_t>(end - buffer) : 0);
-  if (text.find('.') != std::string_view::npos) {
-    while (text.back() == '0') text.remove_suffix(1);
-    if (text.back() == '.') text.remove_suffix(1);
-  }
-  if (text == "-0") text = "0";
-  out.append(text);
-}
-
-void append_hex_color(std::string& out, std::uint32_t argb) {
-  static constexpr char digits[] = "0123456789ABCDEF";
-  out += '#';
-  for (int shift = 20; shift >= 0; shift -= 4) out += digits[(argb >> shift) & 15u];
-}
-
-// stroke or fill colour, with its opacity when not opaque.
-void append_paint(std::string& out, const char* what, std::uint32_t argb) {
-  out += ' ';
-  out += what;
-  out += "=\"";
-  append_hex_color(out, argb);
-  out += '"';
-  const std::uint32_t alpha = argb >> 24;
-  if (alpha != 255) {
-    out += ' ';
-    out += what;
-    out += "-opacity=\"";
-    append_number(out, static_cast<double>(alpha) / 255.0);
-    out += '"';
-  }
-}
-
-// Dash and gap lengths in stroke widths; with round caps each dash grows
-// by one stroke width, so the gaps are drawn that much shorter.
-void append_dash(std::string& out, Dash dash, double stroke_width) {
-  std::vector<double> lengths;
-  switch (dash) {
-    case Dash::solid:
-      return;
-    case Dash::dashed:
-      lengths = {5.0, 5.0};
-      break;
-    case Dash::dotted:
-      lengths = {0.5, 2.5};
-      break;
-    case Dash::dash_dot:
-      lengths = {7.0, 3.0, 0.5, 3.0};
-      break;
-  }
-  out += " stroke-dasharray=\"";
-  for (std::size_t i = 0; i < lengths.size(); ++i) {
-    if (i > 0) out += ' ';
-    append_number(out, lengths[i] * stroke_width);
-  }
-  out += '"';
-}
-
 }  // namespace
-
-const char* layer_name(Svg_Layer layer) {
-  switch (layer) {
-    case Svg_Layer::hidden:
-      return "hidden";
-    case Svg_Layer::visible:
-      return "visible";
-    case Svg_Layer::intersections:
-      return "intersections";
-    case Svg_Layer::markers:
-      return "markers";
-  }
-  return "visible";
-}
 
 Pattern_Meaning pattern_meaning(int pattern) {
   switch (pattern) {
     case line_pattern::visible:
-      return {Svg_Layer::visible, Dash::solid};
+      return {Layer::visible, Dash::solid};
     case line_pattern::hidden_dashed:
-      return {Svg_Layer::hidden, Dash::dashed};
+      return {Layer::hidden, Dash::dashed};
     case line_pattern::hidden_dotted:
-      return {Svg_Layer::hidden, Dash::dotted};
+      return {Layer::hidden, Dash::dotted};
     case line_pattern::hidden_dash_dot:
-      return {Svg_Layer::hidden, Dash::dash_dot};
+      return {Layer::hidden, Dash::dash_dot};
     case line_pattern::intersection_solid:
-      return {Svg_Layer::intersections, Dash::solid};
+      return {Layer::intersections, Dash::solid};
     case line_pattern::intersection_dashed:
-      return {Svg_Layer::intersections, Dash::dashed};
+      return {Layer::intersections, Dash::dashed};
     case line_pattern::intersection_dotted:
-      return {Svg_Layer::intersections, Dash::dotted};
+      return {Layer::intersections, Dash::dotted};
     case line_pattern::hidden_solid:
-      return {Svg_Layer::hidden, Dash::solid};
+      return {Layer::hidden, Dash::solid};
     default:
-      return {Svg_Layer::visible, Dash::solid};
+      return {Layer::visible, Dash::solid};
   }
 }
 
-struct Svg_Renderer::Store {
+struct Drawing_Renderer::Store {
   std::vector<Style> styles;
   std::map<std::pair<std::uint32_t, int>, std::uint32_t> style_index;
   // The style of the latest call: pieces come in long runs of one style.
@@ -336,7 +253,7 @@ struct Svg_Renderer::Store {
   // The open ends of the polylines: chain * 2 + which end.
   End_Table ends;
   std::vector<Dot> dots;
-  Svg_Counts counts;
+  Drawing_Counts counts;
 
   std::uint32_t style_of(const KT_Rendition& rendition) {
     const std::uint32_t argb = rendition.color().argb();
@@ -461,7 +378,7 @@ struct Svg_Renderer::Store {
   void add_markers(const KT_Rendition& rendition, int count, const KT_Point* points) {
     if (rendition.data() == nullptr || points == nullptr || count < 1) return;
     const std::uint32_t style = style_of(rendition);
-    const std::size_t layer = static_cast<std::size_t>(Svg_Layer::markers);
+    const std::size_t layer = static_cast<std::size_t>(Layer::markers);
     for (int i = 0; i < count; ++i) {
       ++counts.received[layer];
       const double x = static_cast<double>(points[i].x);
@@ -472,223 +389,92 @@ struct Svg_Renderer::Store {
     }
   }
 
-  // Elements one polyline of `points` points is written as.
-  static std::size_t elements_for(std::uint32_t points) {
-    return (points - 2) / (max_points_per_element - 1) + 1;
+  // The polyline of a chain, walked from ends[0], in drawing coordinates.
+  Drawing_Polyline polyline_of(const Chain& chain, double left, double top) const {
+    Drawing_Polyline points;
+    points.reserve(chain.point_count);
+    std::uint32_t previous = no_index;
+    for (std::uint32_t n = chain.ends[0]; n != no_index;) {
+      const Node& node = nodes[n];
+      points.push_back({node.x - left, top - node.y});
+      const std::uint32_t next = node.link[0] == previous ? node.link[1] : node.link[0];
+      previous = n;
+      n = next;
+    }
+    return points;
+  }
+
+  Drawing drawing(const KT_Int_Rectangle& area) const {
+    const double left = area.x_min;
+    const double top = area.y_max;
+    Drawing drawing;
+    drawing.width = static_cast<double>(area.x_max) - area.x_min;
+    drawing.height = static_cast<double>(area.y_max) - area.y_min;
+    // One group per style that drew something, in style order (the order
+    // the styles first arrived); a style with both lines and dots has a
+    // group in its line layer and one in the markers layer.
+    std::vector<std::uint32_t> line_group(styles.size(), no_index);
+    std::vector<std::uint32_t> dot_group(styles.size(), no_index);
+    for (const Chain& chain : chains) {
+      if (!chain.merged) line_group[chain.style] = 0;
+    }
+    for (const Dot& dot : dots) dot_group[dot.style] = 0;
+    const auto add_group = [&drawing](Layer layer, const Style& style) {
+      std::vector<Style_Group>& groups = drawing.layers[static_cast<std::size_t>(layer)];
+      groups.push_back({style.argb, style.meaning.dash, {}, {}});
+      return static_cast<std::uint32_t>(groups.size() - 1);
+    };
+    for (std::uint32_t s = 0; s < styles.size(); ++s) {
+      if (line_group[s] == 0) line_group[s] = add_group(styles[s].meaning.layer, styles[s]);
+      if (dot_group[s] == 0) dot_group[s] = add_group(Layer::markers, styles[s]);
+    }
+    for (const Chain& chain : chains) {
+      if (chain.merged) continue;
+      const Layer layer = styles[chain.style].meaning.layer;
+      drawing.layers[static_cast<std::size_t>(layer)][line_group[chain.style]].polylines.push_back(
+          polyline_of(chain, left, top));
+    }
+    for (const Dot& dot : dots) {
+      drawing.layers[static_cast<std::size_t>(Layer::markers)][dot_group[dot.style]].dots.push_back(
+          {dot.x - left, top - dot.y});
+    }
+    return drawing;
   }
 };
 
-// The action entries installed in every Svg_Renderer.
-struct Svg_Entries {
+// The action entries installed in every Drawing_Renderer.
+struct Drawing_Entries {
   template <int Form>
   static void polyline(KT_Renderer_Data* receiver, const KT_Rendition& rendition, int count,
                        const KT_Form_Point_t<Form>* points) {
     // Forms 2 and 4 promise points inside the clip rectangle.
     constexpr bool clip = Form == 1 || Form == 3 || Form == 5;
-    static_cast<Svg_Renderer*>(receiver)->store_->add_polyline(rendition, count, points, clip);
+    static_cast<Drawing_Renderer*>(receiver)->store_->add_polyline(rendition, count, points, clip);
   }
 
   static void marker(KT_Renderer_Data* receiver, const KT_Rendition& rendition, int count,
                      const KT_Point* points) {
-    static_cast<Svg_Renderer*>(receiver)->store_->add_markers(rendition, count, points);
+    static_cast<Drawing_Renderer*>(receiver)->store_->add_markers(rendition, count, points);
   }
 };
 
-Svg_Renderer::Svg_Renderer(const Svg_Settings& settings)
-    : KT_Renderer_Data(nullptr), settings_(settings), store_(std::make_unique<Store>()) {
-  const KT_Int_Rectangle& area = settings.drawing_area;
-  if (!(area.x_max > area.x_min && area.y_max > area.y_min)) {
+Drawing_Renderer::Drawing_Renderer(const KT_Int_Rectangle& drawing_area)
+    : KT_Renderer_Data(nullptr), drawing_area_(drawing_area), store_(std::make_unique<Store>()) {
+  if (!(drawing_area.x_max > drawing_area.x_min && drawing_area.y_max > drawing_area.y_min)) {
     throw std::invalid_argument("the drawing area is empty");
   }
-  if (!(std::isfinite(settings.stroke_width) && settings.stroke_width > 0.0)) {
-    throw std::invalid_argument("the stroke width must be a positive number");
-  }
-  actions.install(KT_Actions::polyline_form<1>(), this, &Svg_Entries::polyline<1>, 0, 1);
-  actions.install(KT_Actions::polyline_form<2>(), this, &Svg_Entries::polyline<2>, 0, 1);
-  actions.install(KT_Actions::polyline_form<3>(), this, &Svg_Entries::polyline<3>, 0, 1);
-  actions.install(KT_Actions::polyline_form<4>(), this, &Svg_Entries::polyline<4>, 0, 1);
-  actions.install(KT_Actions::polyline_form<5>(), this, &Svg_Entries::polyline<5>, 0, 1);
-  actions.install(KT_Actions::marker_action, this, &Svg_Entries::marker, 0, 1);
+  actions.install(KT_Actions::polyline_form<1>(), this, &Drawing_Entries::polyline<1>, 0, 1);
+  actions.install(KT_Actions::polyline_form<2>(), this, &Drawing_Entries::polyline<2>, 0, 1);
+  actions.install(KT_Actions::polyline_form<3>(), this, &Drawing_Entries::polyline<3>, 0, 1);
+  actions.install(KT_Actions::polyline_form<4>(), this, &Drawing_Entries::polyline<4>, 0, 1);
+  actions.install(KT_Actions::polyline_form<5>(), this, &Drawing_Entries::polyline<5>, 0, 1);
+  actions.install(KT_Actions::marker_action, this, &Drawing_Entries::marker, 0, 1);
 }
 
-Svg_Renderer::~Svg_Renderer() = default;
+Drawing_Renderer::~Drawing_Renderer() = default;
 
-Svg_Counts Svg_Renderer::counts() const {
-  Svg_Counts counts = store_->counts;
-  for (const Chain& chain : store_->chains) {
-    if (!chain.merged) counts.polylines += Store::elements_for(chain.point_count);
-  }
-  counts.markers = store_->dots.size();
-  return counts;
-}
+Drawing_Counts Drawing_Renderer::counts() const { return store_->counts; }
 
-std::string Svg_Renderer::svg() const {
-  const Store& store = *store_;
-  const KT_Int_Rectangle& area = settings_.drawing_area;
-  const double left = area.x_min;
-  const double top = area.y_max;
-  const double width = static_cast<double>(area.x_max) - area.x_min;
-  const double height = static_cast<double>(area.y_max) - area.y_min;
-
-  std::string out;
-  out.reserve(256 + store.nodes.size() * 16 + store.dots.size() * 48);
-  const auto append_point = [&](double x, double y) {
-    append_number(out, x - left);
-    out += ',';
-    append_number(out, top - y);
-  };
-
-  out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n";
-  out +=
-      "<svg xmlns=\"http://www.w3.org/2000/svg\" "
-      "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" version=\"1.1\" width=\"";
-  append_number(out, width);
-  out += "\" height=\"";
-  append_number(out, height);
-  out += "\" viewBox=\"0 0 ";
-  append_number(out, width);
-  out += ' ';
-  append_number(out, height);
-  out += "\">\n";
-
-  // The polylines and dots of each style, in the order they were started
-  // (a stable counting sort by style).
-  const auto by_style = [&store](const auto& items, auto style_of_item) {
-    std::vector<std::uint32_t> first(store.styles.size() + 1, 0);
-    for (const auto& item : items) {
-      if (const std::uint32_t s = style_of_item(item); s != no_index) ++first[s + 1];
-    }
-    for (std::size_t s = 0; s < store.styles.size(); ++s) first[s + 1] += first[s];
-    std::vector<std::uint32_t> order(first.back());
-    std::vector<std::uint32_t> fill(first.begin(), first.end() - 1);
-    for (std::uint32_t i = 0; i < items.size(); ++i) {
-      if (const std::uint32_t s = style_of_item(items[i]); s != no_index) order[fill[s]++] = i;
-    }
-    return std::pair(std::move(first), std::move(order));
-  };
-  const auto [chain_first, chain_order] =
-      by_style(store.chains, [](const Chain& c) { return c.merged ? no_index : c.style; });
-  const auto [dot_first, dot_order] = by_style(store.dots, [](const Dot& d) { return d.style; });
-
-  for (std::size_t l = 0; l < svg_layer_count; ++l) {
-    const Svg_Layer layer = static_cast<Svg_Layer>(l);
-    const bool dots = layer == Svg_Layer::markers;
-    out += "<g id=\"";
-    out += layer_name(layer);
-    out += "\" inkscape:groupmode=\"layer\" inkscape:label=\"";
-    out += layer_name(layer);
-    if (dots) {
-      out += "\" stroke=\"none\">\n";
-    } else {
-      out += "\" fill=\"none\" stroke-width=\"";
-      append_number(out, settings_.stroke_width);
-      out += "\" stroke-linecap=\"round\" stroke-linejoin=\"round\">\n";
-    }
-    for (std::uint32_t s = 0; s < store.styles.size(); ++s) {
-      const Style& style = store.styles[s];
-      const auto& first = dots ? dot_first : chain_first;
-      if (first[s] == first[s + 1]) continue;
-      if (!dots && style.meaning.layer != layer) continue;
-      out += "<g";
-      if (dots) {
-        append_paint(out, "fill", style.argb);
-      } else {
-        append_paint(out, "stroke", style.argb);
-        append_dash(out, style.meaning.dash, settings_.stroke_width);
-      }
-      out += ">\n";
-      if (dots) {
-        for (std::uint32_t k = dot_first[s]; k < dot_first[s + 1]; ++k) {
-          const Dot& dot = store.dots[dot_order[k]];
-          out += "<circle cx=\"";
-          append_number(out, dot.x - left);
-          out += "\" cy=\"";
-          append_number(out, top - dot.y);
-          out += "\" r=\"";
-          append_number(out, marker_radius_strokes * settings_.stroke_width);
-          out += "\"/>\n";
-        }
-      } else {
-        for (std::uint32_t k = chain_first[s]; k < chain_first[s + 1]; ++k) {
-          const Chain& chain = store.chains[chain_order[k]];
-          out += "<polyline points=\"";
-          std::uint32_t in_element = 0;
-          std::uint32_t previous = no_index;
-          std::uint32_t n = chain.ends[0];
-          while (n != no_index) {
-            const Node& node = store.nodes[n];
-            if (in_element == max_points_per_element) {
-              // The next element starts where this one ends.
-              out += "\"/>\n<polyline points=\"";
-              append_point(store.nodes[previous].x, store.nodes[previous].y);
-              in_element = 1;
-            }
-            if (in_element > 0) out += ' ';
-            append_point(node.x, node.y);
-            ++in_element;
-            const std::uint32_t next = node.link[0] == previous ? node.link[1] : node.link[0];
-            previous = n;
-            n = next;
-          }
-          out += "\"/>\n";
-        }
-      }
-      out += "</g>\n";
-    }
-    out += "</g>\n";
-  }
-  out += "</svg>\n";
-  return out;
-}
-
-Drawing Svg_Renderer::drawing() const {
-  const Store& store = *store_;
-  const KT_Int_Rectangle& area = settings_.drawing_area;
-  const double left = area.x_min;
-  const double top = area.y_max;
-  Drawing drawing;
-  drawing.width = static_cast<double>(area.x_max) - area.x_min;
-  drawing.height = static_cast<double>(area.y_max) - area.y_min;
-  // Style -> its group in its layer, and in the markers layer.
-  std::vector<std::uint32_t> line_group(store.styles.size(), no_index);
-  std::vector<std::uint32_t> dot_group(store.styles.size(), no_index);
-  const auto group_of = [&](std::uint32_t s, Svg_Layer layer, std::vector<std::uint32_t>& index) {
-    auto& groups = drawing.layers[static_cast<std::size_t>(layer)];
-    if (index[s] == no_index) {
-      index[s] = static_cast<std::uint32_t>(groups.size());
-      groups.push_back({store.styles[s].argb, store.styles[s].meaning.dash, {}, {}});
-    }
-    return &groups[index[s]];
-  };
-  // Groups in style order, as svg() writes them.
-  std::vector<bool> has_lines(store.styles.size()), has_dots(store.styles.size());
-  for (const Chain& chain : store.chains) {
-    if (!chain.merged) has_lines[chain.style] = true;
-  }
-  for (const Dot& dot : store.dots) has_dots[dot.style] = true;
-  for (std::uint32_t s = 0; s < store.styles.size(); ++s) {
-    if (has_lines[s]) group_of(s, store.styles[s].meaning.layer, line_group);
-    if (has_dots[s]) group_of(s, Svg_Layer::markers, dot_group);
-  }
-  for (const Chain& chain : store.chains) {
-    if (chain.merged) continue;
-    Style_Group* group = group_of(chain.style, store.styles[chain.style].meaning.layer, line_group);
-    Drawing_Polyline line;
-    line.reserve(chain.point_count);
-    std::uint32_t previous = no_index;
-    for (std::uint32_t n = chain.ends[0]; n != no_index;) {
-      const Node& node = store.nodes[n];
-      line.push_back({node.x - left, top - node.y});
-      const std::uint32_t next = node.link[0] == previous ? node.link[1] : node.link[0];
-      previous = n;
-      n = next;
-    }
-    group->polylines.push_back(std::move(line));
-  }
-  for (const Dot& dot : store.dots) {
-    group_of(dot.style, Svg_Layer::markers, dot_group)->dots.push_back({dot.x - left, top - dot.y});
-  }
-  return drawing;
-}
+Drawing Drawing_Renderer::drawing() const { return store_->drawing(drawing_area_); }
 
 }  // namespace hlr_tool

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "counted.h"
-#include "tool/drawing/svg_renderer.h"
+#include "tool/drawing/drawing_renderer.h"
+#include "tool/drawing/svg_writer.h"
 
 namespace {
 
@@ -24,15 +25,22 @@ class Svg_Fixture : public ::testing::Test {
  protected:
   void SetUp() override { live_before_ = KT_Counted::live_objects(); }
   void TearDown() override {
-    for (Svg_Renderer* renderer : renderers_) renderer->drop_reference();
+    for (Drawing_Renderer* renderer : renderers_) renderer->drop_reference();
     renditions_.clear();
     EXPECT_EQ(KT_Counted::live_objects(), live_before_);
   }
 
-  Svg_Renderer& make(KT_Int_Rectangle area = {0, 100, 0, 100}, double stroke = 1.0) {
-    renderers_.push_back(new Svg_Renderer(Svg_Settings{area, stroke}));
+  Drawing_Renderer& make(KT_Int_Rectangle area = {0, 100, 0, 100}, double stroke = 1.0) {
+    renderers_.push_back(new Drawing_Renderer(area));
     renderers_.back()->add_reference();
+    strokes_.push_back(stroke);
     return *renderers_.back();
+  }
+
+  // The SVG of what reached `renderer`, at its stroke width.
+  std::string svg_of(const Drawing_Renderer& renderer) const {
+    const auto at = std::find(renderers_.begin(), renderers_.end(), &renderer);
+    return write_svg(renderer.drawing(), {strokes_[at - renderers_.begin()]});
   }
 
   const KT_Rendition& rendition(std::uint32_t argb = 0xFF000000u, int pattern = 0,
@@ -46,12 +54,13 @@ class Svg_Fixture : public ::testing::Test {
 
  private:
   std::int64_t live_before_ = 0;
-  std::vector<Svg_Renderer*> renderers_;
+  std::vector<Drawing_Renderer*> renderers_;
+  std::vector<double> strokes_;
   std::deque<KT_Rendition> renditions_;  // handed out by reference: only appended
 };
 
 // One two-point polyline in point form `form` (1 to 5).
-void piece(Svg_Renderer& svg, const KT_Rendition& r, float x0, float y0, float x1, float y1,
+void piece(Drawing_Renderer& svg, const KT_Rendition& r, float x0, float y0, float x1, float y1,
            int form = 1) {
   const KT_Point f[2] = {{x0, y0, 1.0f}, {x1, y1, 1.0f}};
   const KT_Point_I i[2] = {{static_cast<int>(x0), static_cast<int>(y0), 1},
@@ -134,9 +143,9 @@ TEST_F(Svg_Fixture, FormsOneThreeAndFiveAreClippedToTheRenditionsRectangle) {
       {"integers already inside", 4, 5, 5, 200, 5, {"5,95 200,95"}},
   };
   for (const auto& c : cases) {
-    Svg_Renderer& svg = make();
+    Drawing_Renderer& svg = make();
     piece(svg, rendition(0xFF000000u, 0, {10, 60, 0, 50}), c.x0, c.y0, c.x1, c.y1, c.form);
-    EXPECT_EQ(polylines_of(svg.svg()), c.expected) << c.what;
+    EXPECT_EQ(polylines_of(svg_of(svg)), c.expected) << c.what;
   }
 }
 
@@ -183,11 +192,11 @@ TEST_F(Svg_Fixture, PiecesWhoseEndsMeetBitForBitJoin) {
        {"10.1,89.7 50.7,69.1 100,69.1"}},
   };
   for (const auto& c : cases) {
-    Svg_Renderer& svg = make();
+    Drawing_Renderer& svg = make();
     const KT_Rendition* styles[] = {&rendition(), &rendition(0xFFFF0000u),
                                     &rendition(0xFF000000u, line_pattern::intersection_dashed)};
     for (const Piece& p : c.pieces) piece(svg, *styles[p.style], p.x0, p.y0, p.x1, p.y1);
-    EXPECT_EQ(either_way(polylines_of(svg.svg())), either_way(c.expected)) << c.what;
+    EXPECT_EQ(either_way(polylines_of(svg_of(svg))), either_way(c.expected)) << c.what;
   }
 }
 
@@ -205,16 +214,16 @@ TEST_F(Svg_Fixture, ShuffledPiecesOfLongPathsComeBackAsThosePaths) {
       for (int k = 0; k + 1 < length; ++k) pieces.push_back({path[k], path[k + 1]});
     }
     std::shuffle(pieces.begin(), pieces.end(), random);
-    Svg_Renderer& svg = make();
+    Drawing_Renderer& svg = make();
     const KT_Rendition& r = rendition();
     for (const auto& [a, b] : pieces) piece(svg, r, a.x, a.y, b.x, b.y);
     // Expected: each path written by the same renderer as a single call.
-    Svg_Renderer& reference = make();
+    Drawing_Renderer& reference = make();
     for (const auto& path : paths)
       reference.actions.call(KT_Actions::polyline_form<2>(), r, static_cast<int>(path.size()),
                              path.data());
-    Strings got = either_way(polylines_of(svg.svg())),
-            expected = either_way(polylines_of(reference.svg()));
+    Strings got = either_way(polylines_of(svg_of(svg))),
+            expected = either_way(polylines_of(svg_of(reference)));
     ASSERT_EQ(expected.size(), 3u);
     std::sort(got.begin(), got.end());
     std::sort(expected.begin(), expected.end());
@@ -224,15 +233,15 @@ TEST_F(Svg_Fixture, ShuffledPiecesOfLongPathsComeBackAsThosePaths) {
 
 // Area 100..300 x 50..150: svg x = x - 100, svg y = 150 - y.
 TEST_F(Svg_Fixture, TheDrawingIsUprightInItsArea) {
-  Svg_Renderer& svg = make({100, 300, 50, 150});
+  Drawing_Renderer& svg = make({100, 300, 50, 150});
   piece(svg, rendition(0xFF000000u, 0, {100, 300, 50, 150}), 100, 50, 300, 150);
-  EXPECT_NE(svg.svg().find(" width=\"200\" height=\"100\" viewBox=\"0 0 200 100\""),
+  EXPECT_NE(svg_of(svg).find(" width=\"200\" height=\"100\" viewBox=\"0 0 200 100\""),
             std::string::npos);
-  EXPECT_EQ(polylines_of(svg.svg()), (Strings{"0,100 200,0"}));
+  EXPECT_EQ(polylines_of(svg_of(svg)), (Strings{"0,100 200,0"}));
 }
 
 TEST_F(Svg_Fixture, EveryPatternLandsInItsLayerWithItsDashes) {
-  Svg_Renderer& svg = make({0, 100, 0, 100}, 2.0);
+  Drawing_Renderer& svg = make({0, 100, 0, 100}, 2.0);
   float y = 5;
   for (int pattern : {0, 1, 2, 3, 4, 5, 6, 7, 42, -1}) {
     piece(svg, rendition(0xFF000000u, pattern), 10, y, 20, y);
@@ -241,7 +250,7 @@ TEST_F(Svg_Fixture, EveryPatternLandsInItsLayerWithItsDashes) {
   // Layers hidden, visible, intersections; in each, the styles in order of
   // arrival. Dashes at stroke width 2.
   const std::string black = "stroke=\"#000000\"", dashes = " stroke-dasharray=\"";
-  EXPECT_EQ(polylines_of(svg.svg(), true),
+  EXPECT_EQ(polylines_of(svg_of(svg), true),
             (Strings{"hidden|" + black + dashes + "10 10\" 10,90 20,90",
                      "hidden|" + black + dashes + "1 5\" 10,85 20,85",
                      "hidden|" + black + dashes + "14 6 1 6\" 10,80 20,80",
@@ -253,7 +262,7 @@ TEST_F(Svg_Fixture, EveryPatternLandsInItsLayerWithItsDashes) {
 }
 
 TEST_F(Svg_Fixture, EmptyAndNonFinitePiecesDrawNothing) {
-  Svg_Renderer& svg = make();
+  Drawing_Renderer& svg = make();
   const KT_Rendition& r = rendition();
   const float nan = std::numeric_limits<float>::quiet_NaN(),
               inf = std::numeric_limits<float>::infinity();
@@ -261,20 +270,20 @@ TEST_F(Svg_Fixture, EmptyAndNonFinitePiecesDrawNothing) {
   piece(svg, r, nan, 10, 20, 10, 2);
   piece(svg, r, 10, 10, 20, inf, 2);
   piece(svg, r, nan, 10, 20, 10);
-  EXPECT_TRUE(polylines_of(svg.svg()).empty());
-  const Svg_Counts counts = svg.counts();
-  EXPECT_EQ(counts.received[static_cast<int>(Svg_Layer::visible)], 4u);
-  EXPECT_EQ(counts.drawn[static_cast<int>(Svg_Layer::visible)], 0u);
+  EXPECT_TRUE(polylines_of(svg_of(svg)).empty());
+  const Drawing_Counts counts = svg.counts();
+  EXPECT_EQ(counts.received[static_cast<int>(Layer::visible)], 4u);
+  EXPECT_EQ(counts.drawn[static_cast<int>(Layer::visible)], 0u);
 }
 
 TEST_F(Svg_Fixture, LongPolylinesAreCutIntoElementsSharingTheirJoints) {
   // 2500 points: the first element takes 2000, the second starts at the
   // 2000th point again and takes the remaining 500.
-  Svg_Renderer& svg = make({0, 3000, 0, 100});
+  Drawing_Renderer& svg = make({0, 3000, 0, 100});
   std::vector<KT_Point> path;
   for (int k = 0; k < 2500; ++k) path.push_back({static_cast<float>(k), 50.0f + (k % 2), 1.0f});
   svg.actions.call(KT_Actions::polyline_form<2>(), rendition(), 2500, path.data());
-  const Strings written = polylines_of(svg.svg());
+  const Strings written = polylines_of(svg_of(svg));
   ASSERT_EQ(written.size(), 2u);
   EXPECT_EQ(std::count(written[0].begin(), written[0].end(), ' '), 1999);
   EXPECT_EQ(std::count(written[1].begin(), written[1].end(), ' '), 500);
@@ -283,11 +292,11 @@ TEST_F(Svg_Fixture, LongPolylinesAreCutIntoElementsSharingTheirJoints) {
 }
 
 TEST_F(Svg_Fixture, NumbersHaveThreeDecimalsAndNoNegativeZero) {
-  Svg_Renderer& svg = make();
+  Drawing_Renderer& svg = make();
   const KT_Point_D d[2] = {{1.23456, 99.99999, 0}, {-0.0001, 33.3336, 0}};
   svg.actions.call(KT_Actions::polyline_form<5>(), rendition(0xFF000000u, 0, {-10, 100, -10, 100}),
                    2, d);
-  EXPECT_EQ(polylines_of(svg.svg()), (Strings{"1.235,0 0,66.666"}));
+  EXPECT_EQ(polylines_of(svg_of(svg)), (Strings{"1.235,0 0,66.666"}));
 }
 
 }  // namespace

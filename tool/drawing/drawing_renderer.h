@@ -1,6 +1,6 @@
 // The last renderer of the tool's chain: it receives the hidden-line
-// renderer's output (two-point polylines and markers) and writes it as one
-// SVG 1.1 drawing.
+// renderer's output (two-point polylines and markers) and collects it into
+// a Drawing (tool/drawing/drawing.h), which the writers turn into files.
 //
 // What it does with what arrives:
 // - polyline forms 1, 3 and 5 (points that may need clipping) are clipped,
@@ -9,7 +9,7 @@
 //   are taken as they are. Every segment is a piece; a piece with a
 //   non-finite coordinate, or whose two ends are equal, draws nothing and
 //   is dropped.
-// - pieces that continue one another are joined into one <polyline>: same
+// - pieces that continue one another are joined into one polyline: same
 //   colour and line pattern, and an end of one equal bit for bit (x and y)
 //   to an end of the other. A line in a drawing has no direction, so
 //   either end of a piece may meet either end of a polyline (the renderer
@@ -18,14 +18,13 @@
 //   order: a piece may extend a polyline at either end or join two of
 //   them. Where three or more pieces meet at one point, which of them are
 //   joined follows the arrival order.
-// - markers inside their rendition's clip rectangle become small dots.
+// - markers inside their rendition's clip rectangle become dots.
 // - faces and every other action are absorbed: this renderer draws lines.
 //
 // Line patterns: the number in a rendition says both how a line is dashed
-// and which layer (<g id="...">) it belongs to. The tool's `draw` command
-// sets the renderer's "Hidden Line Pattern" and "Intersection Line Pattern"
-// options to these numbers, so every piece lands in its layer by its
-// pattern alone:
+// and which layer it belongs to. The tool's drawing pipeline sets the
+// renderer's "Hidden Line Pattern" and "Intersection Line Pattern" options
+// to these numbers, so every piece lands in its layer by its pattern alone:
 //   0  solid     visible        (lines of the models: their own renditions)
 //   1  dashed    hidden
 //   2  dotted    hidden
@@ -37,18 +36,12 @@
 //   any other number: visible, solid.
 // 0 to 3 keep the host's standard meaning of the numbers.
 //
-// Output: an SVG whose user space is the drawing area (the device
-// rectangle): svg x = x - x_min, svg y = y_max - y (device y grows upwards,
-// svg y downwards, so the drawing stays upright); width, height and viewBox
-// are the area's size. Four layers, always present and in this order, so
-// that the later ones are drawn on top: hidden, visible, intersections,
-// markers. Within a layer the styles (colour and pattern) follow in the
-// order they first arrived, and each style's polylines in the order they
+// The Drawing: its area is the drawing area (x = device x - x_min,
+// y = y_max - device y). Within a layer a style group is one (colour,
+// pattern) pair, in the order the pairs first arrived (two patterns of the
+// same meaning stay two groups); each group's polylines in the order they
 // were started (two joined polylines take the place of the earlier one).
-// Colours become stroke (and stroke-opacity when alpha is not FF); dash
-// lengths are multiples of the stroke width; markers are dots of 1.5
-// stroke widths radius. Coordinates are written with three decimals,
-// trailing zeros cut. The same calls give the same bytes.
+// The same calls give the same drawing.
 //
 // Memory: pieces go into a few growing arrays and one open-addressed hash
 // table of the open ends; no allocation per piece.
@@ -57,20 +50,12 @@
 #include <array>
 #include <cstddef>
 #include <memory>
-#include <string>
 
 #include "geometry.h"
 #include "renderer_data.h"
 #include "tool/drawing/drawing.h"
 
 namespace hlr_tool {
-
-// The layers, in the order they are written.
-enum class Svg_Layer { hidden, visible, intersections, markers };
-inline constexpr std::size_t svg_layer_count = 4;
-
-// The layer's id in the SVG ("hidden", "visible", ...).
-const char* layer_name(Svg_Layer layer);
 
 // The line-pattern numbers of the table above.
 namespace line_pattern {
@@ -85,57 +70,43 @@ inline constexpr int hidden_solid = 7;
 }  // namespace line_pattern
 
 struct Pattern_Meaning {
-  Svg_Layer layer;
+  Layer layer;
   Dash dash;
 };
 
 // What a line pattern number means, by the table above.
 Pattern_Meaning pattern_meaning(int pattern);
 
-struct Svg_Settings {
-  // The device rectangle that the drawing shows; x_max > x_min and
-  // y_max > y_min.
-  KT_Int_Rectangle drawing_area{0, 1000, 0, 1000};
-  // In device units, > 0 and finite. Dash lengths grow with it.
-  double stroke_width = 1.0;
-};
-
-struct Svg_Counts {
+struct Drawing_Counts {
   // Pieces that arrived, per layer (markers: marker points), before any
   // clipping.
-  std::array<std::size_t, svg_layer_count> received{};
+  std::array<std::size_t, layer_count> received{};
   // Of those, what was drawn: pieces (or markers) left after clipping,
   // without the empty and non-finite ones.
-  std::array<std::size_t, svg_layer_count> drawn{};
-  // <polyline> elements (after joining) and dots.
-  std::size_t polylines = 0;
-  std::size_t markers = 0;
+  std::array<std::size_t, layer_count> drawn{};
 };
 
-class Svg_Renderer final : public KT_Renderer_Data {
+class Drawing_Renderer final : public KT_Renderer_Data {
  public:
-  // Throws std::invalid_argument for settings out of range. Like every
-  // renderer it is a counted object: create it with new and hold references
-  // on it.
-  explicit Svg_Renderer(const Svg_Settings& settings);
-  ~Svg_Renderer() override;
+  // `drawing_area` is the device rectangle the drawing shows; throws
+  // std::invalid_argument when it is empty. Like every renderer it is a
+  // counted object: create it with new and hold references on it.
+  explicit Drawing_Renderer(const KT_Int_Rectangle& drawing_area);
+  ~Drawing_Renderer() override;
 
-  // The whole SVG document of what has arrived so far.
-  std::string svg() const;
-  // What has arrived so far as a Drawing: the polylines and dots svg()
-  // writes, in its order and coordinates (long polylines not cut).
+  // The drawing of what has arrived so far.
   Drawing drawing() const;
-  // Counts of what has arrived so far; `polylines` as svg() would write.
-  Svg_Counts counts() const;
+  // Counts of what has arrived so far.
+  Drawing_Counts counts() const;
 
-  const Svg_Settings& settings() const { return settings_; }
+  const KT_Int_Rectangle& drawing_area() const { return drawing_area_; }
 
  private:
   // The action entries (receiver: this renderer) add to the store.
-  friend struct Svg_Entries;
+  friend struct Drawing_Entries;
   struct Store;
 
-  Svg_Settings settings_;
+  KT_Int_Rectangle drawing_area_;
   std::unique_ptr<Store> store_;
 };
 

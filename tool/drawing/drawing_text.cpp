@@ -1,4 +1,4 @@
-#include "tool/drawing/sheet_text.h"
+#include "tool/drawing/drawing_text.h"
 
 #include <charconv>
 #include <string_view>

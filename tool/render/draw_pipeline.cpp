@@ -1,0 +1,142 @@
+#include "tool/render/draw_pipeline.h"
+
+#include <chrono>
+#include <cmath>
+
+#include "tool/common/errors.h"
+#include "tool/common/held_reference.h"
+
+namespace hlr_tool {
+
+namespace {
+
+// The largest drawing side we accept: device coordinates are floats, and
+// beyond this their steps grow past a thousandth of a unit.
+constexpr int max_drawing_side = 1000000;
+
+using Clock = std::chrono::steady_clock;
+
+double milliseconds_since(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+int hidden_pattern(Hidden_Lines hidden) {
+  switch (hidden) {
+    case Hidden_Lines::dotted:
+      return line_pattern::hidden_dotted;
+    case Hidden_Lines::dash_dot:
+      return line_pattern::hidden_dash_dot;
+    case Hidden_Lines::solid:
+      return line_pattern::hidden_solid;
+    case Hidden_Lines::dashed:
+    case Hidden_Lines::off:  // keeps the dashed number; the lines are switched off
+      break;
+  }
+  return line_pattern::hidden_dashed;
+}
+
+int intersection_pattern(Intersection_Lines lines) {
+  switch (lines) {
+    case Intersection_Lines::dashed:
+      return line_pattern::intersection_dashed;
+    case Intersection_Lines::dotted:
+      return line_pattern::intersection_dotted;
+    case Intersection_Lines::solid:
+      break;
+  }
+  return line_pattern::intersection_solid;
+}
+
+void progress(const Draw_Hooks& hooks, const std::string& status) {
+  if (hooks.progress) hooks.progress(status);
+}
+
+}  // namespace
+
+void check_draw_settings(const Draw_Settings& settings) {
+  const Camera_Settings& camera = settings.camera;
+  if (camera.width < 1 || camera.height < 1 || camera.width > max_drawing_side ||
+      camera.height > max_drawing_side) {
+    throw input_error("size: each side must be between 1 and " + std::to_string(max_drawing_side));
+  }
+  if (!(camera.field_of_view_degrees >= 0.0 && camera.field_of_view_degrees < 180.0)) {
+    throw input_error(
+        "perspective: the field of view must be 0 (orthographic) or between 0 and 180 degrees");
+  }
+  if (!std::isfinite(camera.view.yaw_degrees) || !std::isfinite(camera.view.pitch_degrees)) {
+    throw input_error("view: the angles must be finite numbers");
+  }
+  if (!(settings.edges.crease_degrees >= 0.0 && settings.edges.crease_degrees <= 180.0)) {
+    throw input_error("crease: the crease angle must be between 0 and 180 degrees");
+  }
+  if (!std::isfinite(settings.wzero)) throw input_error("wzero: must be a finite number");
+}
+
+void set_draw_options(Renderer_Session& session, const Draw_Settings& settings) {
+  session.set_option("Display Hidden Lines", settings.hidden != Hidden_Lines::off);
+  session.set_option("Hidden Line Pattern", hidden_pattern(settings.hidden));
+  if (settings.hidden_color) session.set_color_option("Hidden Line Color", *settings.hidden_color);
+  session.set_option("Retain Hidden Line Color", settings.retain_hidden_color);
+  session.set_option("Display Intersections", settings.intersections);
+  session.set_option("Intersection Line Pattern",
+                     intersection_pattern(settings.intersection_pattern));
+  if (settings.intersection_color) {
+    session.set_color_option("Intersection Line Color", *settings.intersection_color);
+  }
+  session.set_option("Use Face Color For Intersections", settings.face_color_intersections);
+  session.set_option("Halo Gap", settings.halo);
+  session.set_option("WZERO Factor", settings.wzero);
+  session.set_option("Use Double Precision", settings.double_precision);
+}
+
+Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& settings,
+                        const std::string& module_path, const Draw_Hooks& hooks) {
+  check_draw_settings(settings);
+  Draw_Result result;
+  Draw_Stats& stats = result.stats;
+
+  Clock::time_point start = Clock::now();
+  progress(hooks, "projecting, stripping and selecting edges");
+  result.camera = Camera::frame(settings.camera, models);
+  const Scene scene = build_scene(models, result.camera, settings.edges);
+  stats.bodies = scene.bodies.size();
+  stats.scene = scene.stats;
+  stats.scene_ms = milliseconds_since(start);
+
+  const KT_Int_Rectangle device{0, scene.width, 0, scene.height};
+  auto* collector = new Drawing_Renderer(device);
+  Held_Reference collector_reference(collector);
+  {
+    Renderer_Session session(module_path, collector);
+    session.set_observer(hooks.observer);
+    set_draw_options(session, settings);
+    // The hidden-line rendition is made from the one the host hands out for
+    // the renderer: it clips to the drawing too.
+    session.set_default_clip(device);
+
+    start = Clock::now();
+    progress(hooks, "capturing " + std::to_string(scene.stats.triangles) + " triangles and " +
+                        std::to_string(scene.stats.edges) + " edges");
+    session.stage(Host_Stage::establish);
+    session.stage(Host_Stage::begin_picture);
+    session.capture(scene, [&hooks](std::size_t body, std::size_t bodies) {
+      if (bodies > 1) {
+        progress(hooks,
+                 "capturing body " + std::to_string(body + 1) + " of " + std::to_string(bodies));
+      }
+    });
+    stats.capture_ms = milliseconds_since(start);
+
+    start = Clock::now();
+    progress(hooks,
+             settings.intersections ? "intersection and hidden-line passes" : "hidden-line pass");
+    session.stage(Host_Stage::update);
+    session.stage(Host_Stage::end_picture);
+    stats.update_ms = milliseconds_since(start);
+  }
+  result.drawing = collector->drawing();
+  stats.pieces = collector->counts();
+  return result;
+}
+
+}  // namespace hlr_tool

@@ -1,0 +1,100 @@
+// Models to a finished Drawing: the one drawing pipeline that `hlr-render
+// draw` and the Python package both call.
+//
+// The pipeline frames the models in the camera, builds the scene (strips
+// and selected edges in device coordinates), loads the renderer module in
+// a Renderer_Session whose downstream renderer is a Drawing_Renderer, sets
+// the renderer's options from the settings, sends the scene between
+// begin_picture and update, and returns what reached the Drawing_Renderer
+// with counts and phase times. Writing the drawing (SVG and the other
+// formats) is the caller's: see tool/drawing/.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "tool/drawing/drawing.h"
+#include "tool/drawing/drawing_renderer.h"
+#include "tool/models/camera.h"
+#include "tool/models/edge_selection.h"
+#include "tool/models/model.h"
+#include "tool/models/scene.h"
+#include "tool/session/renderer_session.h"
+
+namespace hlr_tool {
+
+// How hidden lines are drawn; off leaves them out.
+enum class Hidden_Lines { dashed, dotted, dash_dot, solid, off };
+// How intersection lines are drawn.
+enum class Intersection_Lines { solid, dashed, dotted };
+
+struct Draw_Settings {
+  // View, field of view (0: orthographic), drawing size in device units,
+  // margin.
+  Camera_Settings camera;
+  // Which edges are drawn (feature or all) and the crease angle.
+  Edge_Options edges;
+  Hidden_Lines hidden = Hidden_Lines::dashed;
+  // 0xAARRGGBB; none leaves the renderer's own default.
+  std::optional<std::uint32_t> hidden_color;
+  bool retain_hidden_color = false;                 // hidden lines keep their model's colour
+  bool intersections = false;                       // also draw where faces cut one another
+  std::optional<std::uint32_t> intersection_color;  // none: the renderer's default
+  Intersection_Lines intersection_pattern = Intersection_Lines::solid;
+  bool face_color_intersections = false;  // intersections take their faces' colour
+  int halo = 0;  // gap at every visible-to-hidden change, device units; 0: none
+  // Depth tolerance as a fraction of the picture's depth; 0: a fixed 0.1
+  // device units. Finite.
+  float wzero = 0.0f;
+  bool double_precision = false;  // the renderer hands on double-precision lines
+};
+
+// Throws Tool_Error (exit status 2) naming the setting for a value out of
+// range: size below 1 or above 1000000, field of view outside [0, 180),
+// view angles not finite, crease outside [0, 180], wzero not finite.
+void check_draw_settings(const Draw_Settings& settings);
+
+struct Draw_Stats {
+  std::size_t bodies = 0;
+  Scene_Stats scene;
+  Drawing_Counts pieces;  // what reached the Drawing_Renderer
+  // Phase times in milliseconds: framing and building the scene; sending
+  // it (establish to the last primitive); update and end_picture.
+  double scene_ms = 0.0;
+  double capture_ms = 0.0;
+  double update_ms = 0.0;
+};
+
+struct Draw_Result {
+  Drawing drawing;
+  Draw_Stats stats;
+  // The framing the drawing was made in: where a model point lands (device
+  // y runs up, the drawing's y = height - device y) and device units per
+  // model unit, for laying several views out at one scale.
+  Camera camera;
+};
+
+struct Draw_Hooks {
+  // Told a short status ("hidden-line pass") as each phase starts.
+  std::function<void(const std::string&)> progress;
+  // Sees every call made on the renderer (hlr-render draw --record); not
+  // owned, may be null.
+  Host_Call_Observer* observer = nullptr;
+};
+
+// Draws `models` together. Throws Tool_Error: exit status 2 for settings
+// out of range (check_draw_settings) or bodies too large to draw, 1 when
+// the module at `module_path` cannot be loaded or the renderer fails.
+Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& settings,
+                        const std::string& module_path, const Draw_Hooks& hooks = {});
+
+// The renderer options the settings give, set in `session` ("Display Hidden
+// Lines", "Hidden Line Pattern" with the Drawing_Renderer's pattern
+// numbers, and so on).
+void set_draw_options(Renderer_Session& session, const Draw_Settings& settings);
+
+}  // namespace hlr_tool
