@@ -23,6 +23,7 @@
 #include "tool/models/model.h"
 #include "tool/render/draw_pipeline.h"
 #include "tool/render/draw_views.h"
+#include "tool/script/script_recorder.h"
 #include "tool/session/module_path.h"
 
 namespace hlr_tool {
@@ -47,6 +48,7 @@ struct Draw_Command {
   bool first_angle = false;
   Cairo_Options cairo;
   bool optimize = false;
+  std::string record;  // empty: no picture script
   bool stats = false;
   bool quiet = false;
   std::string module;  // empty: beside the executable
@@ -110,6 +112,7 @@ Draw_Settings settings_of(const Draw_Command& command) {
     throw option_error("--stroke", "the stroke width must be a number above 0");
   }
   check_output_folder(command.output);
+  if (!command.record.empty()) check_output_folder(command.record);
   return settings;
 }
 
@@ -224,6 +227,9 @@ Output_Request output_request_of(const Draw_Command& command, const Draw_Setting
   if (!(command.cairo.dpi >= 1.0 && command.cairo.dpi <= 10000.0)) {
     throw option_error("--dpi", "the resolution must be between 1 and 10000");
   }
+  if (!command.record.empty() && request.views.size() > 1) {
+    throw option_error("--record", "a picture script records one view, not a sheet of --views");
+  }
   request.own_size = request.views.size() == 1 && !sheet.page && !sheet.scale_mm;
   request.plain_svg = request.own_size && request.format == Output_Format::svg && !command.optimize;
   return request;
@@ -295,6 +301,10 @@ void draw(const Draw_Command& command) {
 
   Draw_Hooks hooks;
   hooks.progress = [&progress](const std::string& status) { progress.show(status); };
+  Script_Recorder recorder(
+      "hlr-render draw --record: every call the drawing made on the "
+      "renderer.\nReplay: hlr-render run FILE.pic [--svg FILE.svg]");
+  if (!command.record.empty()) hooks.observer = &recorder;
   const std::string& module_path = command.module.empty() ? command.default_module : command.module;
   std::vector<View_Request> requests;
   for (const View_Job& job : request.views) requests.push_back(job.request);
@@ -308,6 +318,7 @@ void draw(const Draw_Command& command) {
   write_output_file(command.output, request.plain_svg
                                         ? write_svg(views[0].drawing, command.svg)
                                         : write_sheet_of(command, request, views, sheet, travel));
+  if (!command.record.empty()) write_output_file(command.record, recorder.text());
   times.write = milliseconds_since(start);
   progress.clear();
 
@@ -500,6 +511,12 @@ void add_output_options(CLI::App& command, Draw_Command& options) {
       .add_flag("--stats", options.stats,
                 "Print counts (faces, edges, pieces), the sheet and its scale, and the time of "
                 "each phase")
+      ->group(output);
+  command
+      .add_option("--record", options.record,
+                  "Also write the picture script of every call made on the renderer; "
+                  "`hlr-render run FILE` replays it")
+      ->option_text("FILE")
       ->group(output);
   command.add_flag("-q,--quiet", options.quiet, "No progress on standard error")->group(output);
   command

@@ -15,12 +15,6 @@ namespace {
 
 constexpr double degrees = std::numbers::pi / 180.0;
 
-double dot(const Model_Point& a, const Model_Point& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-Model_Point minus(const Model_Point& a, const Model_Point& b) {
-  return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-
 struct Named_View {
   std::string_view name;
   View_Angles angles;
@@ -150,7 +144,7 @@ Camera Camera::frame(const Camera_Settings& settings, std::span<const Model> mod
 }
 
 Camera::View_Point Camera::to_view(const Model_Point& p) const {
-  const Model_Point relative = minus(p, centre_);
+  const Model_Point relative = p - centre_;
   View_Point v{dot(relative, right_), dot(relative, up_), -dot(relative, toward_viewer_)};
   if (perspective_) {
     // Scaled so that sizes at the centre's distance stay model sizes.

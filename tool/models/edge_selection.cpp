@@ -9,20 +9,6 @@
 namespace hlr_tool {
 namespace {
 
-struct Vector {
-  double x, y, z;
-};
-
-Vector between(const Model_Point& from, const Model_Point& to) {
-  return {to.x - from.x, to.y - from.y, to.z - from.z};
-}
-
-Vector cross(const Vector& a, const Vector& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-double dot(const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
 // Twice the signed x-y area of a, b, c in device space, from the widened
 // single-precision coordinates.
 double signed_area(const Device_Point& a, const Device_Point& b, const Device_Point& c) {
@@ -61,17 +47,17 @@ class Feature_Test {
     return {&t, t[(k + 2) % 3], t[k]};
   }
 
-  Vector normal(const Triangle& t) const {
+  Vec3 normal(const Triangle& t) const {
     const Model_Point& a = positions_[t[0]];
-    return cross(between(a, positions_[t[1]]), between(a, positions_[t[2]]));
+    return cross(positions_[t[1]] - a, positions_[t[2]] - a);
   }
 
   // Two triangles wound alike run along their shared edge in opposite
   // directions; when they run the same way one normal is turned round.
   // A triangle without area has no normal and makes no crease.
   bool is_crease(const Side& first, const Side& second) const {
-    const Vector n0 = normal(*first.triangle);
-    Vector n1 = normal(*second.triangle);
+    const Vec3 n0 = normal(*first.triangle);
+    Vec3 n1 = normal(*second.triangle);
     if (first.from == second.from) n1 = {-n1.x, -n1.y, -n1.z};
     const double lengths = std::sqrt(dot(n0, n0) * dot(n1, n1));
     if (!(lengths > 0.0)) return false;

@@ -17,13 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "tool/common/vec3.h"
+
 namespace hlr_tool {
 
-struct Model_Point {
-  double x;
-  double y;
-  double z;
-};
+using Model_Point = Vec3;
 
 // Indices into Body::positions. The order of the three corners carries no
 // meaning for the tool: nothing downstream relies on a consistent winding.
