@@ -237,3 +237,19 @@ def test_optimize_keeps_the_lines_and_shortens_pen_travel(tmp_path):
                                          result.stdout).groups())
     assert after < before
     assert segments(tmp_path / "plain.svg") == segments(tmp_path / "plotter.svg")
+
+
+def test_views_drawn_together_are_the_views_drawn_alone(tmp_path):
+    """Each view of a sheet (drawn on threads) holds the lines of that view
+    drawn by itself, and the sheet comes out the same on every run."""
+    views = ("front", "top", "iso")
+    for run in ("a", "b"):
+        draw(BRACKET, "-o", tmp_path / f"sheet_{run}.svg", "--views", ",".join(views))
+    assert (tmp_path / "sheet_a.svg").read_bytes() == (tmp_path / "sheet_b.svg").read_bytes()
+    for number, name in enumerate(views, 1):
+        draw(BRACKET, "-o", tmp_path / f"{name}.svg", "--view", name)
+        alone = svg_layers(tmp_path / f"{name}.svg")
+        together = svg_layers(tmp_path / "sheet_a.svg", prefix=f"view-{number}-{name}-")
+        for layer in LAYERS:
+            assert [(c, len(p)) for c, p in alone[layer]] == \
+                [(c, len(p)) for c, p in together[layer]], (name, layer)
