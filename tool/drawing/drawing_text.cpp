@@ -24,4 +24,20 @@ void append_rgb_hex(std::string& out, std::uint32_t argb) {
   for (int shift = 20; shift >= 0; shift -= 4) out += digits[(argb >> shift) & 15u];
 }
 
+void append_svg_paint(std::string& out, const char* what, std::uint32_t argb) {
+  out += ' ';
+  out += what;
+  out += "=\"";
+  append_rgb_hex(out, argb);
+  out += '"';
+  const std::uint32_t alpha = argb >> 24;
+  if (alpha != 255) {
+    out += ' ';
+    out += what;
+    out += "-opacity=\"";
+    append_decimal(out, static_cast<double>(alpha) / 255.0, 3);
+    out += '"';
+  }
+}
+
 }  // namespace hlr_tool

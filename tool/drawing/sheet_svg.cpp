@@ -9,11 +9,6 @@ namespace hlr_tool {
 
 namespace {
 
-// Long point lists are cut into several <polyline> elements that share
-// their joint, so that no attribute grows beyond what XML readers accept
-// by default (libxml2 stops at 10 MB).
-constexpr std::size_t max_points_per_element = 2000;
-
 // A name as it may stand in an id: letters, digits, '-' and '_' kept,
 // anything else '_'.
 std::string id_part(const std::string& name) {
@@ -24,22 +19,6 @@ std::string id_part(const std::string& name) {
     id += keep ? c : '_';
   }
   return id;
-}
-
-void append_paint(std::string& out, const char* what, std::uint32_t argb) {
-  out += ' ';
-  out += what;
-  out += "=\"";
-  append_rgb_hex(out, argb);
-  out += '"';
-  const std::uint32_t alpha = argb >> 24;
-  if (alpha != 255) {
-    out += ' ';
-    out += what;
-    out += "-opacity=\"";
-    append_decimal(out, static_cast<double>(alpha) / 255.0);
-    out += '"';
-  }
 }
 
 struct View_Writer {
@@ -58,7 +37,7 @@ struct View_Writer {
     for (std::size_t i = 0; i < line.size(); ++i) {
       if (i > 0) out += ' ';
       point(line[i]);
-      if (i > 0 && i % (max_points_per_element - 1) == 0 && i + 1 < line.size()) {
+      if (i > 0 && i % (svg_max_points_per_element - 1) == 0 && i + 1 < line.size()) {
         // The next element starts where this one ends.
         out += "\"/>\n<polyline points=\"";
         point(line[i]);
@@ -83,9 +62,9 @@ struct View_Writer {
       if (group.polylines.empty() && group.dots.empty()) continue;
       out += "<g";
       if (dots) {
-        append_paint(out, "fill", group.color_argb);
+        append_svg_paint(out, "fill", group.color_argb);
       } else {
-        append_paint(out, "stroke", group.color_argb);
+        append_svg_paint(out, "stroke", group.color_argb);
         const auto lengths = dash_lengths(group.dash);
         if (!lengths.empty()) {
           out += " stroke-dasharray=\"";

@@ -11,27 +11,8 @@ namespace hlr_tool {
 
 namespace {
 
-constexpr std::size_t max_points_per_element = 2000;
-
 // Three decimals, trailing zeros and a lone point cut, never "-0".
 void append_number(std::string& out, double value) { append_decimal(out, value, 3); }
-
-// stroke or fill colour, with its opacity when not opaque.
-void append_paint(std::string& out, const char* what, std::uint32_t argb) {
-  out += ' ';
-  out += what;
-  out += "=\"";
-  append_rgb_hex(out, argb);
-  out += '"';
-  const std::uint32_t alpha = argb >> 24;
-  if (alpha != 255) {
-    out += ' ';
-    out += what;
-    out += "-opacity=\"";
-    append_number(out, static_cast<double>(alpha) / 255.0);
-    out += '"';
-  }
-}
 
 // Dash and gap lengths in stroke widths; with round caps each dash grows
 // by one stroke width, so the gaps are drawn that much shorter.
@@ -87,7 +68,7 @@ void append_polyline(std::string& out, const Drawing_Polyline& points) {
   out += "<polyline points=\"";
   std::size_t in_element = 0;
   for (std::size_t i = 0; i < points.size(); ++i) {
-    if (in_element == max_points_per_element) {
+    if (in_element == svg_max_points_per_element) {
       out += "\"/>\n<polyline points=\"";
       append_point(out, points[i - 1]);
       in_element = 1;
@@ -112,9 +93,9 @@ void append_dot(std::string& out, const Drawing_Point& centre, double stroke_wid
 void append_group(std::string& out, const Style_Group& group, bool dots, double stroke_width) {
   out += "<g";
   if (dots) {
-    append_paint(out, "fill", group.color_argb);
+    append_svg_paint(out, "fill", group.color_argb);
   } else {
-    append_paint(out, "stroke", group.color_argb);
+    append_svg_paint(out, "stroke", group.color_argb);
     append_dash(out, group.dash, stroke_width);
   }
   out += ">\n";
@@ -160,7 +141,7 @@ std::size_t svg_polyline_elements(const Drawing& drawing) {
   for (const std::vector<Style_Group>& groups : drawing.layers) {
     for (const Style_Group& group : groups) {
       for (const Drawing_Polyline& polyline : group.polylines) {
-        elements += (polyline.size() - 2) / (max_points_per_element - 1) + 1;
+        elements += (polyline.size() - 2) / (svg_max_points_per_element - 1) + 1;
       }
     }
   }
