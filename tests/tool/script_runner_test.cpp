@@ -112,36 +112,6 @@ class ScriptRunning : public ::testing::Test {
   std::int64_t live_before_ = 0;
 };
 
-// Before establish the stand-in passes everything on as it came: each
-// action at its own position, with its own point type.
-TEST_F(ScriptRunning, EachActionReachesItsPositionWithItsOwnPointType) {
-  EXPECT_EQ(
-      trace_of("triangle_strip f default 1 2 3 4 5 6\n"
-               "face_b f_in default 0.1 0 -0\n"
-               "face_c i default -7 8 2147483647\n"
-               "face_d i_in default\n"
-               "polyline d default 0.1 0 1e300\n"
-               "colored_polyline f default each FF000001,FF000002,FF000003 0 0 0 1 1 1 2 2 2\n"
-               "colored_polyline i default one FF0000AA,FF0000BB 0 0 0 1 1 1 2 2 2\n"
-               "marker default 1 2 3 4 5 6\n"
-               "positioned_item default 1.5 2 3\n"
-               "clear 7\n"
-               "forward -1\n"
-               "ignored 86\n"),
-      "triangle_strip 1 color=FF000000 pattern=0 2 1 2 3 4 5 6\n"
-      "face_b 2 color=FF000000 pattern=0 1 0.100000001 0 -0\n"
-      "face_c 3 color=FF000000 pattern=0 1 -7 8 2147483647\n"
-      "face_d 4 color=FF000000 pattern=0 0\n"
-      "polyline 5 color=FF000000 pattern=0 1 0.10000000000000001 0 1.0000000000000001e+300\n"
-      "colored_polyline 1 color=FF000000 pattern=0 3 0 0 0 1 1 1 2 2 2 each FF000001,FF000002\n"
-      "colored_polyline 3 color=FF000000 pattern=0 3 0 0 0 1 1 1 2 2 2 one FF0000AA\n"
-      "marker color=FF000000 pattern=0 2 1 2 3 4 5 6\n"
-      "positioned_item color=FF000000 pattern=0 1 1.5 2 3\n"
-      "clear 7\n"
-      "forward -1\n"
-      "ignored 86\n");
-}
-
 TEST_F(ScriptRunning, ChangingARenditionLeavesWhatWasCapturedAndOtherRenditionsAlone) {
   const std::vector<KT_Recorded_Call> calls =
       run("rendition r color FF111111 clip 0 10 0 10\n"
