@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 
 #include "tool/drawing/drawing.h"
+#include "tool/drawing/page.h"
 #include "tool/render/draw_pipeline.h"
 
 namespace hlr_tool {
@@ -14,7 +16,18 @@ struct Command_Times {
   double write = 0.0;
 };
 
-void print_draw_stats(std::size_t model_count, const Draw_Result& result,
-                      const Command_Times& times, std::size_t svg_polylines);
+// Pen-up travel of --optimize, in sheet units.
+struct Pen_Travel {
+  double before = 0.0;
+  double after = 0.0;
+};
+
+// Counts and times summed over `views` (one or more views of the same
+// models); the sheet's size and scale when the drawing went on a sheet;
+// the pen-up travel when it was ordered. `sheet` and `travel` may be
+// null.
+void print_draw_stats(std::size_t model_count, std::span<const Draw_Result> views,
+                      const Command_Times& times, const Sheet* sheet = nullptr,
+                      const Pen_Travel* travel = nullptr);
 
 }  // namespace hlr_tool

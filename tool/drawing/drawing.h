@@ -19,6 +19,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace hlr_tool {
@@ -31,6 +32,14 @@ inline constexpr std::size_t layer_count = 4;
 const char* layer_name(Layer layer);
 
 enum class Dash { solid, dashed, dotted, dash_dot };
+
+// A dash pattern as dash and gap lengths in line widths, dash first; empty
+// for solid. Round caps stretch every dash by one line width, which the
+// gaps allow for. Every format draws dashes by this one table.
+std::span<const double> dash_lengths(Dash dash);
+
+// Marker dots: radius in line widths of the markers layer.
+inline constexpr double marker_radius_widths = 1.5;
 
 struct Drawing_Point {
   double x;

@@ -1,75 +1,24 @@
 #include "tool/drawing/svg_writer.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
-#include <string_view>
-#include <vector>
+
+#include "tool/drawing/drawing_text.h"
 
 namespace hlr_tool {
 
 namespace {
 
-constexpr std::size_t max_points_per_element = 2000;
-
-// Marker dots: radius in stroke widths.
-constexpr double marker_radius_strokes = 1.5;
-
 // Three decimals, trailing zeros and a lone point cut, never "-0".
-void append_number(std::string& out, double value) {
-  char buffer[400];  // room for the largest finite double in fixed notation
-  const auto [end, error] =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
-  std::string_view text(buffer, error == std::errc() ? static_cast<std::size_t>(end - buffer) : 0);
-  if (text.find('.') != std::string_view::npos) {
-    while (text.back() == '0') text.remove_suffix(1);
-    if (text.back() == '.') text.remove_suffix(1);
-  }
-  if (text == "-0") text = "0";
-  out.append(text);
-}
-
-void append_hex_color(std::string& out, std::uint32_t argb) {
-  static constexpr char digits[] = "0123456789ABCDEF";
-  out += '#';
-  for (int shift = 20; shift >= 0; shift -= 4) out += digits[(argb >> shift) & 15u];
-}
-
-// stroke or fill colour, with its opacity when not opaque.
-void append_paint(std::string& out, const char* what, std::uint32_t argb) {
-  out += ' ';
-  out += what;
-  out += "=\"";
-  append_hex_color(out, argb);
-  out += '"';
-  const std::uint32_t alpha = argb >> 24;
-  if (alpha != 255) {
-    out += ' ';
-    out += what;
-    out += "-opacity=\"";
-    append_number(out, static_cast<double>(alpha) / 255.0);
-    out += '"';
-  }
-}
+void append_number(std::string& out, double value) { append_decimal(out, value, 3); }
 
 // Dash and gap lengths in stroke widths; with round caps each dash grows
 // by one stroke width, so the gaps are drawn that much shorter.
 void append_dash(std::string& out, Dash dash, double stroke_width) {
-  std::vector<double> lengths;
-  switch (dash) {
-    case Dash::solid:
-      return;
-    case Dash::dashed:
-      lengths = {5.0, 5.0};
-      break;
-    case Dash::dotted:
-      lengths = {0.5, 2.5};
-      break;
-    case Dash::dash_dot:
-      lengths = {7.0, 3.0, 0.5, 3.0};
-      break;
-  }
+  const std::span<const double> lengths = dash_lengths(dash);
+  if (lengths.empty()) return;
   out += " stroke-dasharray=\"";
   for (std::size_t i = 0; i < lengths.size(); ++i) {
     if (i > 0) out += ' ';
@@ -119,7 +68,7 @@ void append_polyline(std::string& out, const Drawing_Polyline& points) {
   out += "<polyline points=\"";
   std::size_t in_element = 0;
   for (std::size_t i = 0; i < points.size(); ++i) {
-    if (in_element == max_points_per_element) {
+    if (in_element == svg_max_points_per_element) {
       out += "\"/>\n<polyline points=\"";
       append_point(out, points[i - 1]);
       in_element = 1;
@@ -137,16 +86,16 @@ void append_dot(std::string& out, const Drawing_Point& centre, double stroke_wid
   out += "\" cy=\"";
   append_number(out, centre.y);
   out += "\" r=\"";
-  append_number(out, marker_radius_strokes * stroke_width);
+  append_number(out, marker_radius_widths * stroke_width);
   out += "\"/>\n";
 }
 
 void append_group(std::string& out, const Style_Group& group, bool dots, double stroke_width) {
   out += "<g";
   if (dots) {
-    append_paint(out, "fill", group.color_argb);
+    append_svg_paint(out, "fill", group.color_argb);
   } else {
-    append_paint(out, "stroke", group.color_argb);
+    append_svg_paint(out, "stroke", group.color_argb);
     append_dash(out, group.dash, stroke_width);
   }
   out += ">\n";
@@ -192,7 +141,7 @@ std::size_t svg_polyline_elements(const Drawing& drawing) {
   for (const std::vector<Style_Group>& groups : drawing.layers) {
     for (const Style_Group& group : groups) {
       for (const Drawing_Polyline& polyline : group.polylines) {
-        elements += (polyline.size() - 2) / (max_points_per_element - 1) + 1;
+        elements += (polyline.size() - 2) / (svg_max_points_per_element - 1) + 1;
       }
     }
   }

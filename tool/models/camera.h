@@ -60,8 +60,12 @@ class Camera {
 
   int width() const { return width_; }
   int height() const { return height_; }
-  // Device units per model unit (at the models' centre, in perspective).
+  // Device units per model unit (at the models' centre, in perspective):
+  // a sheet draws its views at one scale by it.
   double scale() const { return scale_; }
+  // The models' bounding box centre, which the view looks at: every view
+  // of the same models shares it, so views are aligned on it.
+  const Model_Point& centre() const { return centre_; }
 
  private:
   struct View_Point {

@@ -99,8 +99,8 @@ Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& sett
 
   Clock::time_point start = Clock::now();
   progress(hooks, "projecting, stripping and selecting edges");
-  const Camera camera = Camera::frame(settings.camera, models);
-  const Scene scene = build_scene(models, camera, settings.edges);
+  result.camera = Camera::frame(settings.camera, models);
+  const Scene scene = build_scene(models, result.camera, settings.edges);
   stats.bodies = scene.bodies.size();
   stats.scene = scene.stats;
   stats.scene_ms = milliseconds_since(start);

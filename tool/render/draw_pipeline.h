@@ -79,6 +79,10 @@ struct Draw_Stats {
 struct Draw_Result {
   Drawing drawing;
   Draw_Stats stats;
+  // The framing the drawing was made in: where a model point lands (device
+  // y runs up, the drawing's y = height - device y) and device units per
+  // model unit, for laying several views out at one scale.
+  Camera camera;
 };
 
 struct Draw_Hooks {

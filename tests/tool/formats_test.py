@@ -1,0 +1,255 @@
+"""hlr-render draw in every output format, each read back by a real reader.
+
+PDF pages go through pdfinfo and pdftoppm (poppler), DXF through ezdxf,
+SVG through xmllint, PNG through its own chunks (size, pHYs, pixels).
+The DXF and the PNG are compared with the SVG of the same drawing, and a
+sheet of a box's views must line up. Run by CTest with HLR_RENDER and
+EXAMPLES_DIR set.
+"""
+
+import os
+import re
+import struct
+import subprocess
+import xml.etree.ElementTree as ET
+import zlib
+
+import ezdxf
+import numpy as np
+import pytest
+
+HLR_RENDER = os.environ["HLR_RENDER"]
+BRACKET = os.path.join(os.environ["EXAMPLES_DIR"], "bracket.obj")
+SVG = "{http://www.w3.org/2000/svg}"
+LAYERS = ("hidden", "visible", "intersections", "markers")
+
+
+def draw(*args, check=True):
+    result = subprocess.run([HLR_RENDER, "draw", *map(str, args)], capture_output=True,
+                            text=True)
+    if check:
+        assert result.returncode == 0, result.stderr
+    return result
+
+
+@pytest.fixture(scope="module")
+def box(tmp_path_factory):
+    """A 40 x 20 x 10 box (x, y, z) as an OBJ file."""
+    path = tmp_path_factory.mktemp("box") / "box.obj"
+    corners = [(x, y, z) for x in (0, 40) for y in (0, 20) for z in (0, 10)]
+    faces = [(1, 2, 4, 3), (5, 7, 8, 6), (1, 5, 6, 2), (3, 4, 8, 7), (1, 3, 7, 5), (2, 6, 8, 4)]
+    lines = [f"v {x} {y} {z}" for x, y, z in corners]
+    lines += [f"f {a} {b} {c}\nf {a} {c} {d}" for a, b, c, d in faces]
+    path.write_text("\n".join(lines) + "\n")
+    return path
+
+
+def svg_layers(path, prefix=""):
+    """Layer name -> list of (colour, points) of each <polyline>, in order."""
+    root = ET.parse(path).getroot()
+    layers = {}
+    for layer in LAYERS:
+        group = root.find(f".//{SVG}g[@id='{prefix}{layer}']")
+        assert group is not None, f"no layer {prefix}{layer} in {path}"
+        layers[layer] = [
+            (style.get("stroke"),
+             [tuple(map(float, p.split(","))) for p in line.get("points").split()])
+            for style in group.findall(f"{SVG}g") for line in style.findall(f"{SVG}polyline")
+        ]
+    return layers
+
+
+def png_image(path):
+    """(width, height, pixels per metre, RGBA array) of an 8-bit RGB or RGBA PNG."""
+    data = open(path, "rb").read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n"
+    at, chunks, idat = 8, {}, b""
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        crc = struct.unpack(">I", data[at + 8 + length:at + 12 + length])[0]
+        assert zlib.crc32(kind + body) == crc, kind
+        chunks.setdefault(kind, body)
+        idat += body if kind == b"IDAT" else b""
+        at += 12 + length
+    width, height, depth, colour = struct.unpack(">IIBB", chunks[b"IHDR"][:10])
+    assert depth == 8 and colour in (2, 6)
+    n = 4 if colour == 6 else 3
+    ppm_x, ppm_y, unit = struct.unpack(">IIB", chunks[b"pHYs"])
+    assert unit == 1 and ppm_x == ppm_y
+    raw = zlib.decompress(idat)
+    stride = n * width
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        out = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for x in range(stride):
+            left = out[x - n] if x >= n else 0
+            up = previous[x]
+            if kind == 1:
+                out[x] = (out[x] + left) & 255
+            elif kind == 2:
+                out[x] = (out[x] + up) & 255
+            elif kind == 3:
+                out[x] = (out[x] + (left + up) // 2) & 255
+            elif kind == 4:
+                corner = previous[x - n] if x >= n else 0
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                best = left if pa <= pb and pa <= pc else up if pb <= pc else corner
+                out[x] = (out[x] + best) & 255
+        rows.append(out)
+        previous = out
+    pixels = np.frombuffer(b"".join(rows), dtype=np.uint8).astype(np.int32)
+    pixels = pixels.reshape(height, width, n)
+    if n == 3:
+        pixels = np.concatenate([pixels, np.full((height, width, 1), 255)], axis=2)
+    return width, height, ppm_x, pixels
+
+
+def test_wrong_or_missing_extension_names_the_formats(tmp_path):
+    for name in ("drawing.txt", "drawing"):
+        result = draw(BRACKET, "-o", tmp_path / name, check=False)
+        assert result.returncode == 2
+        assert ".svg, .pdf, .png, .eps or .dxf" in result.stderr
+    assert list(tmp_path.iterdir()) == []
+
+
+def test_svg_of_pages_and_sheets_parse_and_have_page_units(tmp_path, box):
+    runs = {"plain.svg": [], "page.svg": ["--page", "A4"],
+            "sheet.svg": ["--views", "front,top,right,iso", "--page", "A3-landscape"]}
+    for name, options in runs.items():
+        draw(box, "-o", tmp_path / name, *options)
+        assert subprocess.run(["xmllint", "--noout", tmp_path / name]).returncode == 0
+    root = ET.parse(tmp_path / "page.svg").getroot()
+    assert (root.get("width"), root.get("height"), root.get("viewBox")) == ("210mm", "297mm",
+                                                                            "0 0 210 297")
+    assert ET.parse(tmp_path / "plain.svg").getroot().get("width") == "1000"
+
+
+@pytest.mark.parametrize("page,points", [("A4", "595.276 x 841.89"),
+                                         ("A3-landscape", "1190.55 x 841.89"),
+                                         ("100x50mm", "283.465 x 141.732"),
+                                         (None, "750 x 750")])
+def test_pdf_has_the_page_asked_for_and_is_not_blank(tmp_path, page, points):
+    pdf = tmp_path / "drawing.pdf"
+    draw(BRACKET, "-o", pdf, *(["--page", page] if page else []))
+    info = subprocess.run(["pdfinfo", pdf], capture_output=True, text=True, check=True).stdout
+    assert re.search(r"Page size:\s+" + re.escape(points) + " pts", info), info
+    subprocess.run(["pdftoppm", "-r", "30", "-gray", pdf, tmp_path / "page"], check=True)
+    pgm = next(tmp_path.glob("page*.pgm")).read_bytes()
+    width, height, _ = map(int, pgm.split(maxsplit=4)[1:4])
+    gray = np.frombuffer(pgm[-width * height:], dtype=np.uint8)
+    assert (gray < 160).sum() > 50, "the page is blank"
+    assert (gray == 255).mean() > 0.5
+
+
+def test_png_has_its_size_and_resolution_and_lines_where_the_svg_has_them(tmp_path):
+    draw(BRACKET, "-o", tmp_path / "drawing.svg", "--size", "300,200")
+    visible = svg_layers(tmp_path / "drawing.svg")["visible"]
+    for dpi in (96, 192):
+        png = tmp_path / f"drawing{dpi}.png"
+        draw(BRACKET, "-o", png, "--size", "300,200", "--dpi", dpi, "--stroke", 2)
+        width, height, per_metre, pixels = png_image(png)
+        k = dpi / 96
+        assert (width, height) == (300 * k, 200 * k)
+        assert per_metre == round(dpi / 0.0254)
+        assert tuple(pixels[0, 0]) == (255, 255, 255, 255)
+        # Every segment's midpoint is ink (darker than the white page).
+        for _, points in visible:
+            for (x0, y0), (x1, y1) in zip(points, points[1:]):
+                x, y = int((x0 + x1) / 2 * k), int((y0 + y1) / 2 * k)
+                patch = pixels[max(y - 1, 0):y + 2, max(x - 1, 0):x + 2, :3]
+                assert patch.min() < 200, f"no line at {x},{y} ({dpi} dpi)"
+    draw(BRACKET, "-o", tmp_path / "clear.png", "--size", "300,200", "--background",
+         "transparent")
+    assert png_image(tmp_path / "clear.png")[3][0, 0, 3] == 0
+
+
+def test_eps_is_encapsulated_with_a_bounding_box(tmp_path):
+    draw(BRACKET, "-o", tmp_path / "drawing.eps", "--page", "A4")
+    text = (tmp_path / "drawing.eps").read_text(errors="replace")
+    assert text.startswith("%!PS-Adobe-3.0 EPSF-3.0")
+    box = re.search(r"%%BoundingBox: (\d+) (\d+) (\d+) (\d+)", text)
+    assert box and 0 <= int(box[1]) < int(box[3]) <= 596 and 0 <= int(box[2]) < int(box[4]) <= 842
+
+
+def test_dxf_holds_the_svg_drawing_in_its_layers(tmp_path):
+    options = ["--page", "A4", "--intersections", "--hidden-color", "gray"]
+    draw(BRACKET, "-o", tmp_path / "drawing.svg", *options)
+    draw(BRACKET, "-o", tmp_path / "drawing.dxf", *options)
+    svg = svg_layers(tmp_path / "drawing.svg")
+    doc = ezdxf.readfile(tmp_path / "drawing.dxf")
+    assert doc.dxfversion == "AC1009"
+    assert doc.header["$INSUNITS"] == 4
+    assert {layer.dxf.name for layer in doc.layers} >= {"VISIBLE", "HIDDEN", "INTERSECTIONS",
+                                                        "MARKERS"}
+    assert doc.layers.get("HIDDEN").dxf.linetype == "HIDDEN"
+    assert len(doc.linetypes.get("HIDDEN").pattern_tags.tags) > 0
+    weights = {"visible": 0.5, "hidden": 0.25, "intersections": 0.25}
+    for layer, lines in svg.items():
+        entities = doc.modelspace().query(f'POLYLINE[layer=="{layer.upper()}"]')
+        assert len(entities) == len(lines), layer
+        for entity, (colour, points) in zip(entities, lines):
+            got = [(v.dxf.location.x, v.dxf.location.y) for v in entity.vertices]
+            want = [(x, 297.0 - y) for x, y in points]
+            assert np.allclose(got, want, atol=1e-3), layer
+            assert entity.dxf.default_start_width == weights[layer]
+            rgb = ezdxf.colors.int2rgb(int(colour[1:], 16))
+            aci = (0, 0, 0) if entity.dxf.color == 7 else ezdxf.colors.aci2rgb(entity.dxf.color)
+            assert max(abs(a - b) for a, b in zip(rgb, aci)) < 64, (colour, entity.dxf.color)
+    assert len(svg["visible"]) > 0 and len(svg["hidden"]) > 0 and len(svg["intersections"]) > 0
+
+
+def test_sheet_views_of_a_box_line_up(tmp_path, box):
+    for angle in ([], ["--first-angle"]):
+        svg = tmp_path / "sheet.svg"
+        draw(box, "-o", svg, "--views", "front,top,right,iso", "--page", "A4", *angle)
+        extents = {}
+        for number, name in enumerate(("front", "top", "right", "iso"), 1):
+            layers = svg_layers(svg, prefix=f"view-{number}-{name}-")
+            points = np.array([p for _, line in layers["visible"] for p in line])
+            extents[name] = (points[:, 0].min(), points[:, 0].max(), points[:, 1].min(),
+                             points[:, 1].max())
+        front, top, right = extents["front"], extents["top"], extents["right"]
+        assert np.allclose(front[:2], top[:2], atol=2e-3)
+        assert np.allclose(front[2:], right[2:], atol=2e-3)
+        # One scale: 40 x 20 front, 40 x 10 top, 10 x 20 right.
+        scale = (front[1] - front[0]) / 40
+        assert np.isclose(top[3] - top[2], 10 * scale, atol=2e-3)
+        assert np.isclose(right[1] - right[0], 10 * scale, atol=2e-3)
+        assert (top[3] < front[2]) == (not angle) and (right[0] > front[1]) == (not angle)
+
+
+def test_optimize_keeps_the_lines_and_shortens_pen_travel(tmp_path):
+    def segments(path):
+        found = set()
+        for layer, lines in svg_layers(path).items():
+            for _, points in lines:
+                for a, b in zip(points, points[1:]):
+                    found.add((layer, min(a, b), max(a, b)))
+        return found
+
+    draw(BRACKET, "-o", tmp_path / "plain.svg", "--page", "A4")
+    result = draw(BRACKET, "-o", tmp_path / "plotter.svg", "--page", "A4", "--optimize",
+                  "--stats")
+    before, after = map(float, re.search(r"pen-up travel:\s+([\d.]+) before, ([\d.]+) after",
+                                         result.stdout).groups())
+    assert after < before
+    assert segments(tmp_path / "plain.svg") == segments(tmp_path / "plotter.svg")
+
+
+def test_views_drawn_together_are_the_views_drawn_alone(tmp_path):
+    """Each view of a sheet (drawn on threads) holds the lines of that view
+    drawn by itself, and the sheet comes out the same on every run."""
+    views = ("front", "top", "iso")
+    for run in ("a", "b"):
+        draw(BRACKET, "-o", tmp_path / f"sheet_{run}.svg", "--views", ",".join(views))
+    assert (tmp_path / "sheet_a.svg").read_bytes() == (tmp_path / "sheet_b.svg").read_bytes()
+    for number, name in enumerate(views, 1):
+        draw(BRACKET, "-o", tmp_path / f"{name}.svg", "--view", name)
+        alone = svg_layers(tmp_path / f"{name}.svg")
+        together = svg_layers(tmp_path / "sheet_a.svg", prefix=f"view-{number}-{name}-")
+        for layer in LAYERS:
+            assert [(c, len(p)) for c, p in alone[layer]] == \
+                [(c, len(p)) for c, p in together[layer]], (name, layer)

@@ -1,0 +1,43 @@
+#include "tool/drawing/drawing_text.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace hlr_tool {
+
+void append_decimal(std::string& out, double value, int decimals) {
+  char buffer[400];  // room for the largest finite double in fixed notation
+  const auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  std::string_view text(buffer, error == std::errc() ? static_cast<std::size_t>(end - buffer) : 0);
+  if (text.find('.') != std::string_view::npos) {
+    while (text.back() == '0') text.remove_suffix(1);
+    if (text.back() == '.') text.remove_suffix(1);
+  }
+  if (text == "-0") text = "0";
+  out.append(text);
+}
+
+void append_rgb_hex(std::string& out, std::uint32_t argb) {
+  static constexpr char digits[] = "0123456789ABCDEF";
+  out += '#';
+  for (int shift = 20; shift >= 0; shift -= 4) out += digits[(argb >> shift) & 15u];
+}
+
+void append_svg_paint(std::string& out, const char* what, std::uint32_t argb) {
+  out += ' ';
+  out += what;
+  out += "=\"";
+  append_rgb_hex(out, argb);
+  out += '"';
+  const std::uint32_t alpha = argb >> 24;
+  if (alpha != 255) {
+    out += ' ';
+    out += what;
+    out += "-opacity=\"";
+    append_decimal(out, static_cast<double>(alpha) / 255.0, 3);
+    out += '"';
+  }
+}
+
+}  // namespace hlr_tool

@@ -1,0 +1,45 @@
+#include "tool/drawing/sheet_formats.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "tool/common/errors.h"
+#include "tool/drawing/dxf_writer.h"
+#include "tool/drawing/sheet_svg.h"
+
+namespace hlr_tool {
+
+Output_Format output_format_of(std::string_view path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = name.find_last_of('.');
+  std::string extension(dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1));
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == "svg") return Output_Format::svg;
+  if (extension == "pdf") return Output_Format::pdf;
+  if (extension == "png") return Output_Format::png;
+  if (extension == "eps") return Output_Format::eps;
+  if (extension == "dxf") return Output_Format::dxf;
+  throw input_error("cannot write " + std::string(path) +
+                    ": the output's extension names its format, one of .svg, .pdf, .png, .eps "
+                    "or .dxf");
+}
+
+std::string write_sheet(const Sheet& sheet, Output_Format format, const Cairo_Options& options) {
+  switch (format) {
+    case Output_Format::svg:
+      return write_sheet_svg(sheet);
+    case Output_Format::pdf:
+      return write_pdf(sheet, options);
+    case Output_Format::png:
+      return write_png(sheet, options);
+    case Output_Format::eps:
+      return write_eps(sheet, options);
+    case Output_Format::dxf:
+      return write_dxf(sheet);
+  }
+  return write_sheet_svg(sheet);
+}
+
+}  // namespace hlr_tool
