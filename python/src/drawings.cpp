@@ -15,6 +15,7 @@
 #include "tool/common/errors.h"
 #include "tool/common/output_file.h"
 #include "tool/drawing/drawing.h"
+#include "tool/drawing/sheet_formats.h"
 #include "tool/drawing/svg_writer.h"
 #include "tool/models/camera.h"
 #include "tool/models/edge_selection.h"
@@ -37,15 +38,17 @@ struct Finished_Drawing {
 
 // The one place where a drawing becomes the bytes of a file: the format
 // comes from the extension of `path`, as with `hlr-render draw -o`.
+// A drawing's own size in device units, as `draw` writes one view without
+// --page: SVG as it stands, the other formats as a sheet of that one view.
 std::string file_contents(const Finished_Drawing& finished, const std::string& path) {
-  std::string extension = path.size() >= 4 ? path.substr(path.size() - 4) : "";
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (extension != ".svg") {
-    throw hlr_tool::input_error(path + ": cannot tell the format from the extension (.svg)");
+  const hlr_tool::Output_Format format = hlr_tool::output_format_of(path);
+  if (format == hlr_tool::Output_Format::svg) {
+    hlr_tool::Svg_Options options;
+    options.stroke_width = finished.stroke_width;
+    return hlr_tool::write_svg(finished.drawing, options);
   }
-  hlr_tool::Svg_Options options;
-  options.stroke_width = finished.stroke_width;
-  return hlr_tool::write_svg(finished.drawing, options);
+  return hlr_tool::write_sheet(
+      hlr_tool::single_drawing_sheet(finished.drawing, finished.stroke_width), format, {});
 }
 
 template <typename Value>

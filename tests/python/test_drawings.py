@@ -31,6 +31,14 @@ def test_same_file_as_the_command_line(tmp_path, options):
     assert drawing._repr_svg_().encode() == expected
 
 
+@pytest.mark.parametrize("extension", [".png", ".dxf", ".eps"])
+def test_every_format_is_the_command_line_file(tmp_path, extension):
+    options = {"view": "iso", "intersections": True}
+    expected = draw_with_cli([BRACKET], tmp_path / ("cli" + extension), options)
+    hlr_render.draw(BRACKET, **options).save(tmp_path / ("python" + extension))
+    assert (tmp_path / ("python" + extension)).read_bytes() == expected
+
+
 def test_several_models_drawn_together_as_on_the_command_line(tmp_path):
     vertices, triangles = box_arrays((-20, -5, -5), (60, 5, 5))
     box = write_obj(tmp_path / "box.obj", vertices, triangles)
