@@ -376,6 +376,8 @@ TEST_F(Draw_Test, EachBadInputGivesItsMessageAndStatusAndNoOutput) {
        "'purple'"},
       {"", "", {"--crease", "200"}, "hlr-render: --crease: Value 200 not in range", ""},
       {"", "", {"--stroke", "0"}, "hlr-render draw: --stroke: ", ""},
+      {"", "", {"--views", "front,top", "--record", "x.pic"}, "hlr-render draw: --record: ", ""},
+      {"", "", {"--views", "front,top", "--trace", "x.trace"}, "hlr-render draw: --trace: ", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.model + " " + (c.options.empty() ? "" : c.options[0]));

@@ -243,6 +243,9 @@ Output_Request output_request_of(const Draw_Command& command, const Draw_Setting
   if (!command.record.empty() && request.views.size() > 1) {
     throw option_error("--record", "a picture script records one view, not a sheet of --views");
   }
+  if (!command.trace.empty() && request.views.size() > 1) {
+    throw option_error("--trace", "a call trace is of one view, not a sheet of --views");
+  }
   request.own_size = request.views.size() == 1 && !sheet.page && !sheet.scale_mm;
   request.plain_svg = request.own_size && request.format == Output_Format::svg && !command.optimize;
   return request;
