@@ -4,6 +4,7 @@
 #include "tool/cad/cad_entry.h"
 
 #include "tool/common/errors.h"
+#include "tool/models/position_key.h"
 
 #include <BRepAdaptor_Curve.hxx>
 #include <BRepBndLib.hxx>
@@ -294,26 +295,6 @@ std::vector<Body_Source> body_sources(const std::vector<Part>& parts, const std:
   return sources;
 }
 
-// Welding compares bit patterns, as the mesh reader does; -0.0 becomes
-// +0.0 first.
-struct Point_Key {
-  std::uint64_t x, y, z;
-  bool operator==(const Point_Key&) const = default;
-};
-
-std::uint64_t coordinate_bits(double value) {
-  return std::bit_cast<std::uint64_t>(value == 0.0 ? 0.0 : value);
-}
-
-struct Point_Key_Hash {
-  std::size_t operator()(const Point_Key& k) const noexcept {
-    std::uint64_t h = k.x * 0x9E3779B97F4A7C15ull;
-    h = (h ^ (h >> 29) ^ k.y) * 0xBF58476D1CE4E5B9ull;
-    h = (h ^ (h >> 31) ^ k.z) * 0x94D049BB133111EBull;
-    return std::size_t(h ^ (h >> 32));
-  }
-};
-
 constexpr std::uint32_t no_vertex = std::numeric_limits<std::uint32_t>::max();
 
 struct Tessellation_Failure {
@@ -357,7 +338,7 @@ class Body_Maker {
 
  private:
   std::uint32_t weld(const gp_Pnt& p) {
-    const Point_Key key{coordinate_bits(p.X()), coordinate_bits(p.Y()), coordinate_bits(p.Z())};
+    const Position_Key key = Position_Key::of(p.X(), p.Y(), p.Z());
     auto [it, inserted] = welded_.try_emplace(key, std::uint32_t(body_.positions.size()));
     if (inserted) body_.positions.push_back({p.X(), p.Y(), p.Z()});
     return it->second;
@@ -514,7 +495,7 @@ class Body_Maker {
   const Cad_Options& options_;
   double deflection_;
   Body body_;
-  std::unordered_map<Point_Key, std::uint32_t, Point_Key_Hash> welded_;
+  std::unordered_map<Position_Key, std::uint32_t, Position_Key_Hash> welded_;
   TopTools_IndexedMapOfShape faces_;
   std::vector<std::vector<std::uint32_t>> node_vertex_;  // per face, per node (from 1)
   TopTools_DataMapOfShapeInteger shared_;                // edge -> edge_vertices_ slot

@@ -1,6 +1,7 @@
 #include "tool/models/model.h"
 
 #include "tool/common/errors.h"
+#include "tool/models/position_key.h"
 
 #include <assimp/material.h>
 #include <assimp/postprocess.h>
@@ -53,33 +54,13 @@ struct Transform {
   }
 };
 
-// Welding compares bit patterns; -0.0 becomes +0.0 first so that the two
-// zeros, which are the same coordinate, weld.
-struct Position_Key {
-  std::uint64_t x, y, z;
-  bool operator==(const Position_Key&) const = default;
-};
-
-std::uint64_t coordinate_bits(double value) {
-  return std::bit_cast<std::uint64_t>(value == 0.0 ? 0.0 : value);
-}
-
-struct Position_Key_Hash {
-  std::size_t operator()(const Position_Key& k) const noexcept {
-    std::uint64_t h = k.x * 0x9E3779B97F4A7C15ull;
-    h = (h ^ (h >> 29) ^ k.y) * 0xBF58476D1CE4E5B9ull;
-    h = (h ^ (h >> 31) ^ k.z) * 0x94D049BB133111EBull;
-    return std::size_t(h ^ (h >> 32));
-  }
-};
-
 // A body under construction: its welding table lives as long as the import.
 struct Body_Builder {
   Body body;
   std::unordered_map<Position_Key, std::uint32_t, Position_Key_Hash> welded;
 
   std::uint32_t weld(const Model_Point& p) {
-    const Position_Key key{coordinate_bits(p.x), coordinate_bits(p.y), coordinate_bits(p.z)};
+    const Position_Key key = Position_Key::of(p.x, p.y, p.z);
     auto [it, inserted] = welded.try_emplace(key, std::uint32_t(body.positions.size()));
     if (inserted) body.positions.push_back(p);
     return it->second;
