@@ -233,9 +233,8 @@ Model load_model(const std::string& path) {
   check_readable(path);
 
   Assimp::Importer importer;
-  // Only positions, faces, lines and materials matter; dropping the rest
-  // lets JoinIdenticalVertices join vertices that differ in normal or
-  // texture coordinate only.
+  // Only positions, faces, lines and materials matter; the rest is
+  // dropped before anything else looks at it.
   importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS,
                               aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS |
                                   aiComponent_COLORS | aiComponent_TEXCOORDS |
@@ -245,8 +244,10 @@ Model load_model(const std::string& path) {
   // away from the meshes they belong to or turn slivers into lines. No
   // ValidateDataStructure either: it rejects a whole file for one mesh of
   // bare points; the reader checks every index and pointer it follows.
-  const unsigned flags =
-      aiProcess_RemoveComponent | aiProcess_Triangulate | aiProcess_JoinIdenticalVertices;
+  // No JoinIdenticalVertices: the reader welds by position itself, in the
+  // same first-use order, and Assimp's joining (a spatial sort and a hash
+  // of every vertex) cost as much as reading the file.
+  const unsigned flags = aiProcess_RemoveComponent | aiProcess_Triangulate;
   const aiScene* scene = importer.ReadFile(path, flags);
   if (scene == nullptr)
     throw input_error(path + ": cannot read the model: " + trimmed(importer.GetErrorString()));
