@@ -8,6 +8,7 @@
 
 #include "tool/cli/commands.h"
 #include "tool/cli/draw_command.h"
+#include "tool/cli/process_heap.h"
 #include "tool/common/errors.h"
 
 #ifndef HLR_VERSION
@@ -15,6 +16,7 @@
 #endif
 
 int main(int argc, char** argv) {
+  hlr_tool::prepare_process_heap();
   CLI::App app(
       "Drives the hidden-line renderer: draws models as hidden-line drawings (SVG), "
       "runs picture scripts and writes what the renderer passed on.",
