@@ -5,8 +5,9 @@
 // and a 32-bit change stamp. Taking and dropping references are the only
 // atomic operations besides the increment of KORVO.change_counter.
 //
-// The stand-in keeps a count of the KT_Counted objects alive, so that tests
-// can prove every reference taken was dropped again.
+// The stand-in keeps a count of the KT_Counted objects alive, in all and
+// per thread, so that tests can prove every reference taken was dropped
+// again.
 #pragma once
 
 #include <atomic>
@@ -45,6 +46,10 @@ class KORVO_API KT_Counted : public KT_Object {
 
   // Number of KT_Counted objects constructed and not yet destroyed.
   static std::int64_t live_objects() noexcept;
+  // Objects the calling thread constructed minus those it destroyed. Work
+  // that keeps its objects to one thread can check its own balance while
+  // other threads make and free theirs.
+  static std::int64_t thread_balance() noexcept;
 
  private:
   mutable std::atomic<std::int32_t> count_{0};

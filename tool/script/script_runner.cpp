@@ -209,7 +209,7 @@ std::string at_line(const Picture_Script& script, int line) {
 
 std::vector<KT_Recorded_Call> run_picture_script(const Picture_Script& script,
                                                  KD_Renderer_Function create_renderer) {
-  const std::int64_t live_before = KT_Counted::live_objects();
+  const std::int64_t live_before = KT_Counted::thread_balance();
   std::vector<KT_Recorded_Call> calls;
   {
     int line = 0;
@@ -235,7 +235,7 @@ std::vector<KT_Recorded_Call> run_picture_script(const Picture_Script& script,
       throw Tool_Error(at_line(script, line) + "the renderer failed with an unknown exception");
     }
   }
-  const std::int64_t left_alive = KT_Counted::live_objects() - live_before;
+  const std::int64_t left_alive = KT_Counted::thread_balance() - live_before;
   if (left_alive != 0) {
     throw Tool_Error(script.file_name + ": " + std::to_string(left_alive) +
                      " host objects are still alive after the renderer was released");
