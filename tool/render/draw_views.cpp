@@ -1,11 +1,8 @@
 #include "tool/render/draw_views.h"
 
-#include <algorithm>
-#include <atomic>
-#include <exception>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
+
+#include "tool/common/parallel.h"
 
 namespace hlr_tool {
 
@@ -27,32 +24,9 @@ std::vector<Draw_Result> draw_views(std::span<const Model> models, const Draw_Se
     throw std::invalid_argument("draw_views: an observer sees the calls of one view only");
   }
   if (hooks.progress) hooks.progress("drawing " + std::to_string(views.size()) + " views");
-  std::vector<std::exception_ptr> failures(views.size());
-  std::atomic<std::size_t> next{0};
-  const auto work = [&] {
-    for (std::size_t v; (v = next.fetch_add(1)) < views.size();) {
-      try {
-        results[v] = draw_models(models, settings_of(views[v]), module_path);
-      } catch (...) {
-        failures[v] = std::current_exception();
-      }
-    }
-  };
-  const std::size_t threads =
-      std::min<std::size_t>(views.size(), std::max(1u, std::thread::hardware_concurrency()));
-  std::vector<std::thread> pool;
-  for (std::size_t t = 1; t < threads; ++t) {
-    try {
-      pool.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // fewer threads: the ones running take the remaining views
-    }
-  }
-  work();
-  for (std::thread& thread : pool) thread.join();
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
-  }
+  for_each_in_parallel(views.size(), processor_count(), [&](std::size_t v) {
+    results[v] = draw_models(models, settings_of(views[v]), module_path);
+  });
   return results;
 }
 

@@ -3,28 +3,49 @@
 #include <algorithm>
 #include <utility>
 
+#include "tool/common/parallel.h"
+
 namespace hlr_tool {
+
+namespace {
+
+// Grows `box` over every position of the model.
+void widen(std::optional<std::array<Model_Point, 2>>& box, const Model& model) {
+  for (const Body& body : model.bodies) {
+    for (const Model_Point& p : body.positions) {
+      if (!box) box = std::array<Model_Point, 2>{p, p};
+      auto& [low, high] = *box;
+      low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+      high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+  }
+}
+
+}  // namespace
 
 std::vector<Model> load_model_files(const std::vector<std::string>& paths, Cad_Options cad) {
   std::vector<Model> models(paths.size());
+  std::vector<std::size_t> mesh_files;
   std::vector<std::string> cad_paths;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     if (is_cad_file(paths[i])) {
       cad_paths.push_back(paths[i]);
-      continue;
-    }
-    if (cad.progress) cad.progress("importing " + paths[i]);
-    models[i] = load_model(paths[i]);
-    for (const Body& body : models[i].bodies) {
-      for (const Model_Point& p : body.positions) {
-        auto& box = cad.other_models_box;
-        if (!box) box = std::array<Model_Point, 2>{p, p};
-        auto& [low, high] = *box;
-        low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
-        high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
-      }
+    } else {
+      mesh_files.push_back(i);
     }
   }
+
+  // Each mesh file has an importer of its own, so several are read at once.
+  if (cad.progress && !mesh_files.empty()) {
+    cad.progress(mesh_files.size() == 1
+                     ? "importing " + paths[mesh_files[0]]
+                     : "importing " + std::to_string(mesh_files.size()) + " mesh files");
+  }
+  for_each_in_parallel(mesh_files.size(), processor_count(), [&](std::size_t k) {
+    models[mesh_files[k]] = load_model(paths[mesh_files[k]]);
+  });
+  for (std::size_t i : mesh_files) widen(cad.other_models_box, models[i]);
+
   if (!cad_paths.empty()) {
     std::vector<Model> parts = load_cad_models(cad_paths, cad);
     for (std::size_t i = 0, k = 0; i < paths.size(); ++i) {
