@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154
 # Pieces the bench scripts share; sourced, never run. The caller sets
 # $cache (the cache folder) before calling fetch_meshes.
 
