@@ -10,14 +10,16 @@
 # BUILD_DIR defaults to build/bench (cmake --preset bench), RUNS to 3. The
 # meshes are those of scenes.sh (Debian's libcgal-demo data set, fetched
 # into $HLR_BENCH_CACHE or ~/.cache/hlr-bench; $PEERS_MESHES names others
-# of it), each with --edges all and --edges feature. The peers' side is the harness folder $HLR_PEERS
-# (default /work/shared/peers), run from here, never copied: its
-# make_scene.py turns each mesh into one scene file in device coordinates
-# that both peers read, lineart.py drives Line Art inside Debian's `blender`
-# (not installed by this script: apt-get install blender), and occt_hlr is
-# built by the harness's own build-occt-hlr.sh into ~/.cache/hlr-peers. A
-# peer run longer than $PEERS_TIMEOUT seconds (default 300) is stopped,
-# reported as at least that long, and not repeated on that scene.
+# of it), each with --edges all and --edges feature. The peers' side is the
+# harness folder $HLR_PEERS (default /work/shared/peers), run from here,
+# never copied: its make_scene.py turns each mesh into one scene file in
+# device coordinates that both peers read, lineart.py drives Line Art inside
+# Debian's `blender` (not installed by this script: scripts/install-deps.sh
+# blender), and occt_hlr is built by the harness's own build-occt-hlr.sh
+# into ~/.cache/hlr-peers. A peer run longer than $PEERS_TIMEOUT seconds
+# (default 300) is stopped, reported as at least that long, and not
+# repeated on that scene. Line Art runs with -t $LINEART_THREADS (default:
+# the number of processors), the tool with its default --jobs.
 #
 # The view is the tool's default, yaw 35, pitch 25. make_scene.py turns its
 # yaw the other way round (it rotates the mesh, our camera turns about it),
@@ -29,7 +31,7 @@
 # which does not depend on it.
 #
 # Figures, medians over RUNS: for us the wall-clock and processor time of the
-# whole process (/usr/bin/time) and the tool's own capture + hidden-line
+# whole process (the shell's clock, /usr/bin/time) and the tool's own capture + hidden-line
 # passes (--stats); for Line Art its own timer (loading, culling, tile index,
 # occlusion, chaining: Line Art's debug "total time") and the wall clock of
 # the whole Blender process (start-up, Python, scene building, strokes); for
@@ -56,7 +58,8 @@ pitch=25
 [ -x /usr/bin/time ] || { echo "peers.sh: /usr/bin/time is missing (apt-get install time)" >&2; exit 2; }
 [ -f "$peers/make_scene.py" ] || { echo "peers.sh: no peer harness in $peers (set HLR_PEERS)" >&2; exit 2; }
 command -v "$blender" >/dev/null || {
-  echo "peers.sh: no '$blender' for Line Art; install Debian's package: apt-get install blender (or set BLENDER)" >&2
+  echo "peers.sh: no '$blender' for Line Art; install Debian's package (3.4; about 150 packages, 700 MB, with what it pulls in):" >&2
+  echo "  scripts/install-deps.sh blender   (or apt-get install blender; BLENDER=PATH for another one)" >&2
   exit 2
 }
 /usr/bin/python3 -c 'import numpy' 2>/dev/null || {
