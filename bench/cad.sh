@@ -61,7 +61,7 @@ build_helpers() {
   fi
 }
 
-median() { sort -g | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else printf "%.3f\n", (v[NR/2]+v[NR/2+1])/2}'; }
+source "$here/bench/bench_lib.sh"
 
 fetch_parts
 build_helpers

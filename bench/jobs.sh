@@ -37,19 +37,7 @@ for program in "$tool" "$make_mesh"; do
 done
 [ -x /usr/bin/time ] || { echo "jobs.sh: /usr/bin/time is missing (apt-get install time)" >&2; exit 2; }
 
-fetch_meshes() {
-  local data=$cache/data/meshes
-  if [ -f "$data/bunny00.off" ]; then return; fi
-  mkdir -p "$cache"
-  echo "fetching the libcgal-demo mesh data set into $cache" >&2
-  (cd "$cache" && apt-get download libcgal-demo >/dev/null)
-  local deb
-  deb=$(ls "$cache"/libcgal-demo_*.deb | head -1)
-  dpkg-deb -x "$deb" "$cache/package"
-  tar -xzf "$cache/package/usr/share/doc/libcgal-dev/data.tar.gz" -C "$cache" data/meshes
-}
-
-median() { sort -g | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else printf "%.1f\n", (v[NR/2]+v[NR/2+1])/2}'; }
+source "$here/bench/bench_lib.sh"
 
 fetch_meshes
 mkdir -p "$build/bench-cache"
@@ -68,8 +56,8 @@ for mesh in $meshes; do
 done
 scenes+=("terrain $terrain_triangles --edges all|$terrain|--edges all")
 
-echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) processors; load average $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "commit:  $(git -C "$here" rev-parse --short HEAD 2>/dev/null || echo unknown)"
+machine_line
+commit_line "$here"
 echo "command: $tool draw FILE -o OUT.svg FLAGS --jobs N [--trace OUT.trace] --stats --quiet"
 echo
 

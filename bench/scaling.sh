@@ -22,7 +22,7 @@ for program in "$tool" "$build/bin/hlr_make_mesh" "$build/bin/hlr_scene_bench"; 
   [ -x "$program" ] || { echo "scaling.sh: no $program; build with: cmake --preset bench && cmake --build build/bench" >&2; exit 2; }
 done
 
-median() { sort -g | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else printf "%.3f\n", (v[NR/2]+v[NR/2+1])/2}'; }
+source "$here/bench/bench_lib.sh"
 
 mkdir -p "$build/bench-cache"
 scratch=$(mktemp -d)
@@ -30,8 +30,8 @@ trap 'rm -rf "$scratch"' EXIT
 tsv=$build/scaling-$shape.tsv
 echo -e "triangles\twall_s\tprocessor_s\tpeak_rss_mb\tpass_processor_ms" > "$tsv"
 
-echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) processors; load average $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "commit:  $(git -C "$here" rev-parse --short HEAD 2>/dev/null || echo unknown)"
+machine_line
+commit_line "$here"
 echo "command: $tool draw ${shape}_N.off -o OUT.svg --edges all --stats --quiet   (median of $runs runs)"
 echo "pass:    $build/bin/hlr_scene_bench --generate $shape:N --edges all --runs $runs (processor time of hide_edges)"
 echo

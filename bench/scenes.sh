@@ -23,26 +23,14 @@ meshes="fandisk armadillo bunny00 refined_elephant"
 [ -x "$tool" ] || { echo "scenes.sh: no $tool; build with: cmake --preset bench && cmake --build build/bench" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "scenes.sh: /usr/bin/time is missing (apt-get install time)" >&2; exit 2; }
 
-fetch_meshes() {
-  local data=$cache/data/meshes
-  if [ -f "$data/bunny00.off" ]; then return; fi
-  mkdir -p "$cache"
-  echo "fetching the libcgal-demo mesh data set into $cache" >&2
-  (cd "$cache" && apt-get download libcgal-demo >/dev/null)
-  local deb
-  deb=$(ls "$cache"/libcgal-demo_*.deb | head -1)
-  dpkg-deb -x "$deb" "$cache/package"
-  tar -xzf "$cache/package/usr/share/doc/libcgal-dev/data.tar.gz" -C "$cache" data/meshes
-}
-
-median() { sort -g | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else printf "%.1f\n", (v[NR/2]+v[NR/2+1])/2}'; }
+source "$here/bench/bench_lib.sh"
 
 fetch_meshes
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) processors; load average $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "commit:  $(git -C "$here" rev-parse --short HEAD 2>/dev/null || echo unknown)"
+machine_line
+commit_line "$here"
 echo "command: $tool draw MESH -o OUT.svg --edges E [--intersections] --stats --quiet   (median of $runs runs)"
 echo
 echo "| mesh | triangles | edges drawn | options | hidden-line passes (ms) | tool total (ms) | wall (s) | processor (s) | peak RSS (MB) |"
