@@ -22,7 +22,6 @@ void prepare_process_heap() {
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   // Never hand the heap's top back (that would drop the reserve too).
   mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
-  mallopt(M_ARENA_MAX, 1);
 
   // Growing the heap by the reserve once, through an ordinary allocation,
   // puts the reserve between the block and the new break.

@@ -13,10 +13,11 @@ namespace hlr_tool {
 //   marked for transparent huge pages, so memory arrives 2 MiB at a time
 //   (address space only: untouched pages cost nothing);
 // - memory the tool frees stays in the heap for the next phase instead of
-//   going back to the kernel and faulting in again;
-// - every thread allocates from that one heap: a renderer thread of
-//   `--jobs` with a fresh arena of its own paid twice the processor time
-//   of the main thread for the same faces, growing it page by page.
+//   going back to the kernel and faulting in again.
+// The renderer threads of `--jobs` keep glibc's arenas of their own, in
+// small pages: sharing the main heap spared a second renderer its faults
+// on small models, but on a million triangles the two renderers then
+// waited on the heap's lock for longer than the faults had cost.
 // Does nothing where the C library is not glibc.
 void prepare_process_heap();
 
