@@ -66,7 +66,7 @@ build_helpers() {
   fi
 }
 
-median() { sort -g | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else printf "%.3f\n", (v[NR/2]+v[NR/2+1])/2}'; }
+median() { sort -g | awk '{v[NR]=$1} END {if (NR == 0) print "-"; else if (NR%2) print v[(NR+1)/2]; else printf "%.3f\n", (v[NR/2]+v[NR/2+1])/2}'; }
 
 fetch_parts
 build_helpers

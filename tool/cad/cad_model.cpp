@@ -534,11 +534,12 @@ Cad_Format checked_format(const std::string& path) {
 // threads: every Open CASCADE 7.6 reader, BRepTools::Read too, parses
 // numbers with its Strtod, which keeps its big-number scratch lists in
 // unlocked globals (and the STEP and IGES readers share their session
-// settings besides). Tessellating several files at once was tried (each
-// file whole on one of two threads, the mesher parallel within it or not)
-// and cost more than it gave: the 34 occ/*.brep parts together took 1.05
-// to 1.08 times as long and 8 to 11% more processor time (new threads'
-// heaps), medians of 15 alternating runs at load average 4 to 5; the mesher
+// settings besides). Tessellating several files at once (each file whole
+// on one of two threads) was tried and left out: on the 34 occ/*.brep
+// parts together it saved 4% of the wall time on a quiet machine (0.589
+// -> 0.567 s, medians of 11 alternating runs, the range 0.80 to 1.04 of
+// the time) for 6% more processor time and 13 MB more memory (new
+// threads' heaps), and lost 5 to 8% at load average 4 to 5; the mesher
 // already shares each file's faces among the processors.
 std::vector<Model> load_here(const std::vector<std::string>& paths, const Cad_Options& options) {
   check_options(options);
