@@ -1,5 +1,7 @@
 // The Open CASCADE side of load_cad_model, built as the module the loader
-// (cad_loader.cpp) opens on the first CAD file: see cad_entry.h.
+// (cad_loader.cpp) opens on the first CAD file: see cad_entry.h. STEP and
+// IGES files are read by the XDE module, which this one opens on the first
+// of them: see xde_entry.h.
 #include "tool/cad/cad_model.h"
 #include "tool/cad/cad_entry.h"
 #include "tool/cad/module_open.h"
