@@ -17,8 +17,8 @@ fetch_meshes() {
 }
 
 # The median of the numbers on stdin, one a line; of an even count, the
-# mean of the middle two (awk's six significant digits).
-median() { sort -g | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
+# mean of the middle two (awk's six significant digits); "-" of none.
+median() { sort -g | awk '{v[NR]=$1} END {if (NR == 0) print "-"; else if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
 
 # The processor and the load average, for a table's header.
 machine_line() {

@@ -3,12 +3,10 @@
 // on first use and calls its one function (see cad_entry.h).
 #include "tool/cad/cad_entry.h"
 #include "tool/cad/cad_model.h"
+#include "tool/cad/module_open.h"
 #include "tool/common/errors.h"
 
-#include <dlfcn.h>
-
 #include <cctype>
-#include <filesystem>
 #include <mutex>
 
 namespace hlr_tool {
@@ -16,32 +14,15 @@ namespace {
 
 using Entry = int (*)(const Cad_Load_Call*);
 
-std::string module_path() {
-  const std::string file = "libhlr_cad_occt.so";
-  Dl_info here{};
-  if (dladdr(reinterpret_cast<void*>(&module_path), &here) == 0 || here.dli_fname == nullptr) {
-    return file;
-  }
-  std::error_code error;
-  const std::filesystem::path binary = std::filesystem::canonical(here.dli_fname, error);
-  return error ? file : (binary.parent_path() / file).string();
-}
-
-// Opened once and kept for the life of the process: Open CASCADE keeps
-// global state (allocators, type registries) that must not be unloaded.
+// Opened on the first CAD file and kept for the life of the process.
 Entry entry() {
   static Entry found = nullptr;
   static std::string failure;
   static std::once_flag once;
   std::call_once(once, [] {
-    const std::string path = module_path();
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-      failure = "cannot load the CAD reader module " + path + ": " + dlerror();
-      return;
-    }
-    found = reinterpret_cast<Entry>(dlsym(module, cad_entry_name));
-    if (found == nullptr) failure = path + ": holds no function " + cad_entry_name;
+    const std::string path =
+        path_beside(reinterpret_cast<const void*>(&entry), "libhlr_cad_occt.so");
+    found = reinterpret_cast<Entry>(open_module_function(path, cad_entry_name, failure));
   });
   if (found == nullptr) throw Tool_Error(failure);
   return found;

@@ -1,9 +1,14 @@
 // The Open CASCADE side of load_cad_model, built as the module the loader
-// (cad_loader.cpp) opens on the first CAD file: see cad_entry.h.
+// (cad_loader.cpp) opens on the first CAD file: see cad_entry.h. STEP and
+// IGES files are read by the XDE module, which this one opens on the first
+// of them: see xde_entry.h.
 #include "tool/cad/cad_model.h"
 #include "tool/cad/cad_entry.h"
+#include "tool/cad/module_open.h"
+#include "tool/cad/xde_entry.h"
 
 #include "tool/common/errors.h"
+#include "tool/common/process_heap.h"
 #include "tool/models/position_key.h"
 
 #include <BRepAdaptor_Curve.hxx>
@@ -15,21 +20,13 @@
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <GCPnts_TangentialDeflection.hxx>
-#include <IFSelect_ReturnStatus.hxx>
-#include <IGESCAFControl_Reader.hxx>
 #include <Message.hxx>
 #include <Message_Messenger.hxx>
 #include <Message_PrinterOStream.hxx>
 #include <Poly_Polygon3D.hxx>
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
-#include <Quantity_Color.hxx>
-#include <STEPCAFControl_Reader.hxx>
 #include <Standard_Failure.hxx>
-#include <TDF_Label.hxx>
-#include <TDF_LabelSequence.hxx>
-#include <TDataStd_Name.hxx>
-#include <TDocStd_Document.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopTools_DataMapOfShapeInteger.hxx>
@@ -37,22 +34,19 @@
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
-#include <XCAFApp_Application.hxx>
-#include <XCAFDoc_ColorTool.hxx>
-#include <XCAFDoc_DocumentTool.hxx>
-#include <XCAFDoc_ShapeTool.hxx>
-
-#include <malloc.h>
 
 #include <algorithm>
 #include <bit>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -90,136 +84,31 @@ void check_readable(const std::string& path) {
   if (!probe) throw input_error(path + ": cannot open the file for reading");
 }
 
-// A shape of the file to draw: placed in world coordinates, with the colour
-// and name its labels give it.
-struct Part {
-  TopoDS_Shape shape;
-  std::string name;
-  std::optional<Color_ARGB> color;
-};
+using Xde_Entry = int (*)(const Xde_Read_Call*);
 
-std::uint32_t color_byte(double channel) {
-  return std::uint32_t(std::lround(std::clamp(channel, 0.0, 1.0) * 255.0));
+// The XDE module, opened beside this one on the first STEP or IGES file.
+Xde_Entry xde_entry() {
+  static Xde_Entry found = nullptr;
+  static std::string failure;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    const std::string path =
+        path_beside(reinterpret_cast<const void*>(&xde_entry), "libhlr_cad_xde.so");
+    found = reinterpret_cast<Xde_Entry>(open_module_function(path, xde_entry_name, failure));
+  });
+  if (found == nullptr) throw Tool_Error(failure);
+  return found;
 }
 
-// The file's own numbers: the readers store them unconverted, so reading
-// them back as plain RGB returns what the file says.
-Color_ARGB argb_of(const Quantity_Color& color) {
-  double r = 0, g = 0, b = 0;
-  color.Values(r, g, b, Quantity_TOC_RGB);
-  return 0xFF000000u | color_byte(r) << 16 | color_byte(g) << 8 | color_byte(b);
+std::vector<Cad_Part> read_with_xde(const std::string& path, Xde_Format format) {
+  std::vector<Cad_Part> parts;
+  std::string error;
+  const Xde_Read_Call call{&path, format, &parts, &error};
+  if (const int status = xde_entry()(&call); status != 0) throw Tool_Error(error, status);
+  return parts;
 }
 
-// The document an XDE reader fills; closed again on every way out.
-class Xde_Document {
- public:
-  Xde_Document() : application_(XCAFApp_Application::GetApplication()) {
-    application_->NewDocument("MDTV-XCAF", document_);
-  }
-  Xde_Document(const Xde_Document&) = delete;
-  Xde_Document& operator=(const Xde_Document&) = delete;
-  ~Xde_Document() {
-    try {
-      if (!document_.IsNull() && document_->IsOpened()) application_->Close(document_);
-    } catch (const Standard_Failure&) {
-      // Nothing can be done about a document that will not close.
-    }
-  }
-  Handle(TDocStd_Document) & handle() { return document_; }
-
- private:
-  Handle(XCAFApp_Application) application_;
-  Handle(TDocStd_Document) document_;
-};
-
-// Walks the document's assembly tree: placements compose from the root
-// down, a colour set on an instance wins over its prototype's, and a
-// prototype's over the colour its assembly hands down.
-class Xde_Walker {
- public:
-  explicit Xde_Walker(const Handle(TDocStd_Document) & document)
-      : shapes_(XCAFDoc_DocumentTool::ShapeTool(document->Main())),
-        colors_(XCAFDoc_DocumentTool::ColorTool(document->Main())) {}
-
-  std::vector<Part> parts() {
-    TDF_LabelSequence roots;
-    shapes_->GetFreeShapes(roots);
-    for (Standard_Integer i = 1; i <= roots.Length(); ++i)
-      walk(roots.Value(i), TopLoc_Location(), std::nullopt, false, "");
-    return std::move(parts_);
-  }
-
- private:
-  std::optional<Color_ARGB> label_color(const TDF_Label& label) const {
-    Quantity_Color color;
-    for (XCAFDoc_ColorType type : {XCAFDoc_ColorSurf, XCAFDoc_ColorGen, XCAFDoc_ColorCurv}) {
-      if (colors_->GetColor(label, type, color)) return argb_of(color);
-    }
-    return std::nullopt;
-  }
-
-  static std::string label_name(const TDF_Label& label) {
-    Handle(TDataStd_Name) name;
-    if (!label.FindAttribute(TDataStd_Name::GetID(), name)) return "";
-    return TCollection_AsciiString(name->Get()).ToCString();
-  }
-
-  // The first colour a sub-shape (a face, mostly) of a simple shape has.
-  std::optional<Color_ARGB> sub_shape_color(const TDF_Label& label) const {
-    TDF_LabelSequence subs;
-    XCAFDoc_ShapeTool::GetSubShapes(label, subs);
-    for (Standard_Integer i = 1; i <= subs.Length(); ++i) {
-      if (auto color = label_color(subs.Value(i))) return color;
-    }
-    return std::nullopt;
-  }
-
-  void walk(const TDF_Label& label, const TopLoc_Location& placement,
-            std::optional<Color_ARGB> color, bool instance_colored, std::string name) {
-    if (!instance_colored) {
-      if (auto own = label_color(label)) color = own;
-    }
-    if (std::string own = label_name(label); !own.empty()) name = own;
-    if (XCAFDoc_ShapeTool::IsReference(label)) {
-      TDF_Label prototype;
-      if (!XCAFDoc_ShapeTool::GetReferredShape(label, prototype)) return;
-      const bool colored_here = label_color(label).has_value();
-      walk(prototype, placement * XCAFDoc_ShapeTool::GetLocation(label), color,
-           instance_colored || colored_here, name);
-      return;
-    }
-    if (XCAFDoc_ShapeTool::IsAssembly(label)) {
-      TDF_LabelSequence components;
-      XCAFDoc_ShapeTool::GetComponents(label, components);
-      for (Standard_Integer i = 1; i <= components.Length(); ++i)
-        walk(components.Value(i), placement, color, instance_colored, name);
-      return;
-    }
-    const TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(label);
-    if (shape.IsNull()) return;
-    if (!color) color = sub_shape_color(label);
-    parts_.push_back({shape.Moved(placement), name, color});
-  }
-
-  Handle(XCAFDoc_ShapeTool) shapes_;
-  Handle(XCAFDoc_ColorTool) colors_;
-  std::vector<Part> parts_;
-};
-
-template <typename Reader>
-std::vector<Part> read_with_xde(const std::string& path, Reader& reader, const char* format) {
-  reader.SetColorMode(true);
-  reader.SetNameMode(true);
-  if (reader.ReadFile(path.c_str()) != IFSelect_RetDone)
-    throw input_error(path + ": cannot read the file as " + format +
-                      " (the reader rejected it; is it " + format + "?)");
-  Xde_Document document;
-  if (!reader.Transfer(document.handle()))
-    throw input_error(path + ": the " + format + " file holds no shape that could be read");
-  return Xde_Walker(document.handle()).parts();
-}
-
-std::vector<Part> read_parts(const std::string& path, Cad_Format format) {
+std::vector<Cad_Part> read_parts(const std::string& path, Cad_Format format) {
   if (format == Cad_Format::brep) {
     // The reader writes its complaint about a file that is not BREP to
     // standard output, which is the tool's: such a file is turned away
@@ -237,12 +126,7 @@ std::vector<Part> read_parts(const std::string& path, Cad_Format format) {
     if (shape.IsNull()) return {};
     return {{shape, std::filesystem::path(path).stem().string(), std::nullopt}};
   }
-  if (format == Cad_Format::step) {
-    STEPCAFControl_Reader reader;
-    return read_with_xde(path, reader, "STEP");
-  }
-  IGESCAFControl_Reader reader;
-  return read_with_xde(path, reader, "IGES");
+  return read_with_xde(path, format == Cad_Format::step ? Xde_Format::step : Xde_Format::iges);
 }
 
 // What becomes one Body: a solid, or the loose faces and edges of a colour.
@@ -263,12 +147,12 @@ TopoDS_Compound compound_of(std::initializer_list<TopoDS_Shape> shapes) {
 // Solids each their own body; faces outside any solid and edges outside
 // any face gathered per colour, so an IGES file of thousands of trimmed
 // surfaces draws as a few bodies.
-std::vector<Body_Source> body_sources(const std::vector<Part>& parts, const std::string& path) {
+std::vector<Body_Source> body_sources(const std::vector<Cad_Part>& parts, const std::string& path) {
   std::vector<Body_Source> sources;
   std::map<std::optional<Color_ARGB>, std::size_t> loose_of_color;
   BRep_Builder builder;
   const std::string stem = std::filesystem::path(path).stem().string();
-  for (const Part& part : parts) {
+  for (const Cad_Part& part : parts) {
     const std::string name = part.name.empty() ? stem : part.name;
     int solids = 0;
     for (TopExp_Explorer x(part.shape, TopAbs_SOLID); x.More(); x.Next()) ++solids;
@@ -509,20 +393,16 @@ double diagonal_of(const Bnd_Box& box) {
   return std::hypot(x1 - x0, y1 - y0, z1 - z0);
 }
 
-// The mesher takes large blocks for every face and gives them back when
-// the face is done; by default glibc hands such blocks to the kernel each
-// time (a mapping of their own, or trimming the heap's top), and the page
-// faults of mapping them again cost more than the meshing itself (half of
-// the whole run on an IGES part of two hundred faces). Keeping the memory
-// in the process lets the next face reuse it. Set once, for the process:
-// the tool is the only user of this library.
+// The process's heap in huge pages and kept (tool/common/process_heap.h):
+// the mesher takes large blocks for every face and gives them back when
+// the face is done, and reading and meshing the 34 occ/*.brep parts
+// together faulted in 12900 pages, a tenth of the whole run (2200 kept
+// and in huge pages; wall time 0.88 of what it was, bearing.iges 0.90).
 void prepare_process() {
   static const bool done = [] {
     // The readers report on standard output, which belongs to the tool.
     Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_PrinterOStream));
-    mallopt(M_MMAP_THRESHOLD, 64 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
-    mallopt(M_TOP_PAD, 16 << 20);
+    prepare_process_heap();
     return true;
   }();
   (void)done;
@@ -547,7 +427,7 @@ void progress(const Cad_Options& options, const std::string& status) {
 
 File_Read read_file(const std::string& path, Cad_Format format, const Cad_Options& options) {
   progress(options, "reading " + path);
-  const std::vector<Part> parts = read_parts(path, format);
+  const std::vector<Cad_Part> parts = read_parts(path, format);
   std::vector<Body_Source> sources = body_sources(parts, path);
 
   bool has_face = false;
@@ -614,14 +494,21 @@ Cad_Format checked_format(const std::string& path) {
   return *format;
 }
 
-Tool_Error open_cascade_error(const std::string& path, const Standard_Failure& failure) {
-  return input_error(path + ": Open CASCADE failed while reading or tessellating it: " +
-                     failure.GetMessageString());
-}
-
 // Every file is read before any is tessellated: the default deflection
 // follows the size of the whole drawing, so that a small part beside a big
 // one is meshed for the few device units it covers, not for its own size.
+//
+// One file after another, on this thread. Reading must not run on several
+// threads: every Open CASCADE 7.6 reader, BRepTools::Read too, parses
+// numbers with its Strtod, which keeps its big-number scratch lists in
+// unlocked globals (and the STEP and IGES readers share their session
+// settings besides). Tessellating several files at once (each file whole
+// on one of two threads) was tried and left out: on the 34 occ/*.brep
+// parts together it saved 4% of the wall time on a quiet machine (0.589
+// -> 0.567 s, medians of 11 alternating runs, the range 0.80 to 1.04 of
+// the time) for 6% more processor time and 13 MB more memory (new
+// threads' heaps), and lost 5 to 8% at load average 4 to 5; the mesher
+// already shares each file's faces among the processors.
 std::vector<Model> load_here(const std::vector<std::string>& paths, const Cad_Options& options) {
   check_options(options);
   prepare_process();

@@ -8,8 +8,8 @@
 
 #include "tool/cli/commands.h"
 #include "tool/cli/draw_command.h"
-#include "tool/cli/process_heap.h"
 #include "tool/common/errors.h"
+#include "tool/common/process_heap.h"
 
 #ifndef HLR_VERSION
 #define HLR_VERSION "unknown"

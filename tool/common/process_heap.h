@@ -1,5 +1,6 @@
-// How the tool's process takes its memory from the kernel. Called once,
-// first thing in main, before anything is allocated in earnest.
+// How the tool's process takes its memory from the kernel: called first
+// thing in hlr-render's main, and by the CAD reader for the processes it
+// is loaded into (the Python package's). A second call changes nothing.
 #pragma once
 
 namespace hlr_tool {
@@ -13,7 +14,9 @@ namespace hlr_tool {
 //   marked for transparent huge pages, so memory arrives 2 MiB at a time
 //   (address space only: untouched pages cost nothing);
 // - memory the tool frees stays in the heap for the next phase instead of
-//   going back to the kernel and faulting in again.
+//   going back to the kernel and faulting in again (Open CASCADE's mesher
+//   takes and gives back large blocks for every face: handed back each
+//   time, their faults cost more than the meshing).
 // The renderer threads of `--jobs` keep glibc's arenas of their own, in
 // small pages: sharing the main heap spared a second renderer its faults
 // on small models, but on a million triangles the two renderers then

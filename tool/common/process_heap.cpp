@@ -1,8 +1,8 @@
-#include "tool/cli/process_heap.h"
+#include "tool/common/process_heap.h"
 
 #include <cstdint>
-#include <limits>
 #include <cstdlib>  // also defines __GLIBC__ where the C library is glibc
+#include <limits>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
