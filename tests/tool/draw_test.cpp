@@ -406,6 +406,29 @@ TEST_F(Draw_Test, EachBadInputGivesItsMessageAndStatusAndNoOutput) {
   }
 }
 
+// Mesh files are read on several threads at once; the error is still that
+// of the first faulty file in the order given, though a later one (a line
+// of text) fails long before the first (a large file whose last vertex is
+// not a number) has been read.
+TEST_F(Draw_Test, OfSeveralFaultyFilesTheFirstGivenIsReported) {
+  std::string slow;
+  for (int i = 0; i < 200000; ++i) slow += "v 0 0 " + std::to_string(i) + "\n";
+  slow += "v 0 nan 0\nf 1 2 200001\n";
+  const std::string first = write("slow.obj", slow);
+  const std::string second = write("quick.xyz", "hello, this is not a model\n");
+  for (const auto& [models, start] :
+       {std::pair{std::vector{first, second}, first + ": coordinate is not finite"},
+        std::pair{std::vector{second, first}, second + ": cannot read the model: "}}) {
+    std::vector<std::string> arguments{"draw"};
+    arguments.insert(arguments.end(), models.begin(), models.end());
+    arguments.insert(arguments.end(), {"-o", output("out.svg"), "--quiet"});
+    const Run_Result result = run(arguments);
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_EQ(result.err.rfind(start, 0), 0u) << result.err;
+    EXPECT_TRUE(outputs().empty());
+  }
+}
+
 TEST_F(Draw_Test, AMissingOutputFolderOrModuleFailsBeforeWriting) {
   Run_Result result = run({"draw", bracket, "-o", path("nowhere/out.svg")});
   EXPECT_EQ(result.status, 2);
