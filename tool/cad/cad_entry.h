@@ -11,7 +11,10 @@
 #pragma once
 
 #include "tool/cad/cad_model.h"
+#include "tool/common/errors.h"
 
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -31,5 +34,24 @@ inline constexpr const char* cad_entry_name = "hlr_cad_load";
 // load_cad_models in the module: 0 on success, else the exit status of the
 // Tool_Error it threw, with its message in *error.
 extern "C" HLR_CAD_ENTRY_EXPORT int hlr_cad_load(const Cad_Load_Call* call);
+
+// The module side of a call across the boundary: runs `work` and returns 0,
+// or the exit status of what it threw with the message in `error`.
+template <class Work>
+int status_of_module_call(std::string& error, Work&& work) {
+  try {
+    work();
+    return 0;
+  } catch (const Tool_Error& failure) {
+    error = failure.what();
+    return failure.exit_status();
+  } catch (const std::bad_alloc&) {
+    error = "out of memory while reading or tessellating CAD parts";
+    return exit_failure;
+  } catch (const std::exception& failure) {
+    error = failure.what();
+    return exit_failure;
+  }
+}
 
 }  // namespace hlr_tool

@@ -7,28 +7,8 @@
 #include "tool/common/errors.h"
 
 #include <cctype>
-#include <mutex>
 
 namespace hlr_tool {
-namespace {
-
-using Entry = int (*)(const Cad_Load_Call*);
-
-// Opened on the first CAD file and kept for the life of the process.
-Entry entry() {
-  static Entry found = nullptr;
-  static std::string failure;
-  static std::once_flag once;
-  std::call_once(once, [] {
-    const std::string path =
-        path_beside(reinterpret_cast<const void*>(&entry), "libhlr_cad_occt.so");
-    found = reinterpret_cast<Entry>(open_module_function(path, cad_entry_name, failure));
-  });
-  if (found == nullptr) throw Tool_Error(failure);
-  return found;
-}
-
-}  // namespace
 
 bool is_cad_file(std::string_view path) {
   const std::size_t dot = path.find_last_of('.');
@@ -44,7 +24,9 @@ std::vector<Model> load_cad_models(const std::vector<std::string>& paths,
   std::vector<Model> models;
   std::string error;
   const Cad_Load_Call call{&paths, &options, &models, &error};
-  if (const int status = entry()(&call); status != 0) throw Tool_Error(error, status);
+  // The CAD module, opened on the first CAD file.
+  call_module(reinterpret_cast<const void*>(&load_cad_models), "libhlr_cad_occt.so", cad_entry_name,
+              call);
   return models;
 }
 

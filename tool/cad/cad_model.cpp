@@ -46,7 +46,6 @@
 #include <fstream>
 #include <limits>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -84,27 +83,13 @@ void check_readable(const std::string& path) {
   if (!probe) throw input_error(path + ": cannot open the file for reading");
 }
 
-using Xde_Entry = int (*)(const Xde_Read_Call*);
-
-// The XDE module, opened beside this one on the first STEP or IGES file.
-Xde_Entry xde_entry() {
-  static Xde_Entry found = nullptr;
-  static std::string failure;
-  static std::once_flag once;
-  std::call_once(once, [] {
-    const std::string path =
-        path_beside(reinterpret_cast<const void*>(&xde_entry), "libhlr_cad_xde.so");
-    found = reinterpret_cast<Xde_Entry>(open_module_function(path, xde_entry_name, failure));
-  });
-  if (found == nullptr) throw Tool_Error(failure);
-  return found;
-}
-
 std::vector<Cad_Part> read_with_xde(const std::string& path, Xde_Format format) {
   std::vector<Cad_Part> parts;
   std::string error;
   const Xde_Read_Call call{&path, format, &parts, &error};
-  if (const int status = xde_entry()(&call); status != 0) throw Tool_Error(error, status);
+  // The XDE module, opened beside this one on the first STEP or IGES file.
+  call_module(reinterpret_cast<const void*>(&read_with_xde), "libhlr_cad_xde.so", xde_entry_name,
+              call);
   return parts;
 }
 
@@ -548,19 +533,8 @@ std::vector<Model> load_here(const std::vector<std::string>& paths, const Cad_Op
 }  // namespace
 
 extern "C" HLR_CAD_ENTRY_EXPORT int hlr_cad_load(const Cad_Load_Call* call) {
-  try {
-    *call->models = load_here(*call->paths, *call->options);
-    return 0;
-  } catch (const Tool_Error& error) {
-    *call->error = error.what();
-    return error.exit_status();
-  } catch (const std::bad_alloc&) {
-    *call->error = "out of memory while reading or tessellating CAD parts";
-    return exit_failure;
-  } catch (const std::exception& error) {
-    *call->error = error.what();
-    return exit_failure;
-  }
+  return status_of_module_call(*call->error,
+                               [call] { *call->models = load_here(*call->paths, *call->options); });
 }
 
 }  // namespace hlr_tool

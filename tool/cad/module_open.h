@@ -1,12 +1,15 @@
 // Opening one of the tool's modules, which are installed beside the binary
 // that opens them (hlr-render, the Python package's extension, or the CAD
-// module itself), and finding its one function.
+// module itself), finding its one function and calling it.
 #pragma once
 
 #include <dlfcn.h>
 
 #include <filesystem>
+#include <mutex>
 #include <string>
+
+#include "tool/common/errors.h"
 
 namespace hlr_tool {
 
@@ -42,6 +45,24 @@ inline void* open_module_function(const std::string& path, const char* name, std
   void* function = dlsym(module, name);
   if (function == nullptr) failure = path + ": holds no function " + name;
   return function;
+}
+
+// Calls the function `name` of the module `file` beside the binary that
+// holds `anchor` with `call`, opening the module on the first call of this
+// kind. A module that cannot be opened, or a call that returns an exit
+// status (with its message in *call.error), throws Tool_Error.
+template <class Call>
+void call_module(const void* anchor, const char* file, const char* name, const Call& call) {
+  using Function = int (*)(const Call*);
+  static Function found = nullptr;
+  static std::string failure;
+  static std::once_flag once;
+  std::call_once(once, [&] {
+    found =
+        reinterpret_cast<Function>(open_module_function(path_beside(anchor, file), name, failure));
+  });
+  if (found == nullptr) throw Tool_Error(failure);
+  if (const int status = found(&call); status != 0) throw Tool_Error(*call.error, status);
 }
 
 }  // namespace hlr_tool

@@ -156,23 +156,13 @@ std::vector<Cad_Part> read_parts(const std::string& path, Xde_Format format) {
 }  // namespace
 
 extern "C" HLR_CAD_ENTRY_EXPORT int hlr_cad_read_xde(const Xde_Read_Call* call) {
-  try {
+  return status_of_module_call(*call->error, [call] {
     try {
       *call->parts = read_parts(*call->path, call->format);
-      return 0;
     } catch (const Standard_Failure& failure) {
       throw open_cascade_error(*call->path, failure);
     }
-  } catch (const Tool_Error& error) {
-    *call->error = error.what();
-    return error.exit_status();
-  } catch (const std::bad_alloc&) {
-    *call->error = "out of memory while reading or tessellating CAD parts";
-    return exit_failure;
-  } catch (const std::exception& error) {
-    *call->error = error.what();
-    return exit_failure;
-  }
+  });
 }
 
 }  // namespace hlr_tool
