@@ -15,6 +15,7 @@
 #include "options.h"
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
+#include "tool/common/parallel.h"
 #include "tool/session/piece_recorder.h"
 
 namespace hlr_tool {
@@ -120,7 +121,7 @@ class Thread_Group {
 
 }  // namespace
 
-int default_jobs() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
+int default_jobs() { return static_cast<int>(processor_count()); }
 
 Shared_Pass_Times run_shared_passes(const std::string& module_path, const Scene& scene,
                                     KT_Renderer_Data& downstream,
