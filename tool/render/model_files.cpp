@@ -25,14 +25,9 @@ void widen(std::optional<std::array<Model_Point, 2>>& box, const Model& model) {
 
 std::vector<Model> load_model_files(const std::vector<std::string>& paths, Cad_Options cad) {
   std::vector<Model> models(paths.size());
-  std::vector<std::size_t> mesh_files;
-  std::vector<std::string> cad_paths;
+  std::vector<std::size_t> mesh_files, cad_files;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    if (is_cad_file(paths[i])) {
-      cad_paths.push_back(paths[i]);
-    } else {
-      mesh_files.push_back(i);
-    }
+    (is_cad_file(paths[i]) ? cad_files : mesh_files).push_back(i);
   }
 
   // Each mesh file has an importer of its own, so several are read at once.
@@ -46,11 +41,11 @@ std::vector<Model> load_model_files(const std::vector<std::string>& paths, Cad_O
   });
   for (std::size_t i : mesh_files) widen(cad.other_models_box, models[i]);
 
-  if (!cad_paths.empty()) {
+  if (!cad_files.empty()) {
+    std::vector<std::string> cad_paths;
+    for (std::size_t i : cad_files) cad_paths.push_back(paths[i]);
     std::vector<Model> parts = load_cad_models(cad_paths, cad);
-    for (std::size_t i = 0, k = 0; i < paths.size(); ++i) {
-      if (is_cad_file(paths[i])) models[i] = std::move(parts[k++]);
-    }
+    for (std::size_t k = 0; k < cad_files.size(); ++k) models[cad_files[k]] = std::move(parts[k]);
   }
   return models;
 }
