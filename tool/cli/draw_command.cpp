@@ -614,7 +614,7 @@ void add_draw_command(CLI::App& app, const char* argv0) {
   command
       ->add_option("MODEL", options->models,
                    "Model files (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and whatever else Assimp "
-                   "reads), drawn together")
+                   "reads) and CAD parts (STEP, IGES, BREP), drawn together")
       ->required();
   command
       ->add_option("-o,--output", options->output,
