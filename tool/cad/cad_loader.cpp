@@ -5,16 +5,12 @@
 #include "tool/cad/cad_model.h"
 #include "tool/cad/module_open.h"
 #include "tool/common/errors.h"
-
-#include <cctype>
+#include "tool/common/input_files.h"
 
 namespace hlr_tool {
 
 bool is_cad_file(std::string_view path) {
-  const std::size_t dot = path.find_last_of('.');
-  if (dot == std::string_view::npos) return false;
-  std::string extension(path.substr(dot + 1));
-  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+  const std::string extension = extension_of(path);
   return extension == "step" || extension == "stp" || extension == "iges" || extension == "igs" ||
          extension == "brep";
 }

@@ -1,7 +1,6 @@
 #include "tool/drawing/page.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -9,17 +8,11 @@
 #include <utility>
 
 #include "tool/common/errors.h"
+#include "tool/common/numbers.h"
 
 namespace hlr_tool {
 
 namespace {
-
-// A finite number filling the whole text.
-bool parse_number(std::string_view text, double& value) {
-  if (text.empty()) return false;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
-}
 
 bool ends_with(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
@@ -108,11 +101,13 @@ Page_Size parse_page(std::string_view text) {
   if (!page && ends_with(text, "mm")) {
     const std::string_view numbers = text.substr(0, text.size() - 2);
     const std::size_t x = numbers.find('x');
-    Page_Size size;
-    if (x != std::string_view::npos && parse_number(numbers.substr(0, x), size.width_mm) &&
-        parse_number(numbers.substr(x + 1), size.height_mm) && size.width_mm >= 1.0 &&
-        size.height_mm >= 1.0 && size.width_mm <= 10000.0 && size.height_mm <= 10000.0) {
-      page = size;
+    const std::optional<double> width =
+        x == std::string_view::npos ? std::nullopt : parse_finite(numbers.substr(0, x));
+    const std::optional<double> height =
+        x == std::string_view::npos ? std::nullopt : parse_finite(numbers.substr(x + 1));
+    if (width && height && *width >= 1.0 && *height >= 1.0 && *width <= 10000.0 &&
+        *height <= 10000.0) {
+      page = Page_Size{*width, *height};
     }
   }
   if (!page) {
@@ -127,13 +122,15 @@ Page_Size parse_page(std::string_view text) {
 
 double parse_scale(std::string_view text) {
   const std::size_t colon = text.find(':');
-  double a = 0.0, b = 0.0;
-  if (colon == std::string_view::npos || !parse_number(text.substr(0, colon), a) ||
-      !parse_number(text.substr(colon + 1), b) || !(a > 0.0 && b > 0.0)) {
+  const std::optional<double> a =
+      colon == std::string_view::npos ? std::nullopt : parse_finite(text.substr(0, colon));
+  const std::optional<double> b =
+      colon == std::string_view::npos ? std::nullopt : parse_finite(text.substr(colon + 1));
+  if (!a || !b || !(*a > 0.0 && *b > 0.0)) {
     throw input_error("scale '" + std::string(text) +
                       "' is not 1:N or N:1 with a positive number N (model units as mm)");
   }
-  return a / b;
+  return *a / *b;
 }
 
 Line_Weights parse_line_weights(std::string_view text) {
@@ -142,8 +139,10 @@ Line_Weights parse_line_weights(std::string_view text) {
   bool good = true;
   for (int k = 0; k < 3 && good; ++k) {
     const std::size_t comma = k < 2 ? rest.find(',') : rest.size();
-    good = comma != std::string_view::npos && parse_number(rest.substr(0, comma), values[k]) &&
-           values[k] > 0.0 && values[k] <= 100.0;
+    const std::optional<double> value =
+        comma == std::string_view::npos ? std::nullopt : parse_finite(rest.substr(0, comma));
+    good = value && *value > 0.0 && *value <= 100.0;
+    if (good) values[k] = *value;
     if (good && k < 2) rest.remove_prefix(comma + 1);
   }
   if (!good) {

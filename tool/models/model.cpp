@@ -1,6 +1,7 @@
 #include "tool/models/model.h"
 
 #include "tool/common/errors.h"
+#include "tool/common/input_files.h"
 #include "tool/models/position_key.h"
 
 #include <assimp/material.h>
@@ -11,8 +12,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <unordered_map>
 #include <utility>
@@ -217,20 +216,10 @@ class Model_Reader {
   bool line_open_ = false;  // the body's last line may be continued
 };
 
-void check_readable(const std::string& path) {
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  if (!std::filesystem::exists(status)) throw input_error(path + ": no such file");
-  if (std::filesystem::is_directory(status))
-    throw input_error(path + ": is a directory, not a model file");
-  std::ifstream probe(path, std::ios::binary);
-  if (!probe) throw input_error(path + ": cannot open the file for reading");
-}
-
 }  // namespace
 
 Model load_model(const std::string& path) {
-  check_readable(path);
+  check_readable(path, "model file");
 
   Assimp::Importer importer;
   // Only positions, faces, lines and materials matter; the rest is
