@@ -155,26 +155,17 @@ void insert_resolution(std::string& png, double dpi) {
   png.insert(after_header, chunk);
 }
 
-void check_options(const Cairo_Options& options) {
-  if (!(options.dpi >= 1.0 && options.dpi <= 10000.0)) {
-    throw input_error("the resolution must be between 1 and 10000 dpi");
-  }
-}
-
 }  // namespace
 
 std::string write_pdf(const Sheet& sheet, const Cairo_Options& options) {
-  check_options(options);
   return write_vector(sheet, options, false);
 }
 
 std::string write_eps(const Sheet& sheet, const Cairo_Options& options) {
-  check_options(options);
   return write_vector(sheet, options, true);
 }
 
 std::string write_png(const Sheet& sheet, const Cairo_Options& options) {
-  check_options(options);
   const double scale = sheet.mm_per_unit / mm_per_inch * options.dpi;
   const double width = std::round(sheet.width * scale), height = std::round(sheet.height * scale);
   if (!(width <= max_png_side && height <= max_png_side)) {
