@@ -3,6 +3,7 @@
 #include "tool/common/clock.h"
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
+#include "tool/render/polyline_models.h"
 #include "tool/session/shared_passes.h"
 
 namespace hlr_tool {
@@ -104,6 +105,7 @@ Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& sett
   stats.renderer_processor_ms = times.renderer_processor;
   result.drawing = collector->drawing();
   stats.pieces = collector->counts();
+  if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models);
   return result;
 }
 

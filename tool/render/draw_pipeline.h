@@ -87,6 +87,9 @@ struct Draw_Hooks {
   // renderers sent downstream, in the order one renderer sends them, are
   // appended here.
   std::string* trace = nullptr;
+  // Find the model of every polyline (Style_Group::models,
+  // polyline_models.h).
+  bool polyline_models = false;
 };
 
 // Draws `models` together on at most threads.threads() threads (the

@@ -104,16 +104,6 @@ Drawing_Point anchor_of(const Draw_Result& view) {
   return {double(p.x), view.drawing.height - double(p.y)};
 }
 
-std::vector<Model> load_request_models(const Draw_Request& request, const Draw_Front_End& front_end,
-                                       const Thread_Budget& threads) {
-  Cad_Options cad;
-  cad.tessellation = request.cad;
-  cad.drawing_side = std::min(request.settings.camera.width, request.settings.camera.height);
-  cad.progress = front_end.progress;
-  cad.warn = front_end.warn;
-  return load_models(request.models, cad, threads);
-}
-
 std::vector<View_Request> view_requests_of(const Draw_Request& request) {
   const double field_of_view = request.settings.camera.field_of_view_degrees;
   std::vector<View_Request> requests;
@@ -222,13 +212,15 @@ Finished_Drawing draw_request(const Draw_Request& request, const Draw_Front_End&
   finished.model_count = request.models.size();
   finished.stroke_width = request.stroke_width;
   finished.cairo = request.cairo;
+  for (const View_Spec& view : request.drawn_views()) finished.view_names.push_back(view.name);
 
   Clock::time_point start = Clock::now();
-  std::vector<Model> models = load_request_models(request, front_end, threads);
+  std::vector<Model> models = load_request_models(request, front_end);
   finished.times.import = milliseconds_since(start);
 
   Draw_Hooks hooks;
   hooks.progress = front_end.progress;
+  hooks.polyline_models = front_end.polyline_models;
   Script_Recorder recorder(
       "hlr-render draw --record: every call the drawing made on the "
       "renderer.\nReplay: hlr-render run FILE.pic [--svg FILE.svg]");
@@ -254,6 +246,16 @@ Finished_Drawing draw_request(const Draw_Request& request, const Draw_Front_End&
     }
   }
   return finished;
+}
+
+std::vector<Model> load_request_models(const Draw_Request& request,
+                                       const Draw_Front_End& front_end) {
+  Cad_Options cad;
+  cad.tessellation = request.cad;
+  cad.drawing_side = std::min(request.settings.camera.width, request.settings.camera.height);
+  cad.progress = front_end.progress;
+  cad.warn = front_end.warn;
+  return load_models(request.models, cad, Thread_Budget(request.jobs));
 }
 
 std::string drawing_bytes(const Finished_Drawing& drawing, Output_Format format,

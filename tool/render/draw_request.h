@@ -111,7 +111,8 @@ struct Finished_Drawing {
   Finished_Drawing(const Finished_Drawing&) = delete;
   Finished_Drawing& operator=(const Finished_Drawing&) = delete;
 
-  std::vector<Draw_Result> views;  // in the order of drawn_views()
+  std::vector<Draw_Result> views;       // in the order of drawn_views()
+  std::vector<std::string> view_names;  // as given: "front", "30,20"
   // One view at its own size (no page, no scale), or the views laid out.
   Sheet sheet;
   // One view at its own size in device units, its lines in the order they
@@ -135,6 +136,9 @@ struct Draw_Front_End {
   // faces that failed); either may be empty.
   std::function<void(const std::string&)> progress;
   std::function<void(const std::string&)> warn;
+  // Find the model of every polyline (Style_Group::models): the Python
+  // package's Drawing tells them; files never do.
+  bool polyline_models = false;
 };
 
 // Validates the request, then reads its models (the CAD parts with its
@@ -143,6 +147,11 @@ struct Draw_Front_End {
 // places them on the sheet. Throws Tool_Error: exit status 2 for faults in
 // the request or its models, 1 for anything else.
 Finished_Drawing draw_request(const Draw_Request& request, const Draw_Front_End& front_end);
+
+// The request's models as draw_request reads them (Python's load: a request
+// of defaults with one file).
+std::vector<Model> load_request_models(const Draw_Request& request,
+                                       const Draw_Front_End& front_end);
 
 // The file of the drawing in `format`, `options` for PNG, PDF and EPS.
 std::string drawing_bytes(const Finished_Drawing& drawing, Output_Format format,

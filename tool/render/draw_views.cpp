@@ -26,8 +26,10 @@ std::vector<Draw_Result> draw_views(std::span<const Model> models, const Draw_Se
   }
   if (hooks.progress) hooks.progress("drawing " + std::to_string(views.size()) + " views");
   const Thread_Budget view_threads = threads.share(views.size());
+  Draw_Hooks view_hooks;
+  view_hooks.polyline_models = hooks.polyline_models;
   for_each_in_parallel(views.size(), threads.parts_at_once(views.size()), [&](std::size_t v) {
-    results[v] = draw_models(models, settings_of(views[v]), module_path, view_threads);
+    results[v] = draw_models(models, settings_of(views[v]), module_path, view_threads, view_hooks);
   });
   return results;
 }
