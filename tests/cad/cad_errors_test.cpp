@@ -43,8 +43,10 @@ TEST_F(Cad_Input, FaultyPartsFailWithTheirMessageAndNoOutput) {
       {file("words.step", "not a step file\n"), {}, "words.step: cannot read the file as STEP"},
       {file("words.brep", "not a brep file\n"), {}, "words.brep: cannot read the file as BREP"},
       {file("empty.igs", ""), {}, "empty.igs: the IGES file holds no shape"},
-      {file("cube.step", ""), {"--deflection", "-1"}, "--deflection: must be 0"},
-      {file("cube.step", ""), {"--angular-deflection", "0"}, "--angular-deflection: must be above"},
+      {file("cube.step", ""), {"--deflection", "-1"}, "--deflection: expected a number at least 0"},
+      {file("cube.step", ""),
+       {"--angular-deflection", "0"},
+       "--angular-deflection: expected a number above 0 and at most 90"},
   };
   if (data) rows.push_back({*data + "/occ/edge.brep", {}, "edge.brep: holds no faces"});
   for (const Row& row : rows) {
