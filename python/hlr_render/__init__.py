@@ -232,7 +232,7 @@ def _options_doc() -> str:
     return "\n".join(lines)
 
 
-draw.__doc__ = (draw.__doc__ or "").replace("{options}", _options_doc().lstrip("\n"))
+draw.__doc__ = (draw.__doc__ or "").replace("{options}", _options_doc().lstrip())
 
 
 class View:

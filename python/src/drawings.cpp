@@ -155,28 +155,7 @@ py::array_t<double> markers_of(const Finished_Drawing& finished, std::size_t v) 
 
 // The counts and times of --stats, summed over the views.
 py::dict stats_of(const Finished_Drawing& finished) {
-  std::array<std::size_t, hlr_tool::layer_count> received{}, drawn{};
-  hlr_tool::Scene_Stats scene;
-  std::size_t bodies = 0, polylines = 0;
-  double scene_ms = 0.0, capture_ms = 0.0, update_ms = 0.0;
-  for (const hlr_tool::Draw_Result& view : finished.views) {
-    const hlr_tool::Draw_Stats& s = view.stats;
-    for (std::size_t l = 0; l < hlr_tool::layer_count; ++l) {
-      received[l] += s.pieces.received[l];
-      drawn[l] += s.pieces.drawn[l];
-    }
-    scene.triangles += s.scene.triangles;
-    scene.strips += s.scene.strips;
-    scene.edges += s.scene.edges;
-    scene.polylines += s.scene.polylines;
-    bodies = std::max(bodies, s.bodies);
-    for (const auto& layer : view.drawing.layers) {
-      for (const hlr_tool::Style_Group& group : layer) polylines += group.polylines.size();
-    }
-    scene_ms += s.scene_ms;
-    capture_ms += s.capture_ms;
-    update_ms += s.update_ms;
-  }
+  const hlr_tool::Draw_Totals t = hlr_tool::draw_totals(finished);
   const auto per_layer = [](const std::array<std::size_t, hlr_tool::layer_count>& counts) {
     py::dict layers;
     for (std::size_t l = 0; l < hlr_tool::layer_count; ++l) {
@@ -187,19 +166,19 @@ py::dict stats_of(const Finished_Drawing& finished) {
   py::dict stats;
   stats["models"] = finished.model_count;
   stats["views"] = finished.views.size();
-  stats["bodies"] = bodies;
-  stats["triangles"] = scene.triangles;
-  stats["strips"] = scene.strips;
-  stats["edges"] = scene.edges;
-  stats["edge_polylines"] = scene.polylines;
-  stats["pieces_received"] = per_layer(received);
-  stats["pieces_drawn"] = per_layer(drawn);
-  stats["polylines"] = polylines;
+  stats["bodies"] = t.bodies;
+  stats["triangles"] = t.scene.triangles;
+  stats["strips"] = t.scene.strips;
+  stats["edges"] = t.scene.edges;
+  stats["edge_polylines"] = t.scene.polylines;
+  stats["pieces_received"] = per_layer(t.pieces.received);
+  stats["pieces_drawn"] = per_layer(t.pieces.drawn);
+  stats["polylines"] = t.polylines;
   py::dict times;
   times["import"] = finished.times.import;
-  times["scene"] = scene_ms;
-  times["capture"] = capture_ms;
-  times["update"] = update_ms;
+  times["scene"] = t.scene_ms;
+  times["capture"] = t.capture_ms;
+  times["update"] = t.update_ms;
   times["write"] = finished.times.write;
   stats["time_ms"] = times;
   return stats;

@@ -277,35 +277,41 @@ void write_drawing_files(Finished_Drawing& drawing, const Draw_Request& request)
   drawing.times.write = milliseconds_since(start);
 }
 
-std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format format) {
-  Drawing_Counts pieces;
-  Scene_Stats s;
-  std::size_t bodies = 0, polylines = 0, markers = 0;
-  double scene_ms = 0.0, capture_ms = 0.0, update_ms = 0.0;
+Draw_Totals draw_totals(const Finished_Drawing& drawing) {
+  Draw_Totals totals;
   for (const Draw_Result& view : drawing.views) {
     const Draw_Stats& stats = view.stats;
     for (std::size_t l = 0; l < layer_count; ++l) {
-      pieces.received[l] += stats.pieces.received[l];
-      pieces.drawn[l] += stats.pieces.drawn[l];
+      totals.pieces.received[l] += stats.pieces.received[l];
+      totals.pieces.drawn[l] += stats.pieces.drawn[l];
     }
-    s.triangles += stats.scene.triangles;
-    s.strips += stats.scene.strips;
-    s.edges += stats.scene.edges;
-    s.polylines += stats.scene.polylines;
-    bodies = std::max(bodies, stats.bodies);  // the same bodies in every view
-    polylines += svg_polyline_elements(view.drawing);
-    for (const Style_Group& group : view.drawing.layer(Layer::markers)) {
-      markers += group.dots.size();
+    totals.scene.triangles += stats.scene.triangles;
+    totals.scene.strips += stats.scene.strips;
+    totals.scene.edges += stats.scene.edges;
+    totals.scene.polylines += stats.scene.polylines;
+    totals.bodies = std::max(totals.bodies, stats.bodies);
+    totals.svg_polylines += svg_polyline_elements(view.drawing);
+    for (const auto& layer : view.drawing.layers) {
+      for (const Style_Group& group : layer) {
+        totals.polylines += group.polylines.size();
+        totals.markers += group.dots.size();
+      }
     }
-    scene_ms += stats.scene_ms;
-    capture_ms += stats.capture_ms;
-    update_ms += stats.update_ms;
+    totals.scene_ms += stats.scene_ms;
+    totals.capture_ms += stats.capture_ms;
+    totals.update_ms += stats.update_ms;
   }
-  const auto count = [&pieces](Layer l, bool drawn) {
-    return (drawn ? pieces.drawn : pieces.received)[static_cast<std::size_t>(l)];
+  return totals;
+}
+
+std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format format) {
+  const Draw_Totals t = draw_totals(drawing);
+  const Scene_Stats& s = t.scene;
+  const auto count = [&t](Layer l, bool drawn) {
+    return (drawn ? t.pieces.drawn : t.pieces.received)[static_cast<std::size_t>(l)];
   };
   std::string out;
-  append_format(out, "models:          %zu (%zu bodies)\n", drawing.model_count, bodies);
+  append_format(out, "models:          %zu (%zu bodies)\n", drawing.model_count, t.bodies);
   append_format(out, "faces:           %zu triangles in %zu strips\n", s.triangles, s.strips);
   append_format(out, "edges:           %zu in %zu polylines\n", s.edges, s.polylines);
   append_format(out, "pieces received: %zu visible, %zu hidden, %zu intersections\n",
@@ -314,7 +320,7 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
   append_format(out, "pieces drawn:    %zu visible, %zu hidden, %zu intersections\n",
                 count(Layer::visible, true), count(Layer::hidden, true),
                 count(Layer::intersections, true));
-  append_format(out, "written:         %zu polylines, %zu markers\n", polylines, markers);
+  append_format(out, "written:         %zu polylines, %zu markers\n", t.svg_polylines, t.markers);
   const Sheet& sheet = drawing.sheet;
   const char* unit = sheet.paged ? "mm" : "device units";
   if (!(drawing.plain && format == Output_Format::svg)) {
@@ -335,11 +341,12 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
                   drawing.travel->before, drawing.travel->after, unit);
   }
   const double total =
-      drawing.times.import + scene_ms + capture_ms + update_ms + drawing.times.write;
+      drawing.times.import + t.scene_ms + t.capture_ms + t.update_ms + drawing.times.write;
   append_format(out,
                 "time (ms):       import %.1f, scene %.1f, capture %.1f, hidden-line passes "
                 "%.1f, writing %.1f, total %.1f\n",
-                drawing.times.import, scene_ms, capture_ms, update_ms, drawing.times.write, total);
+                drawing.times.import, t.scene_ms, t.capture_ms, t.update_ms, drawing.times.write,
+                total);
   // Per renderer, in the order of the views.
   std::size_t renderers = 0;
   for (const Draw_Result& view : drawing.views)

@@ -161,7 +161,19 @@ std::string drawing_bytes(const Finished_Drawing& drawing, Output_Format format,
 // trace, each only when complete (output_file.h), and keeps the time taken.
 void write_drawing_files(Finished_Drawing& drawing, const Draw_Request& request);
 
-// What --stats prints: counts and times summed over the views; the sheet's
+// Counts and times summed over the views of a drawing.
+struct Draw_Totals {
+  std::size_t bodies = 0;  // the same bodies in every view
+  Scene_Stats scene;
+  Drawing_Counts pieces;
+  std::size_t polylines = 0;      // joined polylines
+  std::size_t svg_polylines = 0;  // the <polyline> elements of their SVG
+  std::size_t markers = 0;
+  double scene_ms = 0.0, capture_ms = 0.0, update_ms = 0.0;
+};
+Draw_Totals draw_totals(const Finished_Drawing& drawing);
+
+// What --stats prints: draw_totals with the import and writing times; the sheet's
 // size and scale when the drawing is written in `format` as a sheet; the
 // pen-up travel when it was ordered.
 std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format format);
