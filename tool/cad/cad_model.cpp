@@ -23,6 +23,7 @@
 #include <Message.hxx>
 #include <Message_Messenger.hxx>
 #include <Message_PrinterOStream.hxx>
+#include <Message_SequenceOfPrinters.hxx>
 #include <Poly_Polygon3D.hxx>
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
@@ -366,15 +367,38 @@ double diagonal_of(const Bnd_Box& box) {
   return std::hypot(x1 - x0, y1 - y0, z1 - z0);
 }
 
-// The readers report on standard output, which belongs to the program
-// that loaded this module, not to us.
-void silence_readers() {
-  static const bool done = [] {
-    Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_PrinterOStream));
-    return true;
-  }();
-  (void)done;
-}
+// Open CASCADE's readers report on standard output, which belongs to the
+// program that loaded this module, through the process's default
+// messenger. While any load runs, that messenger's stream printers are
+// taken off; the last load to end puts them back, so a program using Open
+// CASCADE itself keeps its messages.
+class Quiet_Messenger {
+ public:
+  Quiet_Messenger() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (loads_++ > 0) return;
+    const Handle(Message_Messenger)& messenger = Message::DefaultMessenger();
+    for (const Handle(Message_Printer) & printer : messenger->Printers()) {
+      if (printer->IsKind(STANDARD_TYPE(Message_PrinterOStream))) taken_.Append(printer);
+    }
+    messenger->RemovePrinters(STANDARD_TYPE(Message_PrinterOStream));
+  }
+  Quiet_Messenger(const Quiet_Messenger&) = delete;
+  Quiet_Messenger& operator=(const Quiet_Messenger&) = delete;
+  ~Quiet_Messenger() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (--loads_ > 0) return;
+    for (const Handle(Message_Printer) & printer : taken_) {
+      Message::DefaultMessenger()->AddPrinter(printer);
+    }
+    taken_.Clear();
+  }
+
+ private:
+  static inline std::mutex mutex_;
+  static inline int loads_ = 0;
+  static inline Message_SequenceOfPrinters taken_;
+};
 
 // Held around every read of a file. Every Open CASCADE 7.6 reader,
 // BRepTools::Read too, parses numbers with its Strtod, which keeps its
@@ -480,7 +504,7 @@ Cad_Format checked_format(const std::string& path) {
 // threads' heaps), and lost 5 to 8% at load average 4 to 5; the mesher
 // already shares each file's faces among the processors.
 std::vector<Model> load_here(const std::vector<std::string>& paths, const Cad_Options& options) {
-  silence_readers();
+  const Quiet_Messenger quiet;
   std::vector<File_Read> files;
   Bnd_Box box;
   for (const std::string& path : paths) {
