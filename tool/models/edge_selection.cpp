@@ -87,6 +87,12 @@ class Feature_Test {
 
 }  // namespace
 
+Edge_Selection parse_edge_selection(std::string_view text) {
+  if (text == "all") return Edge_Selection::all;
+  if (text == "feature") return Edge_Selection::feature;
+  throw input_error("edge selection '" + std::string(text) + "' is neither 'all' nor 'feature'");
+}
+
 std::vector<std::uint32_t> select_edges(const Edge_Table& table,
                                         std::span<const Triangle> triangles,
                                         std::span<const Model_Point> positions,

@@ -22,6 +22,9 @@ enum class Edge_Selection {
   silhouettes,
 };
 
+// Reads "all" or "feature"; throws Tool_Error (exit status 2) otherwise.
+Edge_Selection parse_edge_selection(std::string_view text);
+
 struct Edge_Options {
   Edge_Selection selection = Edge_Selection::feature;
   // Two faces meeting at a larger angle between their normals make a
