@@ -20,12 +20,9 @@ TEST(Thread_Budget, ViewsShareTheThreadsTheyAreGiven) {
     const Thread_Budget budget(row.jobs);
     EXPECT_EQ(budget.parts_at_once(row.views), row.at_once) << row.jobs << " " << row.views;
     EXPECT_EQ(budget.share(row.views).threads(), row.each) << row.jobs << " " << row.views;
-    EXPECT_LE(budget.parts_at_once(row.views) * std::size_t(budget.share(row.views).threads()),
-              std::size_t(row.jobs));
     EXPECT_FALSE(budget.share(row.views).automatic());
   }
   EXPECT_TRUE(Thread_Budget(0).share(3).automatic());
-  EXPECT_GE(Thread_Budget(0).threads(), 1);
   EXPECT_THROW(Thread_Budget(1025), std::invalid_argument);
   EXPECT_THROW(Thread_Budget(-1), std::invalid_argument);
 }
