@@ -102,11 +102,13 @@ class Viewer:
 
 @contextlib.contextmanager
 def running_viewer(*arguments, timeout=300):
-    """`hlr-render view --port 0 --no-browser ARGUMENTS`, once its first line
-    (the address) is out; ended whatever happens in the block."""
+    """`hlr-render view --port 0 --no-browser ARGUMENTS` in the project's
+    folder, once its first line (the address) is out; ended whatever
+    happens in the block."""
     process = subprocess.Popen([hlr_render_command(), "view", "--port", "0", "--no-browser",
                                 *map(str, arguments)],
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               cwd=ROOT)
     try:
         deadline = time.monotonic() + timeout
         while not select.select([process.stdout], [], [], 1)[0]:

@@ -186,7 +186,7 @@ Answer Viewer_Server::State::drawing(const std::string& extension,
 std::string Viewer_Server::State::session() const {
   using nlohmann::json;
   json session;
-  session["program"] = "hlr-render draw";
+  session["program"] = {"hlr-render", "draw"};
   json& models = session["models"] = json::array();
   for (const Model_Input& input : start.models) models.push_back(input.path);
   json& run = session["run"] = json::array();
@@ -204,10 +204,10 @@ std::string Viewer_Server::State::session() const {
                        {"choices", option.choices},
                        {"help", option.help}});
   }
-  json& views = session["views"] = json::object();
+  json& views = session["views"] = json::array();
   for (const char* name : {"front", "back", "left", "right", "top", "bottom", "iso"}) {
     const View_Angles angles = parse_view(name);
-    views[name] = {angles.yaw_degrees, angles.pitch_degrees};
+    views.push_back({name, angles.yaw_degrees, angles.pitch_degrees});
   }
   session["deadline_ms"] = start.deadline.count();
   return session.dump(1);

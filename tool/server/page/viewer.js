@@ -64,7 +64,7 @@ function shellWord(word) {
 }
 
 function commandLine(options, output) {
-  const words = [viewer.session.program, ...viewer.session.models];
+  const words = [...viewer.session.program, ...viewer.session.models];
   for (const [name, text] of [...viewer.session.run, ...options]) {
     const option = optionInfo(name);
     if (option && option.flag) {
@@ -159,10 +159,9 @@ function setOption(name, text) {
 }
 
 function setView(text) {
-  const named = viewer.session.views[text];
+  const named = viewer.session.views.find(([name]) => name === text);
   if (named) {
-    [viewer.yaw, viewer.pitch] = named;
-    viewer.viewName = text;
+    [viewer.viewName, viewer.yaw, viewer.pitch] = named;
   } else {
     const [yaw, pitch] = text.split(",").map(Number);
     viewer.yaw = yaw;
@@ -233,7 +232,7 @@ function wireStage() {
 }
 
 function wireControls() {
-  for (const name of Object.keys(viewer.session.views)) {
+  for (const [name] of viewer.session.views) {
     const button = document.createElement("button");
     button.textContent = name;
     button.addEventListener("click", () => {
