@@ -98,3 +98,10 @@ def test_the_cad_parts_are_drawn_at_the_size_they_were_read_for(viewer):
     # A mesh alone is read the same for every size.
     with running_viewer(BRACKET) as mesh_viewer:
         assert mesh_viewer.get("/drawing.svg", "size=3000,3000")[0] == 200
+
+
+def test_a_drawing_past_the_time_limit_is_stopped():
+    with running_viewer(BRACKET, "--time-limit", "1e-6") as hurried:
+        for _ in range(2):
+            status, body = hurried.get("/drawing.svg", "views=front,top,right,iso")
+            assert status == 503 and b"(--time-limit) and was stopped" in body

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -32,6 +33,7 @@ struct View_Command {
   std::string default_module;
   int port = 0;
   bool no_browser = false;
+  double time_limit = 5.0;
 };
 
 // What a viewer has no use for: it writes no files (the page exports) and
@@ -71,6 +73,7 @@ void view(const View_Command& command) {
   }
   start.default_module = command.default_module;
   start.port = command.port;
+  start.time_limit = std::chrono::duration<double>(command.time_limit);
   const Draw_Request request = request_of(command.models, command.options.given());
   Progress progress(request.quiet);
   Draw_Front_End front_end;
@@ -106,13 +109,19 @@ void add_view_command(CLI::App& app, const char* argv0) {
       ->group("Viewer");
   command->add_flag("--no-browser", view_command->no_browser, "Do not open a browser (xdg-open)")
       ->group("Viewer");
+  command
+      ->add_option("--time-limit", view_command->time_limit,
+                   "Seconds a drawing may take; a longer one stops between its phases and the "
+                   "page says so")
+      ->check(CLI::PositiveNumber)
+      ->capture_default_str()
+      ->group("Viewer");
   view_command->options.register_options(*command, viewer_takes, false);
   command->allow_extras();
   command->footer(
       "The drawing options are the page's first state; every drawing the page asks for "
       "carries its own, and draws exactly what hlr-render draw draws with them (the page shows "
-      "that command). The CAD options, --jobs and --module hold for the whole run.\n"
-      "A drawing that takes longer than 5 s is stopped.");
+      "that command). The CAD options, --jobs and --module hold for the whole run.");
   command->callback([command, view_command] {
     view_command->options.refuse_unknown_options(*command);
     view(*view_command);

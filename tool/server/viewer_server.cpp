@@ -162,7 +162,7 @@ Answer Viewer_Server::State::drawing(const std::string& extension,
     const Draw_Request request = drawing_request(start.models, start.options, parameters);
     Draw_Front_End front_end;
     front_end.default_module = start.default_module;
-    front_end.deadline = begin + start.deadline;
+    front_end.deadline = begin + std::chrono::duration_cast<Clock::duration>(start.time_limit);
     const Finished_Drawing drawing = draw_prepared(request, prepared, front_end);
     check_viewer_size(drawing, format, request.cairo);
     if (Clock::now() > *front_end.deadline) throw Deadline_Passed();
@@ -171,9 +171,10 @@ Answer Viewer_Server::State::drawing(const std::string& extension,
     answer.timing = server_timing(drawing, milliseconds_since(write), milliseconds_since(begin));
     return answer;
   } catch (const Deadline_Passed&) {
-    return message(503, "the drawing took longer than " +
-                            std::to_string(start.deadline.count() / 1000) +
-                            " s and was stopped; draw it with hlr-render draw");
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g", start.time_limit.count());
+    return message(503, "the drawing took longer than " + std::string(limit) +
+                            " s (--time-limit) and was stopped; draw it with hlr-render draw");
   } catch (const Tool_Error& error) {
     return message(error.exit_status() == exit_input_error ? 400 : 500, error.what());
   } catch (const std::bad_alloc&) {
@@ -209,7 +210,7 @@ std::string Viewer_Server::State::session() const {
     const View_Angles angles = parse_view(name);
     views.push_back({name, angles.yaw_degrees, angles.pitch_degrees});
   }
-  session["deadline_ms"] = start.deadline.count();
+  session["time_limit_s"] = start.time_limit.count();
   return session.dump(1);
 }
 

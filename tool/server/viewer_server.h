@@ -16,9 +16,10 @@
 // Drawings are made one at a time on one thread, each with the run's
 // threads (--jobs): the models are shared and never changed, and each
 // drawing has its own scene, renderer and sheet. A drawing still running
-// after `deadline` stops between its phases with 503 (the renderer's
-// passes of a view, once begun, run to their end; they are bounded by the
-// models the run was started with).
+// after the time limit stops between its phases (before a view's scene,
+// before its capture, before the file is written) with 503; the renderer's
+// passes of a view, once begun, run to their end, bounded by the models
+// the run was started with, and a sheet's views not yet begun never start.
 #pragma once
 
 #include <chrono>
@@ -38,7 +39,8 @@ struct Viewer_Start {
   // The renderer module beside the program (Draw_Front_End::default_module).
   std::string default_module;
   int port = 0;  // 0: a free one
-  std::chrono::milliseconds deadline{5000};
+  // How long a drawing may take; past it the drawing stops between phases.
+  std::chrono::duration<double> time_limit{5.0};
 };
 
 class Viewer_Server {
