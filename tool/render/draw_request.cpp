@@ -192,17 +192,11 @@ bool same_inputs(const std::vector<Model_Input>& a, const std::vector<Model_Inpu
                     });
 }
 
-bool same_tessellation(const Cad_Tessellation& a, const Cad_Tessellation& b) {
-  return a.deflection == b.deflection &&
-         a.angular_deflection_degrees == b.angular_deflection_degrees &&
-         a.smooth_edges == b.smooth_edges && a.keep_going == b.keep_going;
-}
-
 void check_same_reading(const Model_Reading& wanted, const Model_Reading& read) {
   if (!same_inputs(wanted.models, read.models)) {
     throw input_error("these are not the models that were read");
   }
-  if (!same_tessellation(wanted.cad, read.cad)) {
+  if (wanted.cad != read.cad) {
     throw input_error(
         "--deflection, --angular-deflection, --smooth-edges and --keep-going: the CAD parts "
         "were tessellated with other values");

@@ -230,7 +230,10 @@ void Viewer_Server::State::route() {
         return httplib::Server::HandlerResponse::Handled;
       });
   for (const Page_File& file : page_files()) {
-    http.Get(std::string(file.path), [&file](const httplib::Request&, httplib::Response& response) {
+    // A route is a regular expression: its dots stand for themselves.
+    std::string path;
+    for (const char c : file.path) path += c == '.' ? std::string("\\.") : std::string(1, c);
+    http.Get(path, [&file](const httplib::Request&, httplib::Response& response) {
       // The page's script and style come from the tool alone; it reaches
       // nothing beyond it.
       response.set_header("Content-Security-Policy",

@@ -148,7 +148,7 @@ function updateControls() {
   }
   at("edges").value = viewer.options.get("edges") || optionInfo("edges").default;
   at("hidden-lines").value = viewer.options.get("hidden") || optionInfo("hidden").default;
-  at("intersections").checked = viewer.options.get("intersections") === "true";
+  at("intersections-switch").checked = viewer.options.get("intersections") === "true";
 }
 
 // A control's value; the option table's default leaves it out.
@@ -243,9 +243,12 @@ function wireControls() {
   }
   fillChoices(at("edges"), "edges");
   fillChoices(at("hidden-lines"), "hidden");
+  at("edges").title = optionInfo("edges").help;
+  at("hidden-lines").title = optionInfo("hidden").help;
+  at("intersections-switch").parentElement.title = optionInfo("intersections").help;
   at("edges").addEventListener("change", (event) => setOption("edges", event.target.value));
   at("hidden-lines").addEventListener("change", (event) => setOption("hidden", event.target.value));
-  at("intersections").addEventListener("change", (event) =>
+  at("intersections-switch").addEventListener("change", (event) =>
     setOption("intersections", event.target.checked ? "true" : "false"));
   at("copy").addEventListener("click", () => {
     at("command").select();
