@@ -105,3 +105,10 @@ def test_a_drawing_past_the_time_limit_is_stopped():
         for _ in range(2):
             status, body = hurried.get("/drawing.svg", "views=front,top,right,iso")
             assert status == 503 and b"(--time-limit) and was stopped" in body
+
+
+def test_a_port_in_use_is_refused(viewer):
+    port = viewer.base.rsplit(":", 1)[1]
+    second = subprocess.run([hlr_render_command(), "view", str(BRACKET), "--no-browser",
+                             "--port", port], capture_output=True, text=True, timeout=120)
+    assert second.returncode == 1 and "cannot listen on 127.0.0.1:" + port in second.stderr

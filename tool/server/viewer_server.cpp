@@ -1,6 +1,7 @@
 #include "tool/server/viewer_server.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <condition_variable>
 #include <cstdio>
@@ -215,6 +216,13 @@ std::string Viewer_Server::State::session() const {
 }
 
 void Viewer_Server::State::route() {
+  // SO_REUSEADDR alone: a port just closed may be taken again, but not one
+  // another program listens on (httplib's own SO_REUSEPORT would share it,
+  // and a second viewer would get half the requests of the first).
+  http.set_socket_options([](socket_t socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   http.set_default_headers({{"Cache-Control", "no-store"},
                             {"X-Content-Type-Options", "nosniff"},
                             {"Referrer-Policy", "no-referrer"}});
