@@ -223,6 +223,9 @@ void Viewer_Server::State::route() {
     int yes = 1;
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
+  // A browser keeps up to six connections open per page, each holding a
+  // thread while it idles (httplib's keep-alive, 5 s): room for a few tabs.
+  http.new_task_queue = [] { return new httplib::ThreadPool(24); };
   http.set_default_headers({{"Cache-Control", "no-store"},
                             {"X-Content-Type-Options", "nosniff"},
                             {"Referrer-Policy", "no-referrer"}});
