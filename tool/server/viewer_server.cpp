@@ -212,7 +212,8 @@ std::string Viewer_Server::State::session() const {
     views.push_back({name, angles.yaw_degrees, angles.pitch_degrees});
   }
   session["time_limit_s"] = start.time_limit.count();
-  return session.dump(1);
+  // A file name need not be UTF-8: its other bytes are shown as U+FFFD.
+  return session.dump(1, ' ', false, json::error_handler_t::replace);
 }
 
 void Viewer_Server::State::route() {
