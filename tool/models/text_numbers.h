@@ -10,10 +10,11 @@
 //   value = value * pow(Real(10), Real(X))        (when an exponent is given)
 // where I is the integer part as a 64-bit integer, F' the first k <= 15
 // digits of the fraction as an integer (later digits are ignored), 10^-k
-// the double nearest to it, and the sign applied last. On the meshes at
-// hand about one coordinate in 500 ends one unit in the last place away
-// from the correctly rounded float, which is why a general-purpose parser
-// (fast_float, from_chars) cannot stand in for it here.
+// the double nearest to it, and the sign applied last. Of the 1213108
+// decimal numbers in the OFF files of Debian's libcgal-demo, 12677 (one in
+// 96) come out one unit in the last place away from the correctly rounded
+// float, which is why a correctly rounding parser (fast_float, from_chars)
+// cannot stand in for this one.
 //
 // Accepted as Assimp accepts: "5.", ".5", "+5", "nan", "inf", "infinity"
 // (any case). Where Assimp reads something further that a careful reader
