@@ -160,11 +160,16 @@ class Off_Reader {
     mesh_.face_sizes.reserve(std::min<std::size_t>(count, room));
     mesh_.corners.reserve(std::min<std::size_t>(std::size_t(count) * 3, room * 3));
     std::uint32_t kept = count;  // the header's count less the lines skipped
-    for (std::uint32_t f = 0; f < count;) {
-      if (p == end_)
+    std::uint32_t f = 0;
+    while (f < count) {
+      // Assimp reads face lines until it has the header's count or the
+      // file ends; it keeps the first `kept` of them.
+      if (p == end_) {
+        if (f >= kept) break;
         malformed(path_, begin_, p,
-                  "the file ends after " + std::to_string(f) + " of its " + std::to_string(count) +
+                  "the file ends after " + std::to_string(f) + " of its " + std::to_string(kept) +
                       " faces");
+      }
       const char* line = p;
       skip_blanks(p, end_);
       const std::optional<std::uint64_t> size =
@@ -195,7 +200,7 @@ class Off_Reader {
       finish_line(p, end_, line);
     }
     std::size_t corners = 0;
-    for (std::uint32_t f = 0; f < kept; ++f) corners += mesh_.face_sizes[f];
+    for (std::uint32_t k = 0; k < kept; ++k) corners += mesh_.face_sizes[k];
     mesh_.face_sizes.resize(kept);
     mesh_.corners.resize(corners);
   }
