@@ -349,7 +349,7 @@ TEST_F(Draw_Test, EachBadInputGivesItsMessageAndStatusAndNoOutput) {
   } cases[] = {
       {"missing.obj", "", {}, ": no such file", ""},
       {"bad.xyz", "hello, this is not a model\n", {}, ": cannot read the model: ", ""},
-      {"nan.obj", "v 0 0 0\nv 1 0 0\nv 0 nan 0\nf 1 2 3\n", {}, ": coordinate is not finite", ""},
+      {"nan.obj", "v 0 0 0\nv 1 0 0\nv 0 nan 0\nf 1 2 3\n", {}, ":4: coordinate is not finite", ""},
       {"points.obj",
        "v 0 0 0\nv 1 1 1\nv 2 2 2\np 1 2 3\n",
        {},
@@ -417,7 +417,7 @@ TEST_F(Draw_Test, OfSeveralFaultyFilesTheFirstGivenIsReported) {
   const std::string first = write("slow.obj", slow);
   const std::string second = write("quick.xyz", "hello, this is not a model\n");
   for (const auto& [models, start] :
-       {std::pair{std::vector{first, second}, first + ": coordinate is not finite"},
+       {std::pair{std::vector{first, second}, first + ":200002: coordinate is not finite"},
         std::pair{std::vector{second, first}, second + ": cannot read the model: "}}) {
     std::vector<std::string> arguments{"draw"};
     arguments.insert(arguments.end(), models.begin(), models.end());
