@@ -204,8 +204,10 @@ TEST_F(Mesh_Files, WhatOnlyAssimpReadsIsLeftToIt) {
 }
 
 // Where Assimp reads a broken file quietly (clamping an index, filling a
-// missing value with 0), the readers name the file and line.
-TEST_F(Mesh_Files, BrokenFilesNameTheFileAndLine) {
+// missing value with 0) or allocates for counts the file cannot hold, the
+// readers name the file and line. Read from memory of the file's exact
+// size, so that the sanitizers see any read past its end.
+TEST(Mesh_Bytes, BrokenFilesNameTheFileAndLine) {
   const std::string off_head = "OFF\n3 1 0\n0 0 0\n1 0 0\n";
   for (const auto& [name, bytes, where] : std::vector<std::array<std::string, 3>>{
            {"short.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n",
@@ -229,14 +231,33 @@ TEST_F(Mesh_Files, BrokenFilesNameTheFileAndLine) {
             "property list uchar int vertex_indices\nend_header\n" +
                 std::string(12, '\0'),
             ": the file ends after 1 of its 1000000 vertices"},
+           {"flags_cut.ply",
+            "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty uchar x\n"
+            "property uchar y\nproperty uchar z\nelement face 1\n"
+            "property list uchar uchar vertex_indices\nproperty int flags\nend_header\n" +
+                std::string("\0\0\0\1\0\0\0\1\0\3\0\1\2\7", 14),
+            ": the file ends after 0 of its 1 faces"},
+           // Counts that Assimp would allocate for, in files left to it.
+           {"huge.off", "OFF\n1000000000000 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n",
+            ":2: the header declares 1000000000000 vertices, more than the file's 48 bytes"},
+           {"huge.dat", "# off\n3 999999999 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n",
+            ":2: the header declares 999999999 faces"},
+           {"homogeneous.off", "4OFF\n999999999 1 0\n0 0 0 1\n1 0 0 1\n0 1 0 1\n3 0 1 2\n",
+            ":2: the header declares 999999999 vertices"},
+           {"edges.ply",
+            "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+            "property float z\nelement edge 900000000\nproperty int a\nend_header\n0 0 0\n",
+            ":7: the header declares 900000000 \"edge\" elements"},
+           {"wrapped.stl",
+            std::string(80, ' ') + std::string("\1\0\0\x80", 4) + std::string(50, '\0'),
+            ": the binary header declares 2147483649 facets, more than the file's 134 bytes"},
        }) {
-    const std::string path = write(name, bytes);
     try {
-      read_mesh_file(path);
+      read_mesh_bytes(bytes, name);
       ADD_FAILURE() << name << " was read";
     } catch (const Tool_Error& e) {
       EXPECT_EQ(e.exit_status(), exit_input_error);
-      EXPECT_EQ(std::string(e.what()).rfind(path + where, 0), 0u) << e.what();
+      EXPECT_EQ(std::string(e.what()).rfind(name + where, 0), 0u) << e.what();
     }
   }
 }

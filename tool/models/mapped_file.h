@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace hlr_tool {
 
@@ -19,6 +20,7 @@ class Mapped_File {
   const char* begin() const { return bytes_; }
   const char* end() const { return bytes_ + size_; }
   std::size_t size() const { return size_; }
+  std::string_view bytes() const { return {bytes_, size_}; }
 
  private:
   const char* bytes_ = nullptr;

@@ -10,11 +10,14 @@
 //
 // Where Assimp would quietly read a broken file (a face naming a vertex the
 // file does not have, a file cut short, a word where a number belongs), they
-// stop with a message naming the file and line.
+// stop with a message naming the file and line. So they do for a file they
+// leave to Assimp whose OFF or PLY header declares more records than the
+// file has bytes, for which Assimp would allocate before reading any.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "tool/models/model.h"
 
@@ -25,5 +28,9 @@ namespace hlr_tool {
 // is Assimp's to read. Throws Tool_Error with exit status 2, the message
 // starting "FILE:LINE: " (or "FILE: "), for malformed input.
 std::optional<Model> read_mesh_file(const std::string& path);
+
+// The same for a file's bytes already in memory; `path` chooses the reader
+// by its ending and names the file in messages.
+std::optional<Model> read_mesh_bytes(std::string_view bytes, const std::string& path);
 
 }  // namespace hlr_tool

@@ -19,10 +19,10 @@ namespace hlr_tool {
 // Assimp does; read_mesh_file turns it into nullopt. Never escapes it.
 struct Leave_To_Assimp {};
 
-std::optional<Model> read_off_file(const Mapped_File& file, const std::string& path);
-std::optional<Model> read_stl_file(const Mapped_File& file, const std::string& path);
-std::optional<Model> read_ply_file(const Mapped_File& file, const std::string& path);
-std::optional<Model> read_obj_file(const Mapped_File& file, const std::string& path);
+std::optional<Model> read_off_file(std::string_view bytes, const std::string& path);
+std::optional<Model> read_stl_file(std::string_view bytes, const std::string& path);
+std::optional<Model> read_ply_file(std::string_view bytes, const std::string& path);
+std::optional<Model> read_obj_file(std::string_view bytes, const std::string& path);
 
 // The 1-based line of the byte at `at` in a file that starts at `begin`.
 std::size_t line_of(const char* begin, const char* at);
@@ -33,7 +33,7 @@ std::size_t line_of(const char* begin, const char* at);
 
 // Assimp reads every text file through a step that strips or converts a
 // byte-order mark and refuses files under 8 bytes; such files are its own.
-bool starts_like_assimp_converts(const Mapped_File& file);
+bool starts_like_assimp_converts(std::string_view bytes);
 
 inline bool is_blank(char c) { return c == ' ' || c == '\t'; }
 inline bool is_line_end(char c) { return c == '\n' || c == '\r'; }

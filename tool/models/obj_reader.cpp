@@ -120,8 +120,8 @@ void for_each_line(const char* begin, const char* end, const Visit& visit) {
 
 class Obj_Reader {
  public:
-  Obj_Reader(const Mapped_File& file, const std::string& path)
-      : path_(path), begin_(file.begin()), end_(file.end()) {
+  Obj_Reader(std::string_view bytes, const std::string& path)
+      : path_(path), begin_(bytes.data()), end_(bytes.data() + bytes.size()) {
     materials_.push_back({default_material, {}});
     material_index_[default_material] = 0;
   }
@@ -292,7 +292,7 @@ class Obj_Reader {
     std::error_code error;
     if (!std::filesystem::is_regular_file(library, error)) throw Leave_To_Assimp{};
     const Mapped_File file(library);
-    if (file.size() > 0 && starts_like_assimp_converts(file)) throw Leave_To_Assimp{};
+    if (file.size() > 0 && starts_like_assimp_converts(file.bytes())) throw Leave_To_Assimp{};
     bool first = true;
     for_each_line(file.begin(), file.end(), [&](std::string_view line, const char*) {
       if (first && !line.empty() && is_blank(line[0])) throw Leave_To_Assimp{};
@@ -414,8 +414,8 @@ class Obj_Reader {
 
 }  // namespace
 
-std::optional<Model> read_obj_file(const Mapped_File& file, const std::string& path) {
-  return Obj_Reader(file, path).read();
+std::optional<Model> read_obj_file(std::string_view bytes, const std::string& path) {
+  return Obj_Reader(bytes, path).read();
 }
 
 }  // namespace hlr_tool

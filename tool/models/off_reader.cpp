@@ -59,8 +59,8 @@ std::uint32_t read_header_count(const char*& p, const char* end) {
 
 class Off_Reader {
  public:
-  Off_Reader(const Mapped_File& file, const std::string& path)
-      : path_(path), begin_(file.begin()), end_(file.end()) {}
+  Off_Reader(std::string_view bytes, const std::string& path)
+      : path_(path), begin_(bytes.data()), end_(bytes.data() + bytes.size()) {}
 
   Model read() {
     const char* p = begin_;
@@ -226,8 +226,8 @@ class Off_Reader {
 
 }  // namespace
 
-std::optional<Model> read_off_file(const Mapped_File& file, const std::string& path) {
-  return Off_Reader(file, path).read();
+std::optional<Model> read_off_file(std::string_view bytes, const std::string& path) {
+  return Off_Reader(bytes, path).read();
 }
 
 }  // namespace hlr_tool

@@ -191,8 +191,11 @@ Header read_header(const char* begin, const char* end) {
 
 class Ply_Reader {
  public:
-  Ply_Reader(const Mapped_File& file, const std::string& path)
-      : path_(path), begin_(file.begin()), end_(file.end()), header_(read_header(begin_, end_)) {}
+  Ply_Reader(std::string_view bytes, const std::string& path)
+      : path_(path),
+        begin_(bytes.data()),
+        end_(bytes.data() + bytes.size()),
+        header_(read_header(begin_, end_)) {}
 
   Model read() {
     if (header_.format == Format::ascii) {
@@ -339,8 +342,12 @@ class Ply_Reader {
     std::size_t vertex_size = 0;
     for (Value_Type type : header_.vertex.types) vertex_size += size_of(type);
     std::size_t face_fixed_size = size_of(header_.face.count_type);
-    for (std::size_t k = 0; k < header_.face.types.size(); ++k)
-      if (int(k) != header_.face.list) face_fixed_size += size_of(header_.face.types[k]);
+    std::size_t after_list_size = 0;  // the scalar properties after the list
+    for (std::size_t k = 0; k < header_.face.types.size(); ++k) {
+      if (int(k) == header_.face.list) continue;
+      face_fixed_size += size_of(header_.face.types[k]);
+      if (int(k) > header_.face.list) after_list_size += size_of(header_.face.types[k]);
+    }
     const std::size_t index_size = size_of(header_.face.types[std::size_t(header_.face.list)]);
 
     if (std::uint64_t(end_ - p) / vertex_size < header_.vertex_count)
@@ -371,7 +378,7 @@ class Ply_Reader {
         }
         const auto size = std::int64_t(binary_number(p, header_.face.count_type));
         check_face_size(size, end_, std::size_t(end_ - p) / index_size);
-        if (std::size_t(end_ - p) < std::size_t(size) * index_size)
+        if (std::size_t(end_ - p) < std::size_t(size) * index_size + after_list_size)
           truncated(end_, "faces", f, header_.face_count);
         for (std::int64_t c = 0; c < size; ++c)
           add_corner(std::int64_t(binary_number(p, header_.face.types[k])), nullptr, f);
@@ -434,8 +441,8 @@ class Ply_Reader {
 
 }  // namespace
 
-std::optional<Model> read_ply_file(const Mapped_File& file, const std::string& path) {
-  return Ply_Reader(file, path).read();
+std::optional<Model> read_ply_file(std::string_view bytes, const std::string& path) {
+  return Ply_Reader(bytes, path).read();
 }
 
 }  // namespace hlr_tool

@@ -35,16 +35,22 @@ float little_endian_float(const char* p) {
   return value;
 }
 
-Model read_binary(const Mapped_File& file, const std::string& path) {
+Model read_binary(std::string_view bytes, const std::string& path) {
   std::uint32_t facets;
-  std::memcpy(&facets, file.begin() + 80, 4);
+  std::memcpy(&facets, bytes.data() + 80, 4);
   // Assimp refuses a file without facets with its own message.
   if (facets == 0) throw Leave_To_Assimp{};
+  // The size matched in 32 bits; a count whose 50-byte records wrap past
+  // 2^32 matches too, and would have the reader allocate for them.
+  if (84 + 50 * std::uint64_t(facets) != bytes.size())
+    throw input_error(path + ": the binary header declares " + std::to_string(facets) +
+                      " facets, more than the file's " + std::to_string(bytes.size()) +
+                      " bytes hold");
   Imported_Mesh mesh;
   mesh.vertices.resize(std::size_t(facets) * 3);
   mesh.corners.resize(std::size_t(facets) * 3);
   mesh.face_sizes.assign(facets, 3);
-  const char* record = file.begin() + 84;
+  const char* record = bytes.data() + 84;
   for (std::uint32_t f = 0; f < facets; ++f, record += 50) {
     for (std::uint32_t k = 0; k < 3; ++k) {
       const char* corner = record + 12 + 12 * k;  // after the normal
@@ -63,8 +69,8 @@ Model read_binary(const Mapped_File& file, const std::string& path) {
 
 class Ascii_Reader {
  public:
-  Ascii_Reader(const Mapped_File& file, const std::string& path)
-      : path_(path), begin_(file.begin()), end_(file.end()) {}
+  Ascii_Reader(std::string_view bytes, const std::string& path)
+      : path_(path), begin_(bytes.data()), end_(bytes.data() + bytes.size()) {}
 
   Model read() {
     const char* p = begin_;
@@ -176,12 +182,13 @@ class Ascii_Reader {
 
 }  // namespace
 
-std::optional<Model> read_stl_file(const Mapped_File& file, const std::string& path) {
-  if (sized_as_binary(file.begin(), file.size())) return read_binary(file, path);
-  const char* p = file.begin();
-  skip_blanks(p, file.end());
-  if (file.end() - p <= 5 || std::memcmp(p, "solid", 5) != 0) throw Leave_To_Assimp{};
-  return Ascii_Reader(file, path).read();
+std::optional<Model> read_stl_file(std::string_view bytes, const std::string& path) {
+  if (sized_as_binary(bytes.data(), bytes.size())) return read_binary(bytes, path);
+  const char* p = bytes.data();
+  const char* end = bytes.data() + bytes.size();
+  skip_blanks(p, end);
+  if (end - p <= 5 || std::memcmp(p, "solid", 5) != 0) throw Leave_To_Assimp{};
+  return Ascii_Reader(bytes, path).read();
 }
 
 }  // namespace hlr_tool
