@@ -179,7 +179,7 @@ TEST_F(Mesh_Files, CornersOfEachFormatGiveAssimpsModel) {
       // Materials from the library, an unknown one, groups and objects
       // revisited, negative and forward indices, a polyline.
       {"parts.obj",
-       "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\nusemtl nosuch\nf -1 -2 4/1/1\n"
+       "mtllib m.mtl\nvt 0 0\nv 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\nusemtl nosuch\nf -1 -2 4/1/1\n"
        "g one\nv 0 1 0\nusemtl red\nf 4//1 3//1 2//1 1//1\no thing\nl 1 2 3 4\n"
        "usemtl teal\nf 1 3 4\ng one\nf 2 3 4\no thing\ns off\nf 3 1 2\n"},
   };
@@ -196,6 +196,11 @@ TEST_F(Mesh_Files, WhatOnlyAssimpReadsIsLeftToIt) {
             "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\n"
             "property float y\nproperty float z\nelement edge 0\nend_header\n0 0 0\n"},
            {"bom.off", "\xEF\xBB\xBFOFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n"},
+           // Before any "vt" Assimp reads "3/1/1" as a normal's index and
+           // draws nothing of such faces (found by fuzz_mesh_readers).
+           {"texture_before_vt.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nvn 0 0 1\nf 3/1/1 2/1/1 1/1/1\n"},
+           {"word_after_count.ply",
+            "ply\nformat ascii 1.0\nelement vertex 3x\nproperty float x\nend_header\n0\n1\n2\n"},
        }) {
     const std::string path = write(name, bytes);
     EXPECT_FALSE(read_mesh_file(path).has_value()) << name;
@@ -216,6 +221,9 @@ TEST(Mesh_Bytes, BrokenFilesNameTheFileAndLine) {
            {"missing.off", off_head + "0 1\n3 0 1 2\n", ":5: a number is missing"},
            {"range.off", off_head + "0 1 0\n3 0 1 3\n", ":6: vertex index 3 is out of range"},
            {"few.off", off_head + "0 1 0\n3 0 1\n", ":6: a face of 3 corners has only 2 indices"},
+           // Assimp reads on for a fourth colour value and refuses the file.
+           {"two_colours.off", "COFF\n3 1 0\n0 0 0 1 0 0 1\n1 0 0 0 1\n0 1 0 0 0 1 1\n3 0 1 2\n",
+            ":4: a number is missing"},
            {"range.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\n\nf 1 2 7\n", ":5: a face refers to vertex 7"},
            {"zero.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 0 1 2\n", ":4: a face refers to vertex 0"},
            {"cut.stl", "solid x\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n",

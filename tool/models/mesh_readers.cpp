@@ -116,8 +116,10 @@ void check_ply_counts(const std::string& head, std::size_t file_size, const std:
     const std::string what = "\"" + std::string(name, q) + "\" elements";
     skip_blanks(q, line_end);
     const char* count_at = q;
-    const std::optional<std::uint64_t> count = read_unsigned(q, line_end);
-    if (count && *count > file_size) count_beyond_the_file(path, head, count_at, what, file_size);
+    std::uint64_t count = 0;  // saturating: any count past 2^62 is past the file too
+    for (; q < line_end && is_digit(*q); ++q)
+      count = std::min(std::uint64_t(1) << 62, count * 10 + std::uint64_t(*q - '0'));
+    if (count > file_size) count_beyond_the_file(path, head, count_at, what, file_size);
   }
 }
 

@@ -202,7 +202,11 @@ class Obj_Reader {
       for (int part = 1; !word.empty(); ++part) {
         if (word[0] != '/' || part > 2) throw Leave_To_Assimp{};
         word.remove_prefix(1);
-        if (!word.empty() && word[0] != '/') face_number(word, at);
+        if (word.empty() || word[0] == '/') continue;
+        // Before any "vt", Assimp takes the second part for a normal's
+        // index and makes its own meshes of such faces.
+        if (part == 1 && texture_coordinates_ == 0) throw Leave_To_Assimp{};
+        face_number(word, at);
       }
       const std::int64_t index =
           position > 0 ? position - 1 : std::int64_t(positions_.size()) + position;

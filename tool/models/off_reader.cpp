@@ -113,8 +113,9 @@ class Off_Reader {
   }
 
   // What the prefixes add after the position, checked as Assimp reads it:
-  // its colour takes one to four values, but it reads on at a line's end,
-  // so in effect four unless a '#' follows one of them directly.
+  // its colour takes one to four values, but it reads on at a line's end
+  // (and then refuses the file), so in effect four unless a '#' follows one
+  // of them directly.
   void check_extras(const char*& p) const {
     if (normals_) {
       check_number(p);
@@ -124,7 +125,7 @@ class Off_Reader {
     if (colours_) {
       check_number(p);
       for (int k = 0; k < 3; ++k) {
-        if (p < end_ && (*p == '#' || is_line_end(*p))) break;
+        if (p < end_ && *p == '#') break;
         check_number(p);
       }
     }

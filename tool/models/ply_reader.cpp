@@ -157,7 +157,7 @@ Header read_header(const char* begin, const char* end) {
         const int index = int(header.vertex.types.size());
         header.vertex.types.push_back(*type);
         for (int axis = 0; axis < 3; ++axis) {
-          if (words[2] != std::string_view("xyz" + axis, 1)) continue;
+          if (words[2] != std::string_view(&"xyz"[axis], 1)) continue;
           if (header.vertex.coordinate[axis] >= 0) throw Leave_To_Assimp{};
           header.vertex.coordinate[axis] = index;
         }
