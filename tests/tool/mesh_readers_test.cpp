@@ -199,6 +199,9 @@ TEST_F(Mesh_Files, WhatOnlyAssimpReadsIsLeftToIt) {
            // Before any "vt" Assimp reads "3/1/1" as a normal's index and
            // draws nothing of such faces (found by fuzz_mesh_readers).
            {"texture_before_vt.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nvn 0 0 1\nf 3/1/1 2/1/1 1/1/1\n"},
+           // Assimp leaves a name past 1023 bytes unset.
+           {"long_name.obj",
+            "v 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl " + std::string(1024, 'a') + "\nf 1 2 3\n"},
            {"word_after_count.ply",
             "ply\nformat ascii 1.0\nelement vertex 3x\nproperty float x\nend_header\n0\n1\n2\n"},
        }) {

@@ -25,6 +25,9 @@ namespace {
 
 constexpr std::uint32_t no_material = std::numeric_limits<std::uint32_t>::max();
 constexpr const char* default_material = "DefaultMaterial";  // Assimp's name for it
+// Assimp keeps a material's name in an aiString of 1024 bytes and leaves a
+// longer one unset.
+constexpr std::size_t longest_name = 1023;
 
 struct Obj_Material {
   std::string name;
@@ -265,7 +268,7 @@ class Obj_Reader {
   }
 
   void use_material(const std::string& name) {
-    if (name.empty()) throw Leave_To_Assimp{};
+    if (name.empty() || name.size() > longest_name) throw Leave_To_Assimp{};
     if (current_material_ != none && materials_[current_material_].name == name) return;
     const auto it = material_index_.find(name);
     if (it == material_index_.end()) {
@@ -312,6 +315,7 @@ class Obj_Reader {
     if (keyword == "newmtl") {
       std::string name(trimmed_end(rest_after_first_word(line)));
       if (name.empty()) name = default_material;
+      if (name.size() > longest_name) throw Leave_To_Assimp{};
       const auto it = material_index_.find(name);
       if (it == material_index_.end()) {
         materials_.push_back({name, {0.6f, 0.6f, 0.6f}});
