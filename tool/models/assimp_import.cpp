@@ -1,6 +1,10 @@
-#include "tool/models/assimp_import.h"
+// The Assimp module (libhlr_assimp.so): reading a model file through
+// Assimp, every format it reads, the scene graph applied, materials as
+// bodies. Only this module links Assimp; assimp_entry.h says why.
+#include "tool/models/assimp_entry.h"
 
 #include "tool/common/errors.h"
+#include "tool/common/module_open.h"
 #include "tool/models/mesh_assembly.h"
 
 #include <assimp/material.h>
@@ -197,9 +201,7 @@ class Model_Reader {
   bool line_open_ = false;  // the body's last line may be continued
 };
 
-}  // namespace
-
-Model load_model_through_assimp(const std::string& path) {
+Model read_through_assimp(const std::string& path) {
   Assimp::Importer importer;
   // Only positions, faces, lines and materials matter; the rest is
   // dropped before anything else looks at it.
@@ -221,6 +223,13 @@ Model load_model_through_assimp(const std::string& path) {
     throw input_error(path + ": cannot read the model: " + trimmed(importer.GetErrorString()));
   // The importer owns the scene; the reader copies what it needs.
   return Model_Reader(path, *scene).read();
+}
+
+}  // namespace
+
+int hlr_assimp_load(const Assimp_Load_Call* call) {
+  return module_call_status(*call->error, "out of memory while reading the model",
+                            [call] { *call->model = read_through_assimp(*call->path); });
 }
 
 }  // namespace hlr_tool

@@ -113,7 +113,7 @@ void check_ply_counts(const std::string& head, std::size_t file_size, const std:
     skip_blanks(q, line_end);
     const char* name = q;
     while (q < line_end && !is_blank(*q) && !is_line_end(*q)) ++q;
-    const std::string what = "\"" + std::string(name, q) + "\" elements";
+    const std::string what = std::string(1, '"').append(name, q).append("\" elements");
     skip_blanks(q, line_end);
     const char* count_at = q;
     std::uint64_t count = 0;  // saturating: any count past 2^62 is past the file too

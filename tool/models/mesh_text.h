@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -39,8 +40,12 @@ inline bool is_blank(char c) { return c == ' ' || c == '\t'; }
 inline bool is_line_end(char c) { return c == '\n' || c == '\r'; }
 inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// The hot loops move a local copy of the position: a char read may alias
+// the caller's pointer, so stepping it in place would store it every byte.
 inline void skip_blanks(const char*& p, const char* end) {
-  while (p < end && is_blank(*p)) ++p;
+  const char* q = p;
+  while (q < end && is_blank(*q)) ++q;
+  p = q;
 }
 
 // After a number: a blank, a line end or the end of the file. Anything
@@ -72,12 +77,26 @@ Real read_real(const char*& p, const char* end, const std::string& path, const c
 // when there is no digit at `p`. Values beyond 2^62 read as 2^62: every
 // caller treats them as out of range.
 inline std::optional<std::uint64_t> read_unsigned(const char*& p, const char* end) {
-  if (p == end || !is_digit(*p)) return std::nullopt;
-  constexpr std::uint64_t ceiling = std::uint64_t(1) << 62;
+  namespace detail = text_numbers_detail;
+  const char* q = p;
+  if (q == end || !is_digit(*q)) return std::nullopt;
   std::uint64_t value = 0;
-  for (; p < end && is_digit(*p); ++p)
-    value = std::min(ceiling, value * 10 + std::uint64_t(*p - '0'));
-  expect_number_end(p, end);
+  if (detail::eight_at_once && end - q >= 8) {  // vertex indices: mostly fewer than eight digits
+    std::uint64_t word;
+    std::memcpy(&word, q, 8);
+    const int n = detail::leading_digits(word);
+    value = detail::value_of_digits(word, n);
+    q += n;
+  }
+  for (; q < end && is_digit(*q); ++q) value = value * 10 + std::uint64_t(*q - '0');
+  if (q - p > 18) {  // may have wrapped: again, saturating
+    constexpr std::uint64_t ceiling = std::uint64_t(1) << 62;
+    value = 0;
+    for (const char* d = p; d < q; ++d)
+      value = std::min(ceiling, value * 10 + std::uint64_t(*d - '0'));
+  }
+  expect_number_end(q, end);
+  p = q;
   return value;
 }
 

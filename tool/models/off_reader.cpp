@@ -38,15 +38,17 @@ void skip_to_token(const char*& p, const char* end) {
 // The rest of a record's line, checked as Assimp reads lines, and the line
 // ends and blank lines after it.
 void finish_line(const char*& p, const char* end, const char* line_start) {
-  while (p < end && !is_line_end(*p)) {
-    if (*p == '\0' || *p == '\f') throw Leave_To_Assimp{};
-    ++p;
+  const char* q = p;
+  while (q < end && !is_line_end(*q)) {
+    if (*q == '\0' || *q == '\f') throw Leave_To_Assimp{};
+    ++q;
   }
-  if (p - line_start >= longest_line) throw Leave_To_Assimp{};
-  while (p < end && (is_line_end(*p) || *p == '\f')) {
-    if (*p == '\f') throw Leave_To_Assimp{};
-    ++p;
+  if (q - line_start >= longest_line) throw Leave_To_Assimp{};
+  while (q < end && (is_line_end(*q) || *q == '\f')) {
+    if (*q == '\f') throw Leave_To_Assimp{};
+    ++q;
   }
+  p = q;
 }
 
 std::uint32_t read_header_count(const char*& p, const char* end) {
@@ -76,7 +78,9 @@ class Off_Reader {
     if (vertex_count == 0 || face_count == 0) throw Leave_To_Assimp{};
 
     vertices_start_ = p;
-    read_vertices(p, vertex_count);
+    // The loops take the position by value: kept in a register, it is not
+    // stored at every byte read (a char read may alias it).
+    p = read_vertices(p, vertex_count);
     read_faces(p, face_count);
 
     std::vector<Body_Builder> builders(1);
@@ -135,7 +139,7 @@ class Off_Reader {
     }
   }
 
-  void read_vertices(const char*& p, std::uint32_t count) {
+  const char* read_vertices(const char* p, std::uint32_t count) {
     // Each vertex line takes at least six bytes; a count the file cannot
     // hold is found short below, without reserving for it.
     mesh_.vertices.reserve(std::min<std::size_t>(count, std::size_t(end_ - p) / 6 + 1));
@@ -154,9 +158,10 @@ class Off_Reader {
       mesh_.vertices.push_back(position);
       finish_line(p, end_, line);
     }
+    return p;
   }
 
-  void read_faces(const char*& p, std::uint32_t count) {
+  void read_faces(const char* p, std::uint32_t count) {
     const std::size_t room = std::size_t(end_ - p) / 6 + 1;
     mesh_.face_sizes.reserve(std::min<std::size_t>(count, room));
     mesh_.corners.reserve(std::min<std::size_t>(std::size_t(count) * 3, room * 3));
