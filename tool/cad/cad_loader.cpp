@@ -3,8 +3,8 @@
 // on first use and calls its one function (see cad_entry.h).
 #include "tool/cad/cad_entry.h"
 #include "tool/cad/cad_model.h"
-#include "tool/common/module_open.h"
 #include "tool/common/errors.h"
+#include "tool/common/module_open.h"
 
 #include <cctype>
 

@@ -40,8 +40,8 @@ namespace text_numbers_detail {
 inline constexpr double negative_powers_of_ten[16] = {0.0,   1e-1,  1e-2,  1e-3, 1e-4,  1e-5,
                                                       1e-6,  1e-7,  1e-8,  1e-9, 1e-10, 1e-11,
                                                       1e-12, 1e-13, 1e-14, 1e-15};
-inline constexpr std::uint64_t powers_of_ten[8] = {1, 10, 100, 1000, 10000, 100000, 1000000,
-                                                   10000000};
+inline constexpr std::uint64_t powers_of_ten[8] = {1,     10,     100,     1000,
+                                                   10000, 100000, 1000000, 10000000};
 
 inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -64,8 +64,8 @@ inline constexpr bool eight_at_once = std::endian::native == std::endian::little
 // a byte above 0xF9 only reaches bytes after the first non-digit.
 inline int leading_digits(std::uint64_t word) {
   constexpr std::uint64_t high_nibbles = 0xF0F0F0F0F0F0F0F0u, threes = 0x3030303030303030u;
-  const std::uint64_t not_digits = ((word & high_nibbles) ^ threes) |
-                                   (((word + 0x0606060606060606u) & high_nibbles) ^ threes);
+  const std::uint64_t not_digits =
+      ((word & high_nibbles) ^ threes) | (((word + 0x0606060606060606u) & high_nibbles) ^ threes);
   return not_digits == 0 ? 8 : std::countr_zero(not_digits) / 8;
 }
 
@@ -105,7 +105,8 @@ inline std::uint64_t read_fraction(const char*& c, const char* end, std::ptrdiff
     }
   } else {
     const char* last_counted = end - c > 15 ? c + 15 : end;
-    for (; c < last_counted && is_digit(*c); ++c) fraction = fraction * 10 + std::uint64_t(*c - '0');
+    for (; c < last_counted && is_digit(*c); ++c)
+      fraction = fraction * 10 + std::uint64_t(*c - '0');
     digits = c - first;
   }
   while (c < end && is_digit(*c)) ++c;  // beyond the 15th digit nothing counts
@@ -126,8 +127,7 @@ inline bool read_long_integer(const char* first, const char* last, std::uint64_t
 
 // What is not a decimal number: "nan", "inf", "infinity" in any case.
 template <class Real>
-Number_Text parse_word(const char*& p, const char* c, const char* end, bool negative,
-                       Real& value) {
+Number_Text parse_word(const char*& p, const char* c, const char* end, bool negative, Real& value) {
   if ((*c == 'n' || *c == 'N') && starts_with_word(c, end, "nan", 3)) {
     value = std::numeric_limits<Real>::quiet_NaN();
     p = c + 3;
