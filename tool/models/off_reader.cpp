@@ -161,6 +161,44 @@ class Off_Reader {
     return p;
   }
 
+  // Most face lines read "3 a b c" (or "4 a b c d"): the count at the
+  // line's start, indices in range of fewer than eight digits, blanks
+  // between them and nothing after them but blanks. Such a line is read
+  // here straight through and the position after its line end returned;
+  // for any other line, null, and read_faces reads it the long way, which
+  // gives the same faces for these lines and the messages for the others.
+  const char* plain_face(const char* p) {
+    namespace detail = text_numbers_detail;
+    constexpr std::ptrdiff_t longest = 64;  // longer lines take the long way
+    if (!detail::eight_at_once || end_ - p < longest + 8) return nullptr;
+    const char* const limit = p + longest;
+    if (*p != '3' && *p != '4') return nullptr;
+    const int size = *p - '0';
+    const char* q = p + 1;
+    std::uint32_t corners[4];
+    const std::size_t vertex_count = mesh_.vertices.size();
+    // Every read below is before limit + 8, inside the file.
+    for (int k = 0; k < size; ++k) {
+      if (q >= limit || !is_blank(*q)) return nullptr;
+      while (q < limit && is_blank(*q)) ++q;
+      std::uint64_t word;
+      std::memcpy(&word, q, 8);
+      const int digits = detail::leading_digits(word);
+      if (digits == 0 || digits == 8) return nullptr;
+      const std::uint64_t index = detail::value_of_digits(word, digits);
+      if (index >= vertex_count) return nullptr;
+      corners[k] = std::uint32_t(index);
+      q += digits;
+    }
+    while (q < limit && is_blank(*q)) ++q;
+    if (q >= limit || !is_line_end(*q)) return nullptr;
+    while (q < end_ && is_line_end(*q)) ++q;
+    if (q < end_ && *q == '\f') return nullptr;  // Assimp's to read
+    for (int k = 0; k < size; ++k) mesh_.corners.push_back(corners[k]);
+    mesh_.face_sizes.push_back(std::uint8_t(size));
+    return q;
+  }
+
   void read_faces(const char* p, std::uint32_t count) {
     const std::size_t room = std::size_t(end_ - p) / 6 + 1;
     mesh_.face_sizes.reserve(std::min<std::size_t>(count, room));
@@ -175,6 +213,11 @@ class Off_Reader {
         malformed(path_, begin_, p,
                   "the file ends after " + std::to_string(f) + " of its " + std::to_string(kept) +
                       " faces");
+      }
+      if (const char* next = plain_face(p)) {
+        p = next;
+        ++f;
+        continue;
       }
       const char* line = p;
       skip_blanks(p, end_);
