@@ -166,6 +166,9 @@ void add_imported_mesh(Body_Builder& builder, const Imported_Mesh& mesh,
 
   bool polygons = false;
   for (std::uint8_t size : mesh.face_sizes) polygons |= size > 3 || size == 0;
+  // A triangle per face, two per quadrilateral: room for them at once
+  // rather than copying the list as it grows.
+  body.triangles.reserve(body.triangles.size() + mesh.face_sizes.size() * (polygons ? 2 : 1));
   const std::uint32_t* face = mesh.corners.data();
   if (!polygons) {
     for (std::uint8_t size : mesh.face_sizes) {
