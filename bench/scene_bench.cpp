@@ -17,11 +17,9 @@
 // --counts adds what the pass did: how many faces the face index offered
 // per edge, and the shape of the index (items per depth, crowded leaves).
 #include <sys/resource.h>
-#include <time.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -37,26 +35,16 @@
 #include "intersection_pass.h"
 #include "intervals.h"
 #include "packed_lists.h"
+#include "tool/common/clock.h"
 #include "tool/models/model.h"
 #include "tool/models/scene.h"
 
 using namespace hlr_bench;
+using hlr_tool::Clock;
+using hlr_tool::milliseconds_since;
+using hlr_tool::thread_processor_milliseconds;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double milliseconds_since(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// The processor time of this thread, in milliseconds: on a machine shared
-// with other work it moves much less than the wall clock.
-double thread_cpu_milliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
-}
 
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -182,7 +170,7 @@ Run_Result run_renderer(const hlr_tool::Scene& scene, const Bench_Options& optio
     result.times.intersection_pass = milliseconds_since(start);
     result.edges = renderer.edge_list.count;
     start = Clock::now();
-    const double cpu_start = thread_cpu_milliseconds();
+    const double cpu_start = thread_processor_milliseconds();
     if (with_counts) {
       print_index_shape(renderer.face_index);
       const Pass_Counts c = counted_hide_edges(renderer, packed);
@@ -200,7 +188,7 @@ Run_Result run_renderer(const hlr_tool::Scene& scene, const Bench_Options& optio
       hide_edges(renderer, packed);
     }
     result.times.hidden_line_pass = milliseconds_since(start);
-    result.times.hidden_line_pass_cpu = thread_cpu_milliseconds() - cpu_start;
+    result.times.hidden_line_pass_cpu = thread_processor_milliseconds() - cpu_start;
   }
   start = Clock::now();
   renderer.update();

@@ -23,6 +23,7 @@ checkout = sys.argv[1]
 package = os.path.dirname(hlr_render.__file__)
 assert not package.startswith(checkout), f"imported {package}, not the installed package"
 assert os.path.dirname(hlr_render.renderer_module()) == package, hlr_render.renderer_module()
+assert os.path.exists(os.path.join(package, "py.typed")), "no py.typed beside the package"
 model = os.path.join(checkout, "examples", "bracket.obj")
 drawing = hlr_render.draw(model, view="iso", intersections=True)
 drawing.save("python.svg")

@@ -6,6 +6,11 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tool/render/draw_request.h"
 
 namespace hlr_python {
 
@@ -13,15 +18,20 @@ namespace py = pybind11;
 
 // Body, Model and load (models.cpp).
 void bind_models(py::module_& module);
-// draw and Drawing (drawings.cpp).
+// draw, the option table and the finished drawing (drawings.cpp).
 void bind_drawings(py::module_& module);
 // run_script (module.cpp).
 void bind_scripts(py::module_& module);
 
+// Applies (name, text) pairs of draw options, as the package made them
+// from keyword arguments, through the option table (draw_options.h).
+void apply_options(hlr_tool::Draw_Request& request,
+                   const std::vector<std::pair<std::string, std::string>>& options);
+
 // A colour a caller gives, as 0xAARRGGBB: None (none), an int 0xAARRGGBB,
 // (r, g, b) or (r, g, b, a) with each in [0, 255], or a string as the
-// command line takes it (hlr_tool::parse_color). Raises ValueError naming
-// `what` otherwise.
+// command line takes it, all read by hlr_tool::parse_color. Raises
+// ValueError naming `what` otherwise.
 std::optional<std::uint32_t> color_of(const py::handle& value, const char* what);
 
 }  // namespace hlr_python

@@ -11,7 +11,7 @@
 #include "python/src/bindings.h"
 #include "python/src/model_arrays.h"
 #include "tool/models/model.h"
-#include "tool/render/model_files.h"
+#include "tool/render/draw_request.h"
 
 namespace hlr_python {
 
@@ -165,11 +165,17 @@ void bind_models(py::module_& module) {
 
   module.def(
       "load_model",
-      [](const std::string& path) {
+      [](const std::string& path, const std::vector<std::pair<std::string, std::string>>& options) {
+        // Read as a drawing with these options would read it.
+        hlr_tool::Draw_Request request;
+        request.models.push_back({path, nullptr});
+        apply_options(request, options);
+        request.validate();
         py::gil_scoped_release unlocked;
-        return std::make_shared<Model>(std::move(hlr_tool::load_model_files({path}, {}).front()));
+        return std::make_shared<Model>(
+            std::move(hlr_tool::load_request_models(request, {}).front()));
       },
-      py::arg("path"));
+      py::arg("path"), py::arg("options"));
 }
 
 }  // namespace hlr_python

@@ -54,38 +54,28 @@ void bind_scripts(py::module_& module) {
 }
 
 std::optional<std::uint32_t> color_of(const py::handle& value, const char* what) {
-  const auto fail = [what](const std::string& got) -> py::value_error {
-    return py::value_error(
-        std::string(what) + ": expected a colour as AARRGGBB or RRGGBB in hex, a name (" +
-        hlr_tool::color_names + "), an int 0xAARRGGBB or (r, g, b[, a]) from 0 to 255, not " + got);
-  };
   if (value.is_none()) return std::nullopt;
-  const std::string shown = py::repr(value).cast<std::string>();
-  if (py::isinstance<py::bool_>(value)) throw fail(shown);
-  if (py::isinstance<py::int_>(value)) {
-    const py::int_ number = py::reinterpret_borrow<py::int_>(value);
-    if (number < py::int_(0) || number > py::int_(0xFFFFFFFFu)) throw fail(shown);
-    return number.cast<std::uint32_t>();
-  }
-  if (py::isinstance<py::str>(value)) {
-    const std::optional<std::uint32_t> argb = hlr_tool::parse_color(value.cast<std::string>());
-    if (!argb) throw fail(shown);
-    return argb;
-  }
-  if (py::isinstance<py::tuple>(value) || py::isinstance<py::list>(value)) {
-    const py::sequence parts = py::reinterpret_borrow<py::sequence>(value);
-    if (parts.size() != 3 && parts.size() != 4) throw fail(shown);
-    std::array<std::uint32_t, 4> channels{0, 0, 0, 255};
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-      const py::handle part = parts[k];
-      if (!py::isinstance<py::int_>(part) || py::isinstance<py::bool_>(part)) throw fail(shown);
-      const py::int_ channel = py::reinterpret_borrow<py::int_>(part);
-      if (channel < py::int_(0) || channel > py::int_(255)) throw fail(shown);
-      channels[k] = channel.cast<std::uint32_t>();
+  // The value as the text of a colour option: an int as AARRGGBB, (r, g,
+  // b[, a]) as R,G,B[,A], a str as it is; parse_color reads them all.
+  std::string text;
+  if (py::isinstance<py::int_>(value) && !py::isinstance<py::bool_>(value) &&
+      py::int_(0) <= value && value <= py::int_(0xFFFFFFFFu)) {
+    text = py::str("{:08X}").format(value).cast<std::string>();
+  } else if (py::isinstance<py::tuple>(value) || py::isinstance<py::list>(value)) {
+    for (const py::handle part : value) {
+      const bool whole = py::isinstance<py::int_>(part) && !py::isinstance<py::bool_>(part);
+      text += (text.empty() ? "" : ",") + (whole ? py::str(part).cast<std::string>() : "?");
     }
-    return channels[3] << 24 | channels[0] << 16 | channels[1] << 8 | channels[2];
+  } else if (py::isinstance<py::str>(value)) {
+    text = value.cast<std::string>();
   }
-  throw fail(shown);
+  const std::optional<std::uint32_t> argb = hlr_tool::parse_color(text);
+  if (text.empty() || !argb) {
+    throw py::value_error(std::string(what) + ": expected " + hlr_tool::color_forms +
+                          ", an int 0xAARRGGBB or (r, g, b[, a]); not " +
+                          py::repr(value).cast<std::string>());
+  }
+  return argb;
 }
 
 }  // namespace hlr_python

@@ -1,5 +1,6 @@
-"""Shared by the package's suites: the project's files, the hlr-render
-command line to compare with, and small models made with numpy."""
+"""Shared by the package's suites: the project's files, the CAD parts of
+Debian's occt-misc, the hlr-render command line to compare with, and small
+models made with numpy."""
 
 import os
 import subprocess
@@ -20,28 +21,44 @@ def hlr_render_command():
     return command
 
 
-# Keyword arguments of hlr_render.draw whose command-line option is not
-# the same name with dashes.
-CLI_NAMES = {"double_precision": "--double"}
+@pytest.fixture(scope="session")
+def occt_parts():
+    """The folder of occt-misc's step/, iges/ and occ/ parts, fetched into
+    the cache tests/cad/parts.cpp keeps ($HLR_DATA_CACHE, default
+    ~/.cache/hlr-data) when missing."""
+    cache = Path(os.environ.get("HLR_DATA_CACHE") or Path.home() / ".cache" / "hlr-data")
+    data = cache / "data"
+    if not (data / "step" / "screw.step").exists():
+        cache.mkdir(parents=True, exist_ok=True)
+        fetch = ("rm -rf pkg occt-misc_*.deb && apt-get download -qq occt-misc >/dev/null 2>&1"
+                 " && dpkg-deb -x occt-misc_*.deb pkg && rm -rf data"
+                 " && mv pkg/usr/share/opencascade/data data && rm -rf pkg occt-misc_*.deb")
+        if subprocess.run(fetch, shell=True, cwd=cache).returncode != 0:
+            pytest.skip(f"could not fetch Debian's occt-misc into {cache}")
+    return data
 
 
 def cli_arguments(options):
     """The hlr-render draw options for the keyword arguments `options`."""
     arguments = []
     for name, value in options.items():
-        flag = CLI_NAMES.get(name, "--" + name.replace("_", "-"))
+        flag = "--" + name.replace("_", "-")
         if value is True:
             arguments.append(flag)
-        elif isinstance(value, tuple):
+        elif isinstance(value, (tuple, list)):
             arguments += [flag, ",".join(str(v) for v in value)]
         else:
             arguments += [flag, str(value)]
     return arguments
 
 
+def run_cli(models, options, check=True):
+    return subprocess.run([hlr_render_command(), "draw", "-q", *map(str, models),
+                           *cli_arguments(options)], capture_output=True, text=True, check=check)
+
+
 def draw_with_cli(models, output, options):
-    subprocess.run([hlr_render_command(), "draw", "-q", *map(str, models), "-o", str(output),
-                    *cli_arguments(options)], check=True)
+    run_cli(models, {"output": output, **options})
     return Path(output).read_bytes()
 
 

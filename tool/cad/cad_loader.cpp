@@ -4,17 +4,13 @@
 #include "tool/cad/cad_entry.h"
 #include "tool/cad/cad_model.h"
 #include "tool/common/errors.h"
+#include "tool/common/input_files.h"
 #include "tool/common/module_open.h"
-
-#include <cctype>
 
 namespace hlr_tool {
 
 bool is_cad_file(std::string_view path) {
-  const std::size_t dot = path.find_last_of('.');
-  if (dot == std::string_view::npos) return false;
-  std::string extension(path.substr(dot + 1));
-  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+  const std::string extension = extension_of(path);
   return extension == "step" || extension == "stp" || extension == "iges" || extension == "igs" ||
          extension == "brep";
 }

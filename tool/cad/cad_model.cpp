@@ -8,7 +8,7 @@
 #include "tool/common/module_open.h"
 
 #include "tool/common/errors.h"
-#include "tool/common/process_heap.h"
+#include "tool/common/input_files.h"
 #include "tool/models/position_key.h"
 
 #include <BRepAdaptor_Curve.hxx>
@@ -23,6 +23,7 @@
 #include <Message.hxx>
 #include <Message_Messenger.hxx>
 #include <Message_PrinterOStream.hxx>
+#include <Message_SequenceOfPrinters.hxx>
 #include <Poly_Polygon3D.hxx>
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
@@ -37,7 +38,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -46,6 +46,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -63,24 +64,11 @@ constexpr double default_deflection_device_units = 0.5;
 enum class Cad_Format { step, iges, brep };
 
 std::optional<Cad_Format> format_of(std::string_view path) {
-  const std::size_t dot = path.find_last_of('.');
-  if (dot == std::string_view::npos) return std::nullopt;
-  std::string extension(path.substr(dot + 1));
-  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+  const std::string extension = extension_of(path);
   if (extension == "step" || extension == "stp") return Cad_Format::step;
   if (extension == "iges" || extension == "igs") return Cad_Format::iges;
   if (extension == "brep") return Cad_Format::brep;
   return std::nullopt;
-}
-
-void check_readable(const std::string& path) {
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  if (!std::filesystem::exists(status)) throw input_error(path + ": no such file");
-  if (std::filesystem::is_directory(status))
-    throw input_error(path + ": is a directory, not a CAD file");
-  std::ifstream probe(path, std::ios::binary);
-  if (!probe) throw input_error(path + ": cannot open the file for reading");
 }
 
 std::vector<Cad_Part> read_with_xde(const std::string& path, Xde_Format format) {
@@ -333,7 +321,7 @@ class Body_Maker {
     } else if (BRep_Tool::IsGeometric(edge)) {
       const BRepAdaptor_Curve curve(edge);
       const GCPnts_TangentialDeflection sampled(
-          curve, options_.angular_deflection_degrees * degrees, deflection_);
+          curve, options_.tessellation.angular_deflection_degrees * degrees, deflection_);
       for (Standard_Integer k = 1; k <= sampled.NbPoints(); ++k) points.push_back(sampled.Value(k));
     }
     std::vector<std::uint32_t> line;
@@ -356,7 +344,8 @@ class Body_Maker {
         continue;
       }
       const Edge_Kind kind = kind_of(edge, faces);
-      if (kind == Edge_Kind::line || (kind == Edge_Kind::smooth && options_.smooth_edges))
+      if (kind == Edge_Kind::line ||
+          (kind == Edge_Kind::smooth && options_.tessellation.smooth_edges))
         add_edge_on_faces(edge, faces);
     }
   }
@@ -378,28 +367,47 @@ double diagonal_of(const Bnd_Box& box) {
   return std::hypot(x1 - x0, y1 - y0, z1 - z0);
 }
 
-// The process's heap in huge pages and kept (tool/common/process_heap.h):
-// the mesher takes large blocks for every face and gives them back when
-// the face is done, and reading and meshing the 34 occ/*.brep parts
-// together faulted in 12900 pages, a tenth of the whole run (2200 kept
-// and in huge pages; wall time 0.88 of what it was, bearing.iges 0.90).
-void prepare_process() {
-  static const bool done = [] {
-    // The readers report on standard output, which belongs to the tool.
-    Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_PrinterOStream));
-    prepare_process_heap();
-    return true;
-  }();
-  (void)done;
-}
+// Open CASCADE's readers report on standard output, which belongs to the
+// program that loaded this module, through the process's default
+// messenger. While any load runs, that messenger's stream printers are
+// taken off; the last load to end puts them back, so a program using Open
+// CASCADE itself keeps its messages.
+class Quiet_Messenger {
+ public:
+  Quiet_Messenger() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (loads_++ > 0) return;
+    const Handle(Message_Messenger)& messenger = Message::DefaultMessenger();
+    for (const Handle(Message_Printer) & printer : messenger->Printers()) {
+      if (printer->IsKind(STANDARD_TYPE(Message_PrinterOStream))) taken_.Append(printer);
+    }
+    messenger->RemovePrinters(STANDARD_TYPE(Message_PrinterOStream));
+  }
+  Quiet_Messenger(const Quiet_Messenger&) = delete;
+  Quiet_Messenger& operator=(const Quiet_Messenger&) = delete;
+  ~Quiet_Messenger() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (--loads_ > 0) return;
+    for (const Handle(Message_Printer) & printer : taken_) {
+      Message::DefaultMessenger()->AddPrinter(printer);
+    }
+    taken_.Clear();
+  }
 
-void check_options(const Cad_Options& options) {
-  if (!(std::isfinite(options.deflection) && options.deflection >= 0.0))
-    throw input_error("the deflection must be 0 (chosen from the part's size) or above");
-  if (!(options.angular_deflection_degrees > 0.0 && options.angular_deflection_degrees <= 90.0))
-    throw input_error("the angular deflection must be above 0 and at most 90 degrees");
-  if (options.drawing_side < 1) throw input_error("the drawing side must be at least 1");
-}
+ private:
+  static inline std::mutex mutex_;
+  static inline int loads_ = 0;
+  static inline Message_SequenceOfPrinters taken_;
+};
+
+// Held around every read of a file. Every Open CASCADE 7.6 reader,
+// BRepTools::Read too, parses numbers with its Strtod, which keeps its
+// big-number scratch lists in unlocked globals (two threads reading STEP
+// files with 20-digit numbers at once got different models or a corrupted
+// heap within a few rounds), and the STEP and IGES readers share their
+// session settings besides. One lock for the process, whichever front end
+// (a Python thread, a view) reads.
+std::mutex reading;
 
 struct File_Read {
   std::string path;
@@ -412,7 +420,11 @@ void progress(const Cad_Options& options, const std::string& status) {
 
 File_Read read_file(const std::string& path, Cad_Format format, const Cad_Options& options) {
   progress(options, "reading " + path);
-  const std::vector<Cad_Part> parts = read_parts(path, format);
+  std::vector<Cad_Part> parts;
+  {
+    const std::lock_guard<std::mutex> lock(reading);
+    parts = read_parts(path, format);
+  }
   std::vector<Body_Source> sources = body_sources(parts, path);
 
   bool has_face = false;
@@ -427,7 +439,7 @@ File_Read read_file(const std::string& path, Cad_Format format, const Cad_Option
 Model tessellate(const File_Read& file, double deflection, const Cad_Options& options) {
   const std::string& path = file.path;
   const std::vector<Body_Source>& sources = file.sources;
-  const double angle = options.angular_deflection_degrees * degrees;
+  const double angle = options.tessellation.angular_deflection_degrees * degrees;
 
   // Regularity is what tells smooth edges from sharp ones; files rarely
   // carry it, so it is worked out here.
@@ -446,7 +458,7 @@ Model tessellate(const File_Read& file, double deflection, const Cad_Options& op
   mesh_parameters.Deflection = deflection;
   mesh_parameters.Angle = angle;
   mesh_parameters.Relative = false;
-  mesh_parameters.InParallel = true;
+  mesh_parameters.InParallel = options.in_parallel;
   // Surface deflection control refines the inside of curved faces until
   // the triangles keep to the deflection there too, not only along the
   // edges: the outlines found on the triangles depend on it.
@@ -463,7 +475,7 @@ Model tessellate(const File_Read& file, double deflection, const Cad_Options& op
       const std::string what = path + ": part '" + source.name +
                                "': " + std::to_string(failure.faces_failed) + " of " +
                                std::to_string(failure.faces) + " faces could not be tessellated";
-      if (!options.keep_going) throw input_error(what);
+      if (!options.tessellation.keep_going) throw input_error(what);
       if (options.warn) options.warn(what + "; drawing the rest");
     }
     if (!body.triangles.empty() || !body.lines.empty()) model.bodies.push_back(std::move(body));
@@ -475,7 +487,7 @@ Model tessellate(const File_Read& file, double deflection, const Cad_Options& op
 Cad_Format checked_format(const std::string& path) {
   const std::optional<Cad_Format> format = format_of(path);
   if (!format) throw input_error(path + ": not a STEP, IGES or BREP file name");
-  check_readable(path);
+  check_readable(path, "CAD file");
   return *format;
 }
 
@@ -483,11 +495,8 @@ Cad_Format checked_format(const std::string& path) {
 // follows the size of the whole drawing, so that a small part beside a big
 // one is meshed for the few device units it covers, not for its own size.
 //
-// One file after another, on this thread. Reading must not run on several
-// threads: every Open CASCADE 7.6 reader, BRepTools::Read too, parses
-// numbers with its Strtod, which keeps its big-number scratch lists in
-// unlocked globals (and the STEP and IGES readers share their session
-// settings besides). Tessellating several files at once (each file whole
+// One file after another, on this thread (reading holds `reading` in any
+// case). Tessellating several files at once (each file whole
 // on one of two threads) was tried and left out: on the 34 occ/*.brep
 // parts together it saved 4% of the wall time on a quiet machine (0.589
 // -> 0.567 s, medians of 11 alternating runs, the range 0.80 to 1.04 of
@@ -495,8 +504,7 @@ Cad_Format checked_format(const std::string& path) {
 // threads' heaps), and lost 5 to 8% at load average 4 to 5; the mesher
 // already shares each file's faces among the processors.
 std::vector<Model> load_here(const std::vector<std::string>& paths, const Cad_Options& options) {
-  check_options(options);
-  prepare_process();
+  const Quiet_Messenger quiet;
   std::vector<File_Read> files;
   Bnd_Box box;
   for (const std::string& path : paths) {
@@ -513,7 +521,7 @@ std::vector<Model> load_here(const std::vector<std::string>& paths, const Cad_Op
     const auto& [low, high] = *options.other_models_box;
     box.Update(low.x, low.y, low.z, high.x, high.y, high.z);
   }
-  double deflection = options.deflection;
+  double deflection = options.tessellation.deflection;
   if (deflection == 0.0) {
     deflection = diagonal_of(box) * default_deflection_device_units / double(options.drawing_side);
   }

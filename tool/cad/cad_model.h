@@ -33,26 +33,37 @@ namespace hlr_tool {
 // show.
 inline constexpr double cad_smooth_angle_radians = 1e-3;
 
-struct Cad_Options {
-  // The largest distance, in model units, between a face and its triangles.
-  // 0 chooses it from the drawing's size: half a device unit when the
-  // bounding-box diagonal of all the files (and other_models_box) spans
-  // drawing_side device units, so curves stay smooth at the drawing's size
-  // and small parts beside big ones are not meshed finer than they show.
+// How a part's faces and edges become triangles and lines: what the user
+// chooses (hlr-render draw's CAD options, Draw_Request::cad). Ranges are
+// Draw_Request::validate's; the reader takes them as they come.
+struct Cad_Tessellation {
+  // The largest distance, in model units, between a face and its triangles:
+  // 0 or above. 0 chooses it from the drawing's size: half a device unit
+  // when the bounding-box diagonal of all the files (and the other models)
+  // spans the drawing's shorter side, so curves stay smooth at the
+  // drawing's size and small parts beside big ones are not meshed finer
+  // than they show.
   double deflection = 0.0;
   // The largest angle, in degrees, between neighbouring triangles of a
   // curved face (and segments of a curve). In (0, 90].
   double angular_deflection_degrees = 20.0;
-  // The shorter side of the drawing in device units, for the default
-  // deflection.
+  bool smooth_edges = false;
+  // A part that fails to tessellate is drawn without the faces that failed
+  // (reported through Cad_Options::warn) instead of failing the whole file.
+  bool keep_going = false;
+};
+
+struct Cad_Options {
+  Cad_Tessellation tessellation;
+  // The shorter side of the drawing in device units, at least 1, for the
+  // default deflection.
   int drawing_side = 1000;
   // The lowest and highest corner of the drawing's other models (meshes),
   // for the default deflection.
   std::optional<std::array<Model_Point, 2>> other_models_box;
-  bool smooth_edges = false;
-  // A part that fails to tessellate is drawn without the faces that failed
-  // (reported through `warn`) instead of failing the whole file.
-  bool keep_going = false;
+  // The mesher shares a file's faces among the processors (Open CASCADE's
+  // own pool); off, it meshes them on the calling thread.
+  bool in_parallel = true;
   // Status lines while reading and tessellating, and warnings; either may
   // be empty. The library prints nothing itself.
   std::function<void(const std::string&)> progress;
@@ -67,8 +78,11 @@ bool is_cad_file(std::string_view path);
 // BREP file, tessellates it and returns its bodies.
 // Throws Tool_Error with exit status 2, its message starting with `path`,
 // when the file is missing or unreadable, when it holds no shape or no
-// face, for options out of range, and for a part whose faces could not all
-// be tessellated (naming the part) unless keep_going is set.
+// face, and for a part whose faces could not all be tessellated (naming
+// the part) unless keep_going is set.
+// Reading is serialised process-wide (Open CASCADE's readers share unlocked
+// globals); tessellation runs as the options say. Nothing else in the
+// process changes: the heap, locale and signal handlers are the caller's.
 // Several files read together, in order, each its own Model: the default
 // deflection then follows all of them.
 std::vector<Model> load_cad_models(const std::vector<std::string>& paths,

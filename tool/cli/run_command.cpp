@@ -31,7 +31,7 @@ struct Run_Options {
 void run(const Run_Options& options) {
   // The script is checked completely before the module is even loaded.
   const Picture_Script script = read_picture_script(options.script);
-  const std::string module_path = options.module.empty() ? options.default_module : options.module;
+  const std::string module_path = renderer_module_path(options.module, options.default_module);
   std::unique_ptr<KT_Renderer_Module> module;
   try {
     module = std::make_unique<KT_Renderer_Module>(module_path);
@@ -73,9 +73,9 @@ void add_run_command(CLI::App& app, const char* argv0) {
       ->option_text("FILE");
   command
       ->add_option("--module", options->module,
-                   "The renderer module to load (default: " + options->default_module + ")")
-      ->option_text("PATH")
-      ->envname(module_environment_variable);
+                   "The renderer module to load (default: $HLR_RENDERER_MODULE, else " +
+                       options->default_module + ")")
+      ->option_text("PATH");
   command->callback([options] { run(*options); });
 }
 

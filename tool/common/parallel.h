@@ -45,7 +45,4 @@ void for_each_in_parallel(std::size_t count, std::size_t threads, Work work) {
   }
 }
 
-// The processors this machine offers, at least 1.
-inline std::size_t processor_count() { return std::max(1u, std::thread::hardware_concurrency()); }
-
 }  // namespace hlr_tool

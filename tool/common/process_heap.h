@@ -1,6 +1,8 @@
 // How the tool's process takes its memory from the kernel: called first
-// thing in hlr-render's main, and by the CAD reader for the processes it
-// is loaded into (the Python package's). A second call changes nothing.
+// thing in hlr-render's main, and in Python only when the program asks
+// (hlr_render.tune_heap()). No library calls it: the heap belongs to the
+// program, and a Python interpreter that loads the package keeps its own
+// habits unless told. A second call changes nothing.
 #pragma once
 
 namespace hlr_tool {

@@ -158,12 +158,6 @@ void insert_resolution(std::string& png, double dpi) {
   png.insert(after_header, chunk);
 }
 
-void check_options(const Cairo_Options& options) {
-  if (!(options.dpi >= 1.0 && options.dpi <= 10000.0)) {
-    throw input_error("the resolution must be between 1 and 10000 dpi");
-  }
-}
-
 std::string write_png_bytes(const Sheet& sheet, const Cairo_Options& options) {
   const double scale = sheet.mm_per_unit / mm_per_inch * options.dpi;
   const double width = std::round(sheet.width * scale), height = std::round(sheet.height * scale);
@@ -189,7 +183,6 @@ std::string write_png_bytes(const Sheet& sheet, const Cairo_Options& options) {
 }
 
 std::string write_format(const Sheet& sheet, const Cairo_Options& options, Cairo_Format format) {
-  check_options(options);
   switch (format) {
     case Cairo_Format::pdf:
       return write_vector(sheet, options, false);

@@ -16,13 +16,12 @@
 namespace hlr_tool {
 
 struct Cairo_Options {
-  double dpi = 96.0;         // PNG only; 1 to 10000
+  double dpi = 96.0;         // PNG only; 1 to 10000 (Draw_Request::validate)
   bool transparent = false;  // no white page behind the lines
 };
 
-// Each throws Tool_Error (exit status 2) for options out of range or a
-// PNG beyond cairo's 32767 pixels a side, Tool_Error (status 1) when cairo
-// fails.
+// Each throws Tool_Error (exit status 2) for a PNG beyond cairo's 32767
+// pixels a side, Tool_Error (status 1) when cairo fails.
 std::string write_pdf(const Sheet& sheet, const Cairo_Options& options);
 std::string write_eps(const Sheet& sheet, const Cairo_Options& options);
 std::string write_png(const Sheet& sheet, const Cairo_Options& options);

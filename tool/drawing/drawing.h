@@ -54,6 +54,10 @@ struct Style_Group {
   Dash dash = Dash::solid;
   std::vector<Drawing_Polyline> polylines;  // line layers
   std::vector<Drawing_Point> dots;          // the markers layer: dot centres
+  // Beside `polylines` when a caller asked (tool/render/polyline_models.h):
+  // the index of the model each was drawn from, -1 for none. Empty
+  // otherwise; no writer reads it.
+  std::vector<std::int32_t> models;
 };
 
 struct Drawing {

@@ -106,29 +106,10 @@ void write_linetype(Dxf_Text& dxf, const std::string& name, Dash dash, double wi
   for (double e : elements) dxf.number(49, e);
 }
 
-}  // namespace
-
-int nearest_aci(std::uint32_t argb) {
-  const std::uint32_t rgb = argb & 0xFFFFFFu;
-  if (rgb == 0 || rgb == 0xFFFFFFu) return 7;
-  const auto channel = [](std::uint32_t c, int shift) { return int((c >> shift) & 255u); };
-  int best = 7;
-  long best_distance = std::numeric_limits<long>::max();
-  for (int i = 1; i < 256; ++i) {
-    if (i == 7) continue;
-    long distance = 0;
-    for (int shift : {16, 8, 0}) {
-      const long d = channel(rgb, shift) - channel(aci_colors[i], shift);
-      distance += d * d;
-    }
-    if (distance < best_distance) best = i, best_distance = distance;
-  }
-  return best;
-}
-
-std::string write_dxf(const Sheet& sheet) {
+// Units (mm), extents and limits of the sheet, y up from its lower-left
+// corner.
+void write_header(Dxf_Text& dxf, const Sheet& sheet) {
   const double mm = sheet.mm_per_unit;
-  Dxf_Text dxf;
   dxf.group(0, "SECTION");
   dxf.group(2, "HEADER");
   dxf.group(9, "$ACADVER");
@@ -152,10 +133,17 @@ std::string write_dxf(const Sheet& sheet) {
   dxf.group(9, "$MEASUREMENT");
   dxf.group(70, 1);
   dxf.group(0, "ENDSEC");
+}
 
-  // The linetypes in use, with their layer's width: HIDDEN always.
-  std::map<std::string, std::pair<Dash, double>> linetypes;
+// Linetype name -> its dash pattern and its layer's width in mm.
+using Linetypes = std::map<std::string, std::pair<Dash, double>>;
+
+// The linetypes the sheet's lines use, with their layer's width: HIDDEN
+// (the hidden layer's own) and CONTINUOUS always.
+Linetypes linetypes_in_use(const Sheet& sheet) {
+  const double mm = sheet.mm_per_unit;
   const std::size_t hidden = static_cast<std::size_t>(Layer::hidden);
+  Linetypes linetypes;
   linetypes["CONTINUOUS"] = {Dash::solid, 0.0};
   linetypes["HIDDEN"] = {Dash::dashed, sheet.line_weights[hidden] * mm};
   for (const Placed_View& view : sheet.views) {
@@ -167,6 +155,16 @@ std::string write_dxf(const Sheet& sheet) {
       }
     }
   }
+  return linetypes;
+}
+
+// The layer's own linetype: HIDDEN for the hidden layer, CONTINUOUS else.
+const char* layer_linetype(std::size_t layer) {
+  return static_cast<Layer>(layer) == Layer::hidden ? "HIDDEN" : "CONTINUOUS";
+}
+
+// The LTYPE table, then the LAYER table: layer 0 and the four layers.
+void write_tables(Dxf_Text& dxf, const Linetypes& linetypes) {
   dxf.group(0, "SECTION");
   dxf.group(2, "TABLES");
   dxf.group(0, "TABLE");
@@ -187,57 +185,108 @@ std::string write_dxf(const Sheet& sheet) {
     dxf.group(6, linetype);
   };
   write_layer("0", "CONTINUOUS");
-  for (std::size_t l = 0; l < layer_count; ++l) {
-    write_layer(dxf_layer_names[l], l == hidden ? "HIDDEN" : "CONTINUOUS");
-  }
+  for (std::size_t l = 0; l < layer_count; ++l) write_layer(dxf_layer_names[l], layer_linetype(l));
   dxf.group(0, "ENDTAB");
   dxf.group(0, "ENDSEC");
+}
 
+// Where a view's drawing point lands in the DXF: millimetres, y up.
+struct Dxf_Placement {
+  const Sheet& sheet;
+  const Placed_View& view;
+  double x(const Drawing_Point& p) const {
+    return (view.offset.x + view.factor * p.x) * sheet.mm_per_unit;
+  }
+  double y(const Drawing_Point& p) const {
+    return (sheet.height - (view.offset.y + view.factor * p.y)) * sheet.mm_per_unit;
+  }
+};
+
+// How the entities of one style group are written.
+struct Dxf_Style {
+  std::string layer;
+  std::string linetype;  // written only when it is not the layer's own
+  std::string layer_linetype;
+  int color;
+  double width;  // mm
+};
+
+// A POLYLINE with its VERTEXes and SEQEND.
+void write_polyline(Dxf_Text& dxf, const Dxf_Placement& at, const Drawing_Polyline& line,
+                    const Dxf_Style& style) {
+  dxf.group(0, "POLYLINE");
+  dxf.group(8, style.layer);
+  if (style.linetype != style.layer_linetype) dxf.group(6, style.linetype);
+  dxf.group(62, style.color);
+  dxf.group(66, 1);
+  dxf.point(0.0, 0.0);
+  dxf.group(70, 0);
+  dxf.number(40, style.width);
+  dxf.number(41, style.width);
+  for (const Drawing_Point& p : line) {
+    dxf.group(0, "VERTEX");
+    dxf.group(8, style.layer);
+    dxf.point(at.x(p), at.y(p));
+  }
+  dxf.group(0, "SEQEND");
+  dxf.group(8, style.layer);
+}
+
+// A marker dot: a CIRCLE of the dot's radius.
+void write_dot(Dxf_Text& dxf, const Dxf_Placement& at, const Drawing_Point& p,
+               const Dxf_Style& style) {
+  dxf.group(0, "CIRCLE");
+  dxf.group(8, style.layer);
+  dxf.group(62, style.color);
+  dxf.point(at.x(p), at.y(p));
+  dxf.number(40, marker_radius_widths * style.width);
+}
+
+// Every view's layers, styles, polylines and marker dots, in the sheet's
+// order.
+void write_entities(Dxf_Text& dxf, const Sheet& sheet) {
   dxf.group(0, "SECTION");
   dxf.group(2, "ENTITIES");
   for (const Placed_View& view : sheet.views) {
-    const auto x_of = [&](const Drawing_Point& p) {
-      return (view.offset.x + view.factor * p.x) * mm;
-    };
-    const auto y_of = [&](const Drawing_Point& p) {
-      return (sheet.height - (view.offset.y + view.factor * p.y)) * mm;
-    };
+    const Dxf_Placement at{sheet, view};
     for (std::size_t l = 0; l < layer_count; ++l) {
-      const std::string layer = dxf_layer_names[l];
-      const std::string layer_linetype = l == hidden ? "HIDDEN" : "CONTINUOUS";
-      const double width = sheet.line_weights[l] * mm;
       for (const Style_Group& group : view.drawing->layers[l]) {
-        const int color = nearest_aci(group.color_argb);
-        const std::string linetype = linetype_name(l, group.dash);
-        for (const Drawing_Polyline& line : group.polylines) {
-          dxf.group(0, "POLYLINE");
-          dxf.group(8, layer);
-          if (linetype != layer_linetype) dxf.group(6, linetype);
-          dxf.group(62, color);
-          dxf.group(66, 1);
-          dxf.point(0.0, 0.0);
-          dxf.group(70, 0);
-          dxf.number(40, width);
-          dxf.number(41, width);
-          for (const Drawing_Point& p : line) {
-            dxf.group(0, "VERTEX");
-            dxf.group(8, layer);
-            dxf.point(x_of(p), y_of(p));
-          }
-          dxf.group(0, "SEQEND");
-          dxf.group(8, layer);
-        }
-        for (const Drawing_Point& p : group.dots) {
-          dxf.group(0, "CIRCLE");
-          dxf.group(8, layer);
-          dxf.group(62, color);
-          dxf.point(x_of(p), y_of(p));
-          dxf.number(40, marker_radius_widths * width);
-        }
+        const Dxf_Style style{dxf_layer_names[l], linetype_name(l, group.dash), layer_linetype(l),
+                              nearest_aci(group.color_argb),
+                              sheet.line_weights[l] * sheet.mm_per_unit};
+        for (const Drawing_Polyline& line : group.polylines) write_polyline(dxf, at, line, style);
+        for (const Drawing_Point& p : group.dots) write_dot(dxf, at, p, style);
       }
     }
   }
   dxf.group(0, "ENDSEC");
+}
+
+}  // namespace
+
+int nearest_aci(std::uint32_t argb) {
+  const std::uint32_t rgb = argb & 0xFFFFFFu;
+  if (rgb == 0 || rgb == 0xFFFFFFu) return 7;
+  const auto channel = [](std::uint32_t c, int shift) { return int((c >> shift) & 255u); };
+  int best = 7;
+  long best_distance = std::numeric_limits<long>::max();
+  for (int i = 1; i < 256; ++i) {
+    if (i == 7) continue;
+    long distance = 0;
+    for (int shift : {16, 8, 0}) {
+      const long d = channel(rgb, shift) - channel(aci_colors[i], shift);
+      distance += d * d;
+    }
+    if (distance < best_distance) best = i, best_distance = distance;
+  }
+  return best;
+}
+
+std::string write_dxf(const Sheet& sheet) {
+  Dxf_Text dxf;
+  write_header(dxf, sheet);
+  write_tables(dxf, linetypes_in_use(sheet));
+  write_entities(dxf, sheet);
   dxf.group(0, "EOF");
   return dxf.take();
 }

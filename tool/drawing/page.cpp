@@ -1,7 +1,6 @@
 #include "tool/drawing/page.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -9,17 +8,11 @@
 #include <utility>
 
 #include "tool/common/errors.h"
+#include "tool/common/numbers.h"
 
 namespace hlr_tool {
 
 namespace {
-
-// A finite number filling the whole text.
-bool parse_number(std::string_view text, double& value) {
-  if (text.empty()) return false;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
-}
 
 bool ends_with(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
@@ -83,6 +76,254 @@ Box content_box(const Drawing& drawing) {
   return box;
 }
 
+// The views' places: each orthographic view in the cell of its kind (a
+// kind appears once: Draw_Request::validate refuses a second), then each
+// pictorial view in a free corner cell whose row and column hold views,
+// else in a new column to the right; the rows and columns in use then
+// numbered from 0.
+struct Grid {
+  std::vector<Grid_Place> places;  // per view, in the uncompacted grid
+  std::map<int, int> column_index, row_index;
+
+  std::size_t columns() const { return column_index.size(); }
+  std::size_t rows() const { return row_index.size(); }
+  std::size_t column_of(std::size_t v) const {
+    return std::size_t(column_index.at(places[v].column));
+  }
+  std::size_t row_of(std::size_t v) const { return std::size_t(row_index.at(places[v].row)); }
+};
+
+Grid grid_of(std::span<const Sheet_View_Input> views, bool first_angle) {
+  Grid grid;
+  grid.places.assign(views.size(), Grid_Place{-1, -1});
+  std::map<std::pair<int, int>, std::size_t> taken;
+  for (std::size_t v = 0; v < views.size(); ++v) {
+    if (views[v].kind == View_Kind::pictorial) continue;
+    const Grid_Place place = orthographic_place(views[v].kind, first_angle);
+    taken[{place.column, place.row}] = v;
+    grid.places[v] = place;
+  }
+  const auto used_column = [&taken](int c) {
+    for (const auto& [cell, v] : taken) {
+      if (cell.first == c) return true;
+    }
+    return false;
+  };
+  const auto used_row = [&taken](int r) {
+    for (const auto& [cell, v] : taken) {
+      if (cell.second == r) return true;
+    }
+    return false;
+  };
+  static constexpr Grid_Place corners[] = {{2, 0}, {0, 0}, {2, 2}, {0, 2}, {3, 0}, {3, 2}};
+  int next_column = 0;
+  for (const auto& [cell, v] : taken) next_column = std::max(next_column, cell.first + 1);
+  for (std::size_t v = 0; v < views.size(); ++v) {
+    if (views[v].kind != View_Kind::pictorial) continue;
+    Grid_Place place{-1, -1};
+    for (const Grid_Place& corner : corners) {
+      if (taken.count({corner.column, corner.row}) == 0 && used_column(corner.column) &&
+          used_row(corner.row)) {
+        place = corner;
+        break;
+      }
+    }
+    if (place.column < 0) place = {next_column++, 1};
+    taken[{place.column, place.row}] = v;
+    grid.places[v] = place;
+  }
+  // Compact the grid to the rows and columns in use.
+  for (const Grid_Place& place : grid.places)
+    grid.column_index[place.column], grid.row_index[place.row];
+  int count = 0;
+  for (auto& [c, index] : grid.column_index) index = count++;
+  count = 0;
+  for (auto& [r, index] : grid.row_index) index = count++;
+  return grid;
+}
+
+// Each view's drawn lines as a box around its anchor, in model units (the
+// anchor itself for a view without lines).
+std::vector<Box> model_boxes(std::span<const Sheet_View_Input> views) {
+  std::vector<Box> boxes(views.size());
+  for (std::size_t v = 0; v < views.size(); ++v) {
+    const Sheet_View_Input& view = views[v];
+    if (view.drawing == nullptr || !(view.units_per_model > 0.0)) {
+      throw Tool_Error("a sheet view has no drawing or no scale");
+    }
+    const double k = 1.0 / view.units_per_model;
+    Box box = content_box(*view.drawing);
+    if (box.empty()) box = Box{view.anchor.x, view.anchor.x, view.anchor.y, view.anchor.y};
+    boxes[v] = {(box.min_x - view.anchor.x) * k, (box.max_x - view.anchor.x) * k,
+                (box.min_y - view.anchor.y) * k, (box.max_y - view.anchor.y) * k};
+  }
+  return boxes;
+}
+
+// How far each column and row reaches on either side of its anchor, in
+// model units; `set` once a view has widened it.
+struct Grid_Extents {
+  std::vector<double> column_low, column_high, row_low, row_high;
+  std::vector<bool> column_set, row_set;
+};
+
+// First the orthographic views, aligned on their anchors.
+Grid_Extents orthographic_extents(std::span<const Sheet_View_Input> views, const Grid& grid,
+                                  const std::vector<Box>& boxes) {
+  Grid_Extents e{std::vector<double>(grid.columns(), 0.0), std::vector<double>(grid.columns(), 0.0),
+                 std::vector<double>(grid.rows(), 0.0),    std::vector<double>(grid.rows(), 0.0),
+                 std::vector<bool>(grid.columns(), false), std::vector<bool>(grid.rows(), false)};
+  for (std::size_t v = 0; v < views.size(); ++v) {
+    if (views[v].kind == View_Kind::pictorial) continue;
+    const std::size_t c = grid.column_of(v), r = grid.row_of(v);
+    e.column_low[c] = std::min(e.column_low[c], boxes[v].min_x);
+    e.column_high[c] = std::max(e.column_high[c], boxes[v].max_x);
+    e.row_low[r] = std::min(e.row_low[r], boxes[v].min_y);
+    e.row_high[r] = std::max(e.row_high[r], boxes[v].max_y);
+    e.column_set[c] = e.row_set[r] = true;
+  }
+  return e;
+}
+
+// Where a pictorial view's box starts along one axis of its cell, relative
+// to the cell's anchor, widening the cell as it must. In a cell beside the
+// orthographic views (`set`) the view stands against the side nearest the
+// front view (`side` > 0: beyond it, < 0: before it) and widens the cell
+// away from it only, so the orthographic views keep their gaps; elsewhere
+// it is centred.
+double place_along(double low_box, double high_box, int side, double& low, double& high, bool set) {
+  const double size = high_box - low_box;
+  if (!set) {
+    low = std::min(low, -0.5 * size), high = std::max(high, 0.5 * size);
+    return -0.5 * size;
+  }
+  if (side > 0) {  // beyond the front: against the low side
+    high = std::max(high, low + size);
+    return low;
+  }
+  if (side < 0) {  // before the front: against the high side
+    low = std::min(low, high - size);
+    return high - size;
+  }
+  low = std::min(low, -0.5 * size), high = std::max(high, 0.5 * size);
+  return -0.5 * size;
+}
+
+// Then the pictorial views: where each box's minimum corner lies relative
+// to its cell's anchor, in model units.
+std::vector<Drawing_Point> place_pictorial_views(std::span<const Sheet_View_Input> views,
+                                                 const Grid& grid, const std::vector<Box>& boxes,
+                                                 Grid_Extents& e) {
+  std::vector<Drawing_Point> corner(views.size(), Drawing_Point{0.0, 0.0});
+  for (std::size_t v = 0; v < views.size(); ++v) {
+    if (views[v].kind != View_Kind::pictorial) continue;
+    const std::size_t c = grid.column_of(v), r = grid.row_of(v);
+    const Grid_Place& place = grid.places[v];
+    const int column_side = place.column > 1 ? 1 : place.column < 1 ? -1 : 0;
+    const int row_side = place.row > 1 ? 1 : place.row < 1 ? -1 : 0;
+    corner[v].x = place_along(boxes[v].min_x, boxes[v].max_x, column_side, e.column_low[c],
+                              e.column_high[c], e.column_set[c]);
+    corner[v].y = place_along(boxes[v].min_y, boxes[v].max_y, row_side, e.row_low[r], e.row_high[r],
+                              e.row_set[r]);
+  }
+  return corner;
+}
+
+double total_extent(const std::vector<double>& low, const std::vector<double>& high) {
+  double total = 0.0;
+  for (std::size_t k = 0; k < low.size(); ++k) total += high[k] - low[k];
+  return total;
+}
+
+double gaps(const Sheet_Settings& settings, std::size_t cells) {
+  return settings.gap * double(cells - 1);
+}
+
+// One scale for every view, in sheet units per model unit: the one asked
+// for, else the largest that fits the page inside its margins, else
+// (without a page) the smallest view's, so that no view is enlarged.
+double sheet_scale(std::span<const Sheet_View_Input> views, const Sheet_Settings& settings,
+                   const Sheet& sheet, const Grid_Extents& e) {
+  if (settings.scale_mm) return *settings.scale_mm / sheet.mm_per_unit;
+  if (!settings.page) {
+    double smallest = std::numeric_limits<double>::infinity();
+    for (const Sheet_View_Input& view : views) smallest = std::min(smallest, view.units_per_model);
+    return smallest;
+  }
+  const double room_x =
+      settings.page->width_mm - 2.0 * settings.margin - gaps(settings, e.column_low.size());
+  const double room_y =
+      settings.page->height_mm - 2.0 * settings.margin - gaps(settings, e.row_low.size());
+  if (!(room_x > 0.0 && room_y > 0.0)) {
+    throw input_error("the page leaves no room for " + std::to_string(views.size()) +
+                      " view(s) inside its margins");
+  }
+  const double model_width = total_extent(e.column_low, e.column_high);
+  const double model_height = total_extent(e.row_low, e.row_high);
+  double scale = std::numeric_limits<double>::infinity();
+  if (model_width > 0.0) scale = room_x / model_width;
+  if (model_height > 0.0) scale = std::min(scale, room_y / model_height);
+  return std::isfinite(scale) ? scale : 1.0;
+}
+
+// The page's size, checked against the grid at this scale; without a page,
+// the grid's size with its margins.
+void size_sheet(Sheet& sheet, const Sheet_Settings& settings, const Grid_Extents& e, double scale) {
+  const double grid_width =
+      scale * total_extent(e.column_low, e.column_high) + gaps(settings, e.column_low.size());
+  const double grid_height =
+      scale * total_extent(e.row_low, e.row_high) + gaps(settings, e.row_low.size());
+  if (!settings.page) {
+    sheet.width = grid_width + 2.0 * settings.margin;
+    sheet.height = grid_height + 2.0 * settings.margin;
+    return;
+  }
+  sheet.width = settings.page->width_mm;
+  sheet.height = settings.page->height_mm;
+  // A thousandth of a millimetre of rounding is not a misfit.
+  if (grid_width + 2.0 * settings.margin > sheet.width + 1e-3 ||
+      grid_height + 2.0 * settings.margin > sheet.height + 1e-3) {
+    throw input_error("at this scale the drawing needs " + millimetres(grid_width) + " x " +
+                      millimetres(grid_height) + " mm plus " + millimetres(settings.margin) +
+                      " mm margins, more than the " + millimetres(sheet.width) + " x " +
+                      millimetres(sheet.height) + " mm page");
+  }
+}
+
+// The anchor of each column (or row) along the sheet's `length`, the cells
+// side by side an even gap apart and the whole centred.
+std::vector<double> anchors(const std::vector<double>& low, const std::vector<double>& high,
+                            double length, double scale, double gap) {
+  const double grid = scale * total_extent(low, high) + gap * double(low.size() - 1);
+  std::vector<double> anchor(low.size());
+  double at = 0.5 * (length - grid);
+  for (std::size_t k = 0; k < low.size(); ++k) {
+    anchor[k] = at - scale * low[k];
+    at += scale * (high[k] - low[k]) + gap;
+  }
+  return anchor;
+}
+
+// The view on the sheet: an orthographic view's anchor on its cell's; a
+// pictorial view's box with its minimum corner at `corner` from it.
+Placed_View placed_view(const Sheet_View_Input& view, const Box& box, const Drawing_Point& corner,
+                        const Drawing_Point& cell_anchor, double scale) {
+  Placed_View placed;
+  placed.drawing = view.drawing;
+  placed.name = view.name;
+  placed.factor = scale / view.units_per_model;
+  if (view.kind == View_Kind::pictorial) {
+    const double k = view.units_per_model;
+    const Drawing_Point box_min{view.anchor.x + box.min_x * k, view.anchor.y + box.min_y * k};
+    placed.offset = {cell_anchor.x + scale * corner.x - placed.factor * box_min.x,
+                     cell_anchor.y + scale * corner.y - placed.factor * box_min.y};
+  } else {
+    placed.offset = {cell_anchor.x - placed.factor * view.anchor.x,
+                     cell_anchor.y - placed.factor * view.anchor.y};
+  }
+  return placed;
+}
+
 }  // namespace
 
 Page_Size parse_page(std::string_view text) {
@@ -108,11 +349,13 @@ Page_Size parse_page(std::string_view text) {
   if (!page && ends_with(text, "mm")) {
     const std::string_view numbers = text.substr(0, text.size() - 2);
     const std::size_t x = numbers.find('x');
-    Page_Size size;
-    if (x != std::string_view::npos && parse_number(numbers.substr(0, x), size.width_mm) &&
-        parse_number(numbers.substr(x + 1), size.height_mm) && size.width_mm >= 1.0 &&
-        size.height_mm >= 1.0 && size.width_mm <= 10000.0 && size.height_mm <= 10000.0) {
-      page = size;
+    const std::optional<double> width =
+        x == std::string_view::npos ? std::nullopt : parse_finite(numbers.substr(0, x));
+    const std::optional<double> height =
+        x == std::string_view::npos ? std::nullopt : parse_finite(numbers.substr(x + 1));
+    if (width && height && *width >= 1.0 && *height >= 1.0 && *width <= 10000.0 &&
+        *height <= 10000.0) {
+      page = Page_Size{*width, *height};
     }
   }
   if (!page) {
@@ -127,13 +370,15 @@ Page_Size parse_page(std::string_view text) {
 
 double parse_scale(std::string_view text) {
   const std::size_t colon = text.find(':');
-  double a = 0.0, b = 0.0;
-  if (colon == std::string_view::npos || !parse_number(text.substr(0, colon), a) ||
-      !parse_number(text.substr(colon + 1), b) || !(a > 0.0 && b > 0.0)) {
+  const std::optional<double> a =
+      colon == std::string_view::npos ? std::nullopt : parse_finite(text.substr(0, colon));
+  const std::optional<double> b =
+      colon == std::string_view::npos ? std::nullopt : parse_finite(text.substr(colon + 1));
+  if (!a || !b || !(*a > 0.0 && *b > 0.0)) {
     throw input_error("scale '" + std::string(text) +
                       "' is not 1:N or N:1 with a positive number N (model units as mm)");
   }
-  return a / b;
+  return *a / *b;
 }
 
 Line_Weights parse_line_weights(std::string_view text) {
@@ -142,8 +387,10 @@ Line_Weights parse_line_weights(std::string_view text) {
   bool good = true;
   for (int k = 0; k < 3 && good; ++k) {
     const std::size_t comma = k < 2 ? rest.find(',') : rest.size();
-    good = comma != std::string_view::npos && parse_number(rest.substr(0, comma), values[k]) &&
-           values[k] > 0.0 && values[k] <= 100.0;
+    const std::optional<double> value =
+        comma == std::string_view::npos ? std::nullopt : parse_finite(rest.substr(0, comma));
+    good = value && *value > 0.0 && *value <= 100.0;
+    if (good) values[k] = *value;
     if (good && k < 2) rest.remove_prefix(comma + 1);
   }
   if (!good) {
@@ -175,196 +422,22 @@ Sheet lay_out_sheet(std::span<const Sheet_View_Input> views, const Sheet_Setting
   sheet.line_weights = settings.line_weights;
   if (views.empty()) return sheet;
 
-  // Grid places: orthographic views first (a kind appears once), then the
-  // pictorial ones.
-  std::vector<Grid_Place> places(views.size(), Grid_Place{-1, -1});
-  std::map<std::pair<int, int>, std::size_t> taken;
-  for (std::size_t v = 0; v < views.size(); ++v) {
-    if (views[v].kind == View_Kind::pictorial) continue;
-    const Grid_Place place = orthographic_place(views[v].kind, settings.first_angle);
-    if (taken.count({place.column, place.row}) != 0) {
-      throw input_error("the view '" + views[v].name + "' appears twice on the sheet");
-    }
-    taken[{place.column, place.row}] = v;
-    places[v] = place;
-  }
-  const auto used_column = [&taken](int c) {
-    for (const auto& [cell, v] : taken) {
-      if (cell.first == c) return true;
-    }
-    return false;
-  };
-  const auto used_row = [&taken](int r) {
-    for (const auto& [cell, v] : taken) {
-      if (cell.second == r) return true;
-    }
-    return false;
-  };
-  static constexpr Grid_Place corners[] = {{2, 0}, {0, 0}, {2, 2}, {0, 2}, {3, 0}, {3, 2}};
-  int next_column = 0;
-  for (const auto& [cell, v] : taken) next_column = std::max(next_column, cell.first + 1);
-  for (std::size_t v = 0; v < views.size(); ++v) {
-    if (views[v].kind != View_Kind::pictorial) continue;
-    Grid_Place place{-1, -1};
-    for (const Grid_Place& corner : corners) {
-      if (taken.count({corner.column, corner.row}) == 0 && used_column(corner.column) &&
-          used_row(corner.row)) {
-        place = corner;
-        break;
-      }
-    }
-    if (place.column < 0) place = {next_column++, 1};
-    taken[{place.column, place.row}] = v;
-    places[v] = place;
-  }
-
-  // Compact the grid to the rows and columns in use.
-  std::map<int, int> column_index, row_index;
-  for (const Grid_Place& place : places) column_index[place.column], row_index[place.row];
-  int count = 0;
-  for (auto& [c, index] : column_index) index = count++;
-  const std::size_t columns = column_index.size();
-  count = 0;
-  for (auto& [r, index] : row_index) index = count++;
-  const std::size_t rows = row_index.size();
-
-  // Extents per column and row around the anchors, in model units: first
-  // those of the orthographic views, aligned on their anchors.
-  std::vector<double> column_low(columns, 0.0), column_high(columns, 0.0);
-  std::vector<double> row_low(rows, 0.0), row_high(rows, 0.0);
-  std::vector<bool> column_set(columns, false), row_set(rows, false);
-  std::vector<Box> boxes(views.size());
-  double smallest_scale = std::numeric_limits<double>::infinity();
-  for (std::size_t v = 0; v < views.size(); ++v) {
-    const Sheet_View_Input& view = views[v];
-    if (view.drawing == nullptr || !(view.units_per_model > 0.0)) {
-      throw Tool_Error("a sheet view has no drawing or no scale");
-    }
-    smallest_scale = std::min(smallest_scale, view.units_per_model);
-    const double k = 1.0 / view.units_per_model;
-    // Anchor-relative model units from here on.
-    Box box = content_box(*view.drawing);
-    if (box.empty()) box = Box{view.anchor.x, view.anchor.x, view.anchor.y, view.anchor.y};
-    boxes[v] = {(box.min_x - view.anchor.x) * k, (box.max_x - view.anchor.x) * k,
-                (box.min_y - view.anchor.y) * k, (box.max_y - view.anchor.y) * k};
-    if (view.kind == View_Kind::pictorial) continue;
-    const std::size_t c = column_index[places[v].column], r = row_index[places[v].row];
-    column_low[c] = std::min(column_low[c], boxes[v].min_x);
-    column_high[c] = std::max(column_high[c], boxes[v].max_x);
-    row_low[r] = std::min(row_low[r], boxes[v].min_y);
-    row_high[r] = std::max(row_high[r], boxes[v].max_y);
-    column_set[c] = row_set[r] = true;
-  }
-  // Then the pictorial views: in a cell beside the orthographic views a
-  // view stands against the cell's sides nearest the front view and
-  // enlarges the cell away from it only, so the orthographic views keep
-  // their gaps; elsewhere it is centred. `corner` is where the box's
-  // minimum corner lies, relative to the cell's anchor.
-  std::vector<Drawing_Point> corner(views.size(), Drawing_Point{0.0, 0.0});
-  const auto place_along = [](double low_box, double high_box, int side, double& low, double& high,
-                              bool set) {
-    const double size = high_box - low_box;
-    if (!set) {
-      low = std::min(low, -0.5 * size), high = std::max(high, 0.5 * size);
-      return -0.5 * size;
-    }
-    if (side > 0) {  // beyond the front: against the low side
-      high = std::max(high, low + size);
-      return low;
-    }
-    if (side < 0) {  // before the front: against the high side
-      low = std::min(low, high - size);
-      return high - size;
-    }
-    low = std::min(low, -0.5 * size), high = std::max(high, 0.5 * size);
-    return -0.5 * size;
-  };
-  for (std::size_t v = 0; v < views.size(); ++v) {
-    if (views[v].kind != View_Kind::pictorial) continue;
-    const std::size_t c = column_index[places[v].column], r = row_index[places[v].row];
-    const int column_side = places[v].column > 1 ? 1 : places[v].column < 1 ? -1 : 0;
-    const int row_side = places[v].row > 1 ? 1 : places[v].row < 1 ? -1 : 0;
-    corner[v].x = place_along(boxes[v].min_x, boxes[v].max_x, column_side, column_low[c],
-                              column_high[c], column_set[c]);
-    corner[v].y =
-        place_along(boxes[v].min_y, boxes[v].max_y, row_side, row_low[r], row_high[r], row_set[r]);
-  }
-  double model_width = 0.0, model_height = 0.0;
-  for (std::size_t c = 0; c < columns; ++c) model_width += column_high[c] - column_low[c];
-  for (std::size_t r = 0; r < rows; ++r) model_height += row_high[r] - row_low[r];
-  const double gaps_x = settings.gap * double(columns - 1);
-  const double gaps_y = settings.gap * double(rows - 1);
-
-  // One scale for every view, in sheet units per model unit.
-  double scale = 0.0;
-  if (settings.scale_mm) {
-    scale = *settings.scale_mm / sheet.mm_per_unit;
-  } else if (settings.page) {
-    const double room_x = settings.page->width_mm - 2.0 * settings.margin - gaps_x;
-    const double room_y = settings.page->height_mm - 2.0 * settings.margin - gaps_y;
-    if (!(room_x > 0.0 && room_y > 0.0)) {
-      throw input_error("the page leaves no room for " + std::to_string(views.size()) +
-                        " view(s) inside its margins");
-    }
-    scale = std::numeric_limits<double>::infinity();
-    if (model_width > 0.0) scale = room_x / model_width;
-    if (model_height > 0.0) scale = std::min(scale, room_y / model_height);
-    if (!std::isfinite(scale)) scale = 1.0;
-  } else {
-    scale = smallest_scale;
-  }
+  const Grid grid = grid_of(views, settings.first_angle);
+  const std::vector<Box> boxes = model_boxes(views);
+  Grid_Extents extents = orthographic_extents(views, grid, boxes);
+  const std::vector<Drawing_Point> corners = place_pictorial_views(views, grid, boxes, extents);
+  const double scale = sheet_scale(views, settings, sheet, extents);
   sheet.units_per_model = scale;
-
-  const double grid_width = scale * model_width + gaps_x;
-  const double grid_height = scale * model_height + gaps_y;
-  if (settings.page) {
-    sheet.width = settings.page->width_mm;
-    sheet.height = settings.page->height_mm;
-    // A thousandth of a millimetre of rounding is not a misfit.
-    if (grid_width + 2.0 * settings.margin > sheet.width + 1e-3 ||
-        grid_height + 2.0 * settings.margin > sheet.height + 1e-3) {
-      throw input_error("at this scale the drawing needs " + millimetres(grid_width) + " x " +
-                        millimetres(grid_height) + " mm plus " + millimetres(settings.margin) +
-                        " mm margins, more than the " + millimetres(sheet.width) + " x " +
-                        millimetres(sheet.height) + " mm page");
-    }
-  } else {
-    sheet.width = grid_width + 2.0 * settings.margin;
-    sheet.height = grid_height + 2.0 * settings.margin;
-  }
+  size_sheet(sheet, settings, extents, scale);
 
   // Anchor positions of the columns and rows, the grid centred.
-  std::vector<double> anchor_x(columns), anchor_y(rows);
-  double left = 0.5 * (sheet.width - grid_width);
-  for (std::size_t c = 0; c < columns; ++c) {
-    anchor_x[c] = left - scale * column_low[c];
-    left += scale * (column_high[c] - column_low[c]) + settings.gap;
-  }
-  double top = 0.5 * (sheet.height - grid_height);
-  for (std::size_t r = 0; r < rows; ++r) {
-    anchor_y[r] = top - scale * row_low[r];
-    top += scale * (row_high[r] - row_low[r]) + settings.gap;
-  }
-
+  const std::vector<double> anchor_x =
+      anchors(extents.column_low, extents.column_high, sheet.width, scale, settings.gap);
+  const std::vector<double> anchor_y =
+      anchors(extents.row_low, extents.row_high, sheet.height, scale, settings.gap);
   for (std::size_t v = 0; v < views.size(); ++v) {
-    const Sheet_View_Input& view = views[v];
-    Placed_View placed;
-    placed.drawing = view.drawing;
-    placed.name = view.name;
-    placed.factor = scale / view.units_per_model;
-    const double x = anchor_x[column_index[places[v].column]];
-    const double y = anchor_y[row_index[places[v].row]];
-    if (view.kind == View_Kind::pictorial) {
-      // The box's minimum corner goes to `corner` from the cell's anchor.
-      const double k = view.units_per_model;
-      const Drawing_Point box_min{view.anchor.x + boxes[v].min_x * k,
-                                  view.anchor.y + boxes[v].min_y * k};
-      placed.offset = {x + scale * corner[v].x - placed.factor * box_min.x,
-                       y + scale * corner[v].y - placed.factor * box_min.y};
-    } else {
-      placed.offset = {x - placed.factor * view.anchor.x, y - placed.factor * view.anchor.y};
-    }
-    sheet.views.push_back(std::move(placed));
+    const Drawing_Point cell_anchor{anchor_x[grid.column_of(v)], anchor_y[grid.row_of(v)]};
+    sheet.views.push_back(placed_view(views[v], boxes[v], corners[v], cell_anchor, scale));
   }
   return sheet;
 }

@@ -115,9 +115,10 @@ struct Sheet {
 // a page): every layer `stroke_width` wide.
 Sheet single_drawing_sheet(const Drawing& drawing, double stroke_width);
 
-// Places the views as the header comment says. Throws Tool_Error (exit
-// status 2) when the views do not fit the page at the scale asked for, or
-// the page leaves no room inside its margins.
+// Places the views as the header comment says; each orthographic kind
+// comes at most once (a second would share its cell). Throws Tool_Error
+// (exit status 2) when the views do not fit the page at the scale asked
+// for, or the page leaves no room inside its margins.
 Sheet lay_out_sheet(std::span<const Sheet_View_Input> views, const Sheet_Settings& settings);
 
 }  // namespace hlr_tool

@@ -151,6 +151,7 @@ void order_for_plotter(Drawing& drawing) {
       if (group.polylines.empty()) continue;
       End_Grid grid(group.polylines);
       std::vector<Drawing_Polyline> ordered;
+      std::vector<std::int32_t> models;
       ordered.reserve(group.polylines.size());
       for (std::size_t k = 0; k < group.polylines.size(); ++k) {
         const std::uint32_t end = grid.nearest(pen);
@@ -159,8 +160,10 @@ void order_for_plotter(Drawing& drawing) {
         if (end % 2 == 1) std::reverse(line.begin(), line.end());
         pen = line.back();
         ordered.push_back(std::move(line));
+        if (!group.models.empty()) models.push_back(group.models[end / 2]);
       }
       group.polylines = std::move(ordered);
+      group.models = std::move(models);
     }
   }
 }

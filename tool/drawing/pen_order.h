@@ -19,7 +19,8 @@ double pen_up_travel(const Drawing& drawing);
 // neighbour: from where the pen is, the polyline with the nearest end
 // next, drawn from that end; ties go to the earlier polyline and its first
 // point). Layers, styles and the set of lines drawn do not change, and a
-// drawing already in greedy order stays as it is.
+// drawing already in greedy order stays as it is. Each polyline's model
+// (Style_Group::models) moves with it.
 void order_for_plotter(Drawing& drawing);
 
 }  // namespace hlr_tool

@@ -1,21 +1,14 @@
 #include "tool/drawing/sheet_formats.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "tool/common/errors.h"
+#include "tool/common/input_files.h"
 #include "tool/drawing/dxf_writer.h"
 #include "tool/drawing/sheet_svg.h"
 
 namespace hlr_tool {
 
 Output_Format output_format_of(std::string_view path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  const std::size_t dot = name.find_last_of('.');
-  std::string extension(dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1));
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string extension = extension_of(path);
   if (extension == "svg") return Output_Format::svg;
   if (extension == "pdf") return Output_Format::pdf;
   if (extension == "png") return Output_Format::png;

@@ -1,10 +1,10 @@
 #include "tool/models/camera.h"
 
 #include "tool/common/errors.h"
+#include "tool/common/numbers.h"
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -31,14 +31,6 @@ const std::array<Named_View, 7> named_views{{
     {"iso", {45.0, 35.264389682754654}},
 }};
 
-bool parse_number(std::string_view text, double& value) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
-}
-
 struct Bounds {
   double min_x = std::numeric_limits<double>::infinity(), max_x = -min_x;
   double min_y = min_x, max_y = -min_x;
@@ -53,10 +45,11 @@ View_Angles parse_view(std::string_view text) {
     if (view.name == text) return view.angles;
   }
   const auto comma = text.find(',');
-  View_Angles angles;
-  if (comma != std::string_view::npos && parse_number(text.substr(0, comma), angles.yaw_degrees) &&
-      parse_number(text.substr(comma + 1), angles.pitch_degrees))
-    return angles;
+  if (comma != std::string_view::npos) {
+    const std::optional<double> yaw = parse_finite(text.substr(0, comma));
+    const std::optional<double> pitch = parse_finite(text.substr(comma + 1));
+    if (yaw && pitch) return {*yaw, *pitch};
+  }
   throw input_error(
       "view '" + std::string(text) +
       "' is neither front, back, left, right, top, bottom, iso nor yaw,pitch in degrees");

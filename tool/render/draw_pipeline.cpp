@@ -1,25 +1,14 @@
 #include "tool/render/draw_pipeline.h"
 
-#include <chrono>
-#include <cmath>
-
+#include "tool/common/clock.h"
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
+#include "tool/render/polyline_models.h"
 #include "tool/session/shared_passes.h"
 
 namespace hlr_tool {
 
 namespace {
-
-// The largest drawing side we accept: device coordinates are floats, and
-// beyond this their steps grow past a thousandth of a unit.
-constexpr int max_drawing_side = 1000000;
-
-using Clock = std::chrono::steady_clock;
-
-double milliseconds_since(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 int hidden_pattern(Hidden_Lines hidden) {
   switch (hidden) {
@@ -54,26 +43,6 @@ void progress(const Draw_Hooks& hooks, const std::string& status) {
 
 }  // namespace
 
-void check_draw_settings(const Draw_Settings& settings) {
-  const Camera_Settings& camera = settings.camera;
-  if (camera.width < 1 || camera.height < 1 || camera.width > max_drawing_side ||
-      camera.height > max_drawing_side) {
-    throw input_error("size: each side must be between 1 and " + std::to_string(max_drawing_side));
-  }
-  if (!(camera.field_of_view_degrees >= 0.0 && camera.field_of_view_degrees < 180.0)) {
-    throw input_error(
-        "perspective: the field of view must be 0 (orthographic) or between 0 and 180 degrees");
-  }
-  if (!std::isfinite(camera.view.yaw_degrees) || !std::isfinite(camera.view.pitch_degrees)) {
-    throw input_error("view: the angles must be finite numbers");
-  }
-  if (!(settings.edges.crease_degrees >= 0.0 && settings.edges.crease_degrees <= 180.0)) {
-    throw input_error("crease: the crease angle must be between 0 and 180 degrees");
-  }
-  if (!std::isfinite(settings.wzero)) throw input_error("wzero: must be a finite number");
-  if (settings.jobs < 0) throw input_error("jobs: must be 0 (automatic) or a number of renderers");
-}
-
 void set_draw_options(Renderer_Session& session, const Draw_Settings& settings) {
   session.set_option("Display Hidden Lines", settings.hidden != Hidden_Lines::off);
   session.set_option("Hidden Line Pattern", hidden_pattern(settings.hidden));
@@ -92,8 +61,8 @@ void set_draw_options(Renderer_Session& session, const Draw_Settings& settings) 
 }
 
 Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& settings,
-                        const std::string& module_path, const Draw_Hooks& hooks) {
-  check_draw_settings(settings);
+                        const std::string& module_path, const Thread_Budget& threads,
+                        const Draw_Hooks& hooks) {
   Draw_Result result;
   Draw_Stats& stats = result.stats;
 
@@ -109,7 +78,8 @@ Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& sett
   auto* collector = new Drawing_Renderer(device);
   Held_Reference collector_reference(collector);
   Shared_Pass_Settings pass_settings;
-  pass_settings.jobs = settings.jobs;
+  pass_settings.jobs = threads.automatic() ? 0 : threads.threads();
+  pass_settings.threads = threads.threads();
   pass_settings.trace = hooks.trace;
   pass_settings.observer = hooks.observer;
   pass_settings.progress = [&hooks](std::size_t body, std::size_t bodies) {
@@ -135,6 +105,7 @@ Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& sett
   stats.renderer_processor_ms = times.renderer_processor;
   result.drawing = collector->drawing();
   stats.pieces = collector->counts();
+  if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models);
   return result;
 }
 

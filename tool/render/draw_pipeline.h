@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "tool/common/thread_budget.h"
 #include "tool/drawing/drawing.h"
 #include "tool/drawing/drawing_renderer.h"
 #include "tool/models/camera.h"
@@ -52,16 +53,7 @@ struct Draw_Settings {
   // device units. Finite.
   float wzero = 0.0f;
   bool double_precision = false;  // the renderer hands on double-precision lines
-  // Renderers sharing the picture (shared_passes.h); the drawing is the
-  // same for every number. 0: automatic.
-  int jobs = 0;
 };
-
-// Throws Tool_Error (exit status 2) naming the setting for a value out of
-// range: size below 1 or above 1000000, field of view outside [0, 180),
-// view angles not finite, crease outside [0, 180], wzero not finite, jobs
-// below 0.
-void check_draw_settings(const Draw_Settings& settings);
 
 struct Draw_Stats {
   std::size_t bodies = 0;
@@ -95,13 +87,19 @@ struct Draw_Hooks {
   // renderers sent downstream, in the order one renderer sends them, are
   // appended here.
   std::string* trace = nullptr;
+  // Find the model of every polyline (Style_Group::models,
+  // polyline_models.h).
+  bool polyline_models = false;
 };
 
-// Draws `models` together. Throws Tool_Error: exit status 2 for settings
-// out of range (check_draw_settings) or bodies too large to draw, 1 when
-// the module at `module_path` cannot be loaded or the renderer fails.
+// Draws `models` together on at most threads.threads() threads (the
+// renderers sharing the picture, shared_passes.h; the drawing is the same
+// for every number). The settings are in range (Draw_Request::validate).
+// Throws Tool_Error: exit status 2 for bodies too large to draw, 1 when the
+// module at `module_path` cannot be loaded or the renderer fails.
 Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& settings,
-                        const std::string& module_path, const Draw_Hooks& hooks = {});
+                        const std::string& module_path, const Thread_Budget& threads,
+                        const Draw_Hooks& hooks = {});
 
 // The renderer options the settings give, set in `session` ("Display Hidden
 // Lines", "Hidden Line Pattern" with the Drawing_Renderer's pattern

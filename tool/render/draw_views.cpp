@@ -8,7 +8,8 @@ namespace hlr_tool {
 
 std::vector<Draw_Result> draw_views(std::span<const Model> models, const Draw_Settings& settings,
                                     std::span<const View_Request> views,
-                                    const std::string& module_path, const Draw_Hooks& hooks) {
+                                    const std::string& module_path, const Thread_Budget& threads,
+                                    const Draw_Hooks& hooks) {
   std::vector<Draw_Result> results(views.size());
   const auto settings_of = [&settings](const View_Request& request) {
     Draw_Settings view_settings = settings;
@@ -17,15 +18,18 @@ std::vector<Draw_Result> draw_views(std::span<const Model> models, const Draw_Se
     return view_settings;
   };
   if (views.size() == 1) {
-    results[0] = draw_models(models, settings_of(views[0]), module_path, hooks);
+    results[0] = draw_models(models, settings_of(views[0]), module_path, threads, hooks);
     return results;
   }
   if (hooks.observer != nullptr) {
     throw std::invalid_argument("draw_views: an observer sees the calls of one view only");
   }
   if (hooks.progress) hooks.progress("drawing " + std::to_string(views.size()) + " views");
-  for_each_in_parallel(views.size(), processor_count(), [&](std::size_t v) {
-    results[v] = draw_models(models, settings_of(views[v]), module_path);
+  const Thread_Budget view_threads = threads.share(views.size());
+  Draw_Hooks view_hooks;
+  view_hooks.polyline_models = hooks.polyline_models;
+  for_each_in_parallel(views.size(), threads.parts_at_once(views.size()), [&](std::size_t v) {
+    results[v] = draw_models(models, settings_of(views[v]), module_path, view_threads, view_hooks);
   });
   return results;
 }

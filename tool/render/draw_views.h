@@ -1,8 +1,9 @@
 // Several views of the same models, each an independent picture: every
 // view goes through the drawing pipeline (draw_models) with a renderer of
-// its own, up to one thread per core. The module's renderers share no
-// mutable state, and each view has its own session, scene and
-// Drawing_Renderer.
+// its own. The views share the drawing's Thread_Budget: as many run at once
+// as it has threads, each with its share for its renderer. The module's
+// renderers share no mutable state, and each view has its own session,
+// scene and Drawing_Renderer.
 #pragma once
 
 #include <span>
@@ -25,10 +26,12 @@ struct View_Request {
 // first failed view in the views' order, once every thread has finished.
 // With one view the hooks are draw_models'; with several, hooks.progress
 // is told once that they are being drawn (the threads report nothing),
+// hooks.polyline_models holds for every view, hooks.trace is not written
 // and hooks.observer must be null (std::invalid_argument otherwise: it
 // sees the calls of one renderer).
 std::vector<Draw_Result> draw_views(std::span<const Model> models, const Draw_Settings& settings,
                                     std::span<const View_Request> views,
-                                    const std::string& module_path, const Draw_Hooks& hooks = {});
+                                    const std::string& module_path, const Thread_Budget& threads,
+                                    const Draw_Hooks& hooks = {});
 
 }  // namespace hlr_tool

@@ -1,5 +1,6 @@
 #include "tool/session/module_path.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -14,6 +15,12 @@ std::string default_module_path(const char* argv0) {
   const std::string module = KT_Renderer_Module::file_name("hlr_renderer");
   if (error) return module;
   return (executable.parent_path() / module).string();
+}
+
+std::string renderer_module_path(const std::string& given, const std::string& installed) {
+  if (!given.empty()) return given;
+  const char* named = std::getenv(module_environment_variable);
+  return named != nullptr && *named != '\0' ? named : installed;
 }
 
 }  // namespace hlr_tool

@@ -14,4 +14,9 @@ inline constexpr const char* module_environment_variable = "HLR_RENDERER_MODULE"
 // `argv0`).
 std::string default_module_path(const char* argv0);
 
+// The module a run loads: `given` when not empty, else the one the
+// environment variable names when it is set and not empty, else
+// `installed` (the module beside the program).
+std::string renderer_module_path(const std::string& given, const std::string& installed);
+
 }  // namespace hlr_tool

@@ -1,18 +1,15 @@
 #include "tool/session/shared_passes.h"
 
-#include <time.h>
-
 #include <algorithm>
-#include <chrono>
 #include <exception>
 #include <memory>
 #include <optional>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "module_loader.h"
 #include "options.h"
+#include "tool/common/clock.h"
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
 #include "tool/common/parallel.h"
@@ -21,19 +18,6 @@
 namespace hlr_tool {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double milliseconds_between(Clock::time_point start, Clock::time_point end) {
-  return std::chrono::duration<double, std::milli>(end - start).count();
-}
-
-// Processor time of the calling thread, in milliseconds.
-double thread_processor_milliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
-}
 
 int integer_option(const Renderer_Session& session, const wchar_t* name) {
   const KT_Option* option = session.renderer().current_option_table.find(name);
@@ -97,31 +81,7 @@ void capture_and_pass(Worker& worker, const Scene& scene, const Capture_Progress
   worker.processor = thread_processor_milliseconds() - processor_start;
 }
 
-// Joins every started thread on every way out.
-class Thread_Group {
- public:
-  Thread_Group() = default;
-  Thread_Group(const Thread_Group&) = delete;
-  Thread_Group& operator=(const Thread_Group&) = delete;
-  ~Thread_Group() { join(); }
-
-  template <class Function>
-  void start(Function function) {
-    threads_.emplace_back(std::move(function));
-  }
-  void join() {
-    for (std::thread& thread : threads_) {
-      if (thread.joinable()) thread.join();
-    }
-  }
-
- private:
-  std::vector<std::thread> threads_;
-};
-
 }  // namespace
-
-int default_jobs() { return static_cast<int>(processor_count()); }
 
 Shared_Pass_Times run_shared_passes(const std::string& module_path, const Scene& scene,
                                     KT_Renderer_Data& downstream,
@@ -146,7 +106,7 @@ Shared_Pass_Times run_shared_passes(const std::string& module_path, const Scene&
   }
   std::size_t wanted = static_cast<std::size_t>(std::max(1, settings.jobs));
   if (settings.jobs == 0) {
-    wanted = std::min(static_cast<std::size_t>(default_jobs()),
+    wanted = std::min(static_cast<std::size_t>(std::max(1, settings.threads)),
                       std::max<std::size_t>(1, segments / segments_per_renderer));
   }
   if (settings.observer != nullptr) wanted = 1;
@@ -196,15 +156,9 @@ Shared_Pass_Times run_shared_passes(const std::string& module_path, const Scene&
     if (k != jobs - 1) workers[k]->session->set_option("Display Intersections", false);
   }
 
-  {
-    Thread_Group threads;
-    for (int k = 1; k < jobs; ++k) {
-      Worker& worker = *workers[k];
-      threads.start([&worker, &scene] { capture_and_pass(worker, scene, {}); });
-    }
-    capture_and_pass(*workers[0], scene, settings.progress);
-    threads.join();
-  }
+  for_each_in_parallel(workers.size(), workers.size(), [&](std::size_t k) {
+    capture_and_pass(*workers[k], scene, k == 0 ? settings.progress : Capture_Progress{});
+  });
   for (const auto& worker : workers) {
     if (worker->error) std::rethrow_exception(worker->error);
   }

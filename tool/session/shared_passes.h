@@ -33,9 +33,6 @@
 
 namespace hlr_tool {
 
-// Every processor the machine offers, at least 1.
-int default_jobs();
-
 // Gives a new session its options and default rendition. Called once per
 // renderer, from the thread that will use it, before the first stage.
 using Session_Setup = std::function<void(Renderer_Session&)>;
@@ -58,8 +55,11 @@ inline constexpr std::size_t segments_per_renderer = 20000;
 
 struct Shared_Pass_Settings {
   // Renderers; fewer when the scene has fewer polylines. 0: automatic, at
-  // most default_jobs() and one per segments_per_renderer segments.
+  // most `threads` and one per segments_per_renderer segments.
   int jobs = 1;
+  // The threads this picture may use: its share of the drawing's
+  // Thread_Budget (tool/common/thread_budget.h).
+  int threads = 1;
   // When given, the trace lines (recording_renderer.h) of every call sent
   // downstream are appended here.
   std::string* trace = nullptr;

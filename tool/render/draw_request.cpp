@@ -1,0 +1,365 @@
+#include "tool/render/draw_request.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <utility>
+
+#include "tool/common/clock.h"
+#include "tool/common/errors.h"
+#include "tool/common/numbers.h"
+#include "tool/common/output_file.h"
+#include "tool/common/thread_budget.h"
+#include "tool/drawing/pen_order.h"
+#include "tool/drawing/svg_writer.h"
+#include "tool/render/draw_options.h"
+#include "tool/render/draw_views.h"
+#include "tool/script/script_recorder.h"
+#include "tool/session/module_path.h"
+
+namespace hlr_tool {
+
+namespace {
+
+// Fails early, before the long work, when a file cannot go where asked.
+void check_output_folder(const std::string& path) {
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code error;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {
+    throw input_error("cannot write " + path + ": no folder " + folder.string());
+  }
+  if (std::filesystem::is_directory(path, error)) {
+    throw input_error("cannot write " + path + ": it is a folder");
+  }
+}
+
+// Each option's value as the option table checks it. A front end's texts
+// were checked as they were applied; this catches what a caller set
+// directly, by showing each value as text and reading it back.
+void check_every_option(const Draw_Request& request) {
+  for (const Draw_Option& option : draw_options()) {
+    const std::string text = option.show(request);
+    if (text.empty()) continue;
+    Draw_Request scratch;
+    apply_draw_option(scratch, option, text);
+  }
+}
+
+bool given(const Draw_Request& request, std::string_view name) {
+  return std::find(request.given.begin(), request.given.end(), name) != request.given.end();
+}
+
+void check_options_together(const Draw_Request& request) {
+  if (given(request, "view") && given(request, "views")) {
+    throw input_error(
+        "--views: each view of a sheet has its own direction; give --views or --view, not both");
+  }
+  if (request.line_weights && !request.page) {
+    throw input_error("--line-weights: line weights in mm need a page (--page)");
+  }
+  if (!request.record.empty() && request.views.size() > 1) {
+    throw input_error("--record: a picture script records one view, not a sheet of --views");
+  }
+  if (!request.trace.empty() && request.views.size() > 1) {
+    throw input_error("--trace: a call trace is of one view, not a sheet of --views");
+  }
+}
+
+void check_models(const Draw_Request& request) {
+  if (request.models.empty()) throw input_error("nothing to draw: no models given");
+  for (const Model_Input& input : request.models) {
+    if (!input.model && input.path.empty()) throw input_error("a model file's path is empty");
+  }
+}
+
+void check_files_to_write(const Draw_Request& request) {
+  if (!request.output.empty()) {
+    output_format_of(request.output);
+    check_output_folder(request.output);
+  }
+  if (!request.record.empty()) check_output_folder(request.record);
+  if (!request.trace.empty()) check_output_folder(request.trace);
+}
+
+Sheet_Settings sheet_settings_of(const Draw_Request& request) {
+  Sheet_Settings sheet;
+  sheet.first_angle = request.first_angle;
+  sheet.page = request.page;
+  sheet.scale_mm = request.scale_mm;
+  if (request.page) {
+    sheet.line_weights = request.line_weights.value_or(default_line_weights_mm);
+  } else {
+    sheet.line_weights.fill(request.stroke_width);
+    // Margin and gap as the camera's margin: a twentieth of the shorter side.
+    const Camera_Settings& camera = request.settings.camera;
+    sheet.margin = sheet.gap = 0.05 * double(std::min(camera.width, camera.height));
+  }
+  return sheet;
+}
+
+// Where the models' box centre, which every view looks at, lies in the
+// drawing of `view`: the point a sheet aligns its views on.
+Drawing_Point anchor_of(const Draw_Result& view) {
+  const Device_Point p = view.camera.to_device(view.camera.centre());
+  return {double(p.x), view.drawing.height - double(p.y)};
+}
+
+std::vector<View_Request> view_requests_of(const Draw_Request& request) {
+  const double field_of_view = request.settings.camera.field_of_view_degrees;
+  std::vector<View_Request> requests;
+  for (const View_Spec& view : request.drawn_views()) {
+    // On a sheet the orthographic views in the grid stay orthographic; a
+    // view alone takes --perspective whatever its name.
+    const bool orthographic = !request.views.empty() && view.kind != View_Kind::pictorial;
+    requests.push_back({view.angles, orthographic ? 0.0 : field_of_view});
+  }
+  return requests;
+}
+
+// --optimize: each view's lines in plotter order, the pen-up travel per
+// view in its drawing's units, before and after.
+std::vector<Pen_Travel> order_views_for_plotter(std::vector<Draw_Result>& views) {
+  std::vector<Pen_Travel> travel(views.size());
+  for (std::size_t v = 0; v < views.size(); ++v) {
+    travel[v].before = pen_up_travel(views[v].drawing);
+    order_for_plotter(views[v].drawing);
+    travel[v].after = pen_up_travel(views[v].drawing);
+  }
+  return travel;
+}
+
+Sheet sheet_of(const Draw_Request& request, const std::vector<Draw_Result>& views, bool own_size) {
+  if (own_size) return single_drawing_sheet(views[0].drawing, request.stroke_width);
+  std::vector<Sheet_View_Input> inputs;
+  const std::span<const View_Spec> specs = request.drawn_views();
+  for (std::size_t v = 0; v < views.size(); ++v) {
+    // A view alone (--view) stands as it is, whatever its name: only the
+    // views of --views have places in the grid.
+    const View_Kind kind = request.views.empty() ? View_Kind::pictorial : specs[v].kind;
+    inputs.push_back(
+        {&views[v].drawing, kind, specs[v].name, anchor_of(views[v]), views[v].camera.scale()});
+  }
+  return lay_out_sheet(inputs, sheet_settings_of(request));
+}
+
+void append_format(std::string& out, const char* format, auto... values) {
+  char line[256];
+  std::snprintf(line, sizeof line, format, values...);
+  out += line;
+}
+
+}  // namespace
+
+View_Spec parse_view_spec(std::string_view text) {
+  static constexpr std::pair<std::string_view, View_Kind> kinds[] = {
+      {"front", View_Kind::front}, {"back", View_Kind::back}, {"right", View_Kind::right},
+      {"left", View_Kind::left},   {"top", View_Kind::top},   {"bottom", View_Kind::bottom},
+  };
+  View_Spec view{std::string(text), View_Kind::pictorial, parse_view(text)};
+  for (const auto& [name, kind] : kinds) {
+    if (name == text) view.kind = kind;
+  }
+  return view;
+}
+
+std::vector<View_Spec> parse_view_specs(std::string_view text) {
+  std::vector<std::string_view> parts;
+  for (std::size_t from = 0;;) {
+    const std::size_t comma = text.find(',', from);
+    parts.push_back(text.substr(from, comma == std::string_view::npos ? comma : comma - from));
+    if (comma == std::string_view::npos) break;
+    from = comma + 1;
+  }
+  std::vector<View_Spec> views;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    std::string name(parts[i]);
+    // Not a name: a yaw,pitch pair takes two parts.
+    if (!parse_finite(name) || i + 1 >= parts.size()) {
+      try {
+        views.push_back(parse_view_spec(name));
+      } catch (const Tool_Error&) {
+        throw input_error("'" + name +
+                          "' is neither a view name (front, back, left, right, top, bottom, "
+                          "iso) nor the yaw of a yaw,pitch pair");
+      }
+    } else {
+      views.push_back(parse_view_spec(name + "," + std::string(parts[++i])));
+    }
+    for (std::size_t earlier = 0; earlier + 1 < views.size(); ++earlier) {
+      if (views.back().kind != View_Kind::pictorial && views[earlier].kind == views.back().kind) {
+        throw input_error("the view '" + views.back().name + "' appears twice");
+      }
+    }
+  }
+  return views;
+}
+
+void Draw_Request::validate() const {
+  check_models(*this);
+  check_every_option(*this);
+  check_options_together(*this);
+  check_files_to_write(*this);
+}
+
+std::span<const View_Spec> Draw_Request::drawn_views() const {
+  return views.empty() ? std::span<const View_Spec>(&view, 1) : std::span<const View_Spec>(views);
+}
+
+Finished_Drawing draw_request(const Draw_Request& request, const Draw_Front_End& front_end) {
+  request.validate();
+  const Thread_Budget threads(request.jobs);
+  Finished_Drawing finished;
+  finished.model_count = request.models.size();
+  finished.stroke_width = request.stroke_width;
+  finished.cairo = request.cairo;
+  for (const View_Spec& view : request.drawn_views()) finished.view_names.push_back(view.name);
+
+  Clock::time_point start = Clock::now();
+  std::vector<Model> models = load_request_models(request, front_end);
+  finished.times.import = milliseconds_since(start);
+
+  Draw_Hooks hooks;
+  hooks.progress = front_end.progress;
+  hooks.polyline_models = front_end.polyline_models;
+  Script_Recorder recorder(
+      "hlr-render draw --record: every call the drawing made on the "
+      "renderer.\nReplay: hlr-render run FILE.pic [--svg FILE.svg]");
+  if (!request.record.empty()) hooks.observer = &recorder;
+  if (!request.trace.empty()) hooks.trace = &finished.trace;
+  finished.views =
+      draw_views(models, request.settings, view_requests_of(request),
+                 renderer_module_path(request.module, front_end.default_module), threads, hooks);
+  models.clear();
+  if (!request.record.empty()) finished.script = recorder.text();
+
+  const bool own_size = finished.views.size() == 1 && !request.page && !request.scale_mm;
+  finished.plain = own_size && !request.optimize;
+  std::vector<Pen_Travel> view_travel;
+  if (request.optimize) view_travel = order_views_for_plotter(finished.views);
+  finished.sheet = sheet_of(request, finished.views, own_size);
+  if (request.optimize) {
+    // On the sheet: each view's travel scaled by its factor.
+    Pen_Travel& travel = finished.travel.emplace();
+    for (std::size_t v = 0; v < view_travel.size(); ++v) {
+      travel.before += finished.sheet.views[v].factor * view_travel[v].before;
+      travel.after += finished.sheet.views[v].factor * view_travel[v].after;
+    }
+  }
+  return finished;
+}
+
+std::vector<Model> load_request_models(const Draw_Request& request,
+                                       const Draw_Front_End& front_end) {
+  Cad_Options cad;
+  cad.tessellation = request.cad;
+  cad.drawing_side = std::min(request.settings.camera.width, request.settings.camera.height);
+  cad.progress = front_end.progress;
+  cad.warn = front_end.warn;
+  return load_models(request.models, cad, Thread_Budget(request.jobs));
+}
+
+std::string drawing_bytes(const Finished_Drawing& drawing, Output_Format format,
+                          const Cairo_Options& options) {
+  if (drawing.plain && format == Output_Format::svg) {
+    return write_svg(drawing.views[0].drawing, {drawing.stroke_width});
+  }
+  return write_sheet(drawing.sheet, format, options);
+}
+
+void write_drawing_files(Finished_Drawing& drawing, const Draw_Request& request) {
+  const Clock::time_point start = Clock::now();
+  if (!request.output.empty()) {
+    write_output_file(request.output,
+                      drawing_bytes(drawing, output_format_of(request.output), request.cairo));
+  }
+  if (!request.record.empty()) write_output_file(request.record, drawing.script);
+  if (!request.trace.empty()) write_output_file(request.trace, drawing.trace);
+  drawing.times.write = milliseconds_since(start);
+}
+
+Draw_Totals draw_totals(const Finished_Drawing& drawing) {
+  Draw_Totals totals;
+  for (const Draw_Result& view : drawing.views) {
+    const Draw_Stats& stats = view.stats;
+    for (std::size_t l = 0; l < layer_count; ++l) {
+      totals.pieces.received[l] += stats.pieces.received[l];
+      totals.pieces.drawn[l] += stats.pieces.drawn[l];
+    }
+    totals.scene.triangles += stats.scene.triangles;
+    totals.scene.strips += stats.scene.strips;
+    totals.scene.edges += stats.scene.edges;
+    totals.scene.polylines += stats.scene.polylines;
+    totals.bodies = std::max(totals.bodies, stats.bodies);
+    totals.svg_polylines += svg_polyline_elements(view.drawing);
+    for (const auto& layer : view.drawing.layers) {
+      for (const Style_Group& group : layer) {
+        totals.polylines += group.polylines.size();
+        totals.markers += group.dots.size();
+      }
+    }
+    totals.scene_ms += stats.scene_ms;
+    totals.capture_ms += stats.capture_ms;
+    totals.update_ms += stats.update_ms;
+  }
+  return totals;
+}
+
+std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format format) {
+  const Draw_Totals t = draw_totals(drawing);
+  const Scene_Stats& s = t.scene;
+  const auto count = [&t](Layer l, bool drawn) {
+    return (drawn ? t.pieces.drawn : t.pieces.received)[static_cast<std::size_t>(l)];
+  };
+  std::string out;
+  append_format(out, "models:          %zu (%zu bodies)\n", drawing.model_count, t.bodies);
+  append_format(out, "faces:           %zu triangles in %zu strips\n", s.triangles, s.strips);
+  append_format(out, "edges:           %zu in %zu polylines\n", s.edges, s.polylines);
+  append_format(out, "pieces received: %zu visible, %zu hidden, %zu intersections\n",
+                count(Layer::visible, false), count(Layer::hidden, false),
+                count(Layer::intersections, false));
+  append_format(out, "pieces drawn:    %zu visible, %zu hidden, %zu intersections\n",
+                count(Layer::visible, true), count(Layer::hidden, true),
+                count(Layer::intersections, true));
+  append_format(out, "written:         %zu polylines, %zu markers\n", t.svg_polylines, t.markers);
+  const Sheet& sheet = drawing.sheet;
+  const char* unit = sheet.paged ? "mm" : "device units";
+  if (!(drawing.plain && format == Output_Format::svg)) {
+    append_format(out, "sheet:           %.1f x %.1f %s, %zu view(s)", sheet.width, sheet.height,
+                  unit, sheet.views.size());
+    if (sheet.paged && sheet.units_per_model > 0.0) {
+      // Model units taken as millimetres.
+      if (sheet.units_per_model >= 1.0) {
+        append_format(out, ", scale %.4g:1", sheet.units_per_model);
+      } else {
+        append_format(out, ", scale 1:%.4g", 1.0 / sheet.units_per_model);
+      }
+    }
+    out += '\n';
+  }
+  if (drawing.travel) {
+    append_format(out, "pen-up travel:   %.1f before, %.1f after ordering (%s)\n",
+                  drawing.travel->before, drawing.travel->after, unit);
+  }
+  const double total =
+      drawing.times.import + t.scene_ms + t.capture_ms + t.update_ms + drawing.times.write;
+  append_format(out,
+                "time (ms):       import %.1f, scene %.1f, capture %.1f, hidden-line passes "
+                "%.1f, writing %.1f, total %.1f\n",
+                drawing.times.import, t.scene_ms, t.capture_ms, t.update_ms, drawing.times.write,
+                total);
+  // Per renderer, in the order of the views.
+  std::size_t renderers = 0;
+  for (const Draw_Result& view : drawing.views)
+    renderers += view.stats.renderer_processor_ms.size();
+  append_format(out, "renderers:       %zu, processor time (ms)", renderers);
+  std::size_t k = 0;
+  for (const Draw_Result& view : drawing.views) {
+    for (const double ms : view.stats.renderer_processor_ms) {
+      append_format(out, "%s %.1f", k++ == 0 ? "" : ",", ms);
+    }
+  }
+  out += '\n';
+  return out;
+}
+
+}  // namespace hlr_tool
