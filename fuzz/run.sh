@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one fuzz target of the fuzz build for a bounded time.
 # Usage: fuzz/run.sh TARGET SECONDS [LIBFUZZER_OPTION...]
-#   TARGET   fuzz_picture_script or fuzz_renderer_actions
+#   TARGET   fuzz_picture_script, fuzz_renderer_actions or fuzz_mesh_readers
 #   SECONDS  total running time (-max_total_time)
 # The corpus lives in build/fuzz/corpus/TARGET and grows from run to run;
 # the checked-in inputs (fuzz/regressions/TARGET, fuzz/seeds/TARGET, and

@@ -52,7 +52,7 @@ else
   echo "== fuzz: configure and build" >&2
   cmake --preset fuzz >/dev/null
   cmake --build --preset fuzz -j "$jobs"
-  for target in fuzz_picture_script fuzz_renderer_actions; do
+  for target in fuzz_picture_script fuzz_renderer_actions fuzz_mesh_readers; do
     echo "== fuzz: $target, checked-in inputs and 40000 from seed 1" >&2
     log=build/fuzz/$target.log
     if ! fuzz/check.sh "$target" 40000 >"$log" 2>&1; then

@@ -351,7 +351,7 @@ TEST_F(Draw_Test, EachBadInputGivesItsMessageAndStatusAndNoOutput) {
   } cases[] = {
       {"missing.obj", "", {}, ": no such file", ""},
       {"bad.xyz", "hello, this is not a model\n", {}, ": cannot read the model: ", ""},
-      {"nan.obj", "v 0 0 0\nv 1 0 0\nv 0 nan 0\nf 1 2 3\n", {}, ": coordinate is not finite", ""},
+      {"nan.obj", "v 0 0 0\nv 1 0 0\nv 0 nan 0\nf 1 2 3\n", {}, ":4: coordinate is not finite", ""},
       {"points.obj",
        "v 0 0 0\nv 1 1 1\nv 2 2 2\np 1 2 3\n",
        {},
@@ -414,7 +414,7 @@ TEST_F(Draw_Test, OfSeveralFaultyFilesTheFirstGivenIsReported) {
   const std::string first = write("slow.obj", slow);
   const std::string second = write("quick.xyz", "hello, this is not a model\n");
   for (const auto& [models, start] :
-       {std::pair{std::vector{first, second}, first + ": coordinate is not finite"},
+       {std::pair{std::vector{first, second}, first + ":200002: coordinate is not finite"},
         std::pair{std::vector{second, first}, second + ": cannot read the model: "}}) {
     std::vector<std::string> arguments{"draw"};
     arguments.insert(arguments.end(), models.begin(), models.end());
@@ -436,6 +436,32 @@ TEST_F(Draw_Test, AModuleThatCannotBeLoadedFailsBeforeWriting) {
       0u)
       << result.err;
   EXPECT_TRUE(outputs().empty());
+}
+
+// Assimp and cairo are dynamically linked only by a run that uses them:
+// a model the tool's own readers take, drawn to SVG or DXF, loads neither.
+TEST_F(Draw_Test, AssimpAndCairoAreLoadedOnlyByTheRunsThatUseThem) {
+  // A pentagon: the tool's OFF reader leaves it to Assimp.
+  const std::string pentagon =
+      write("pentagon.off", "OFF\n5 1 0\n0 0 0\n1 0 0\n1 1 0\n.5 2 0\n0 1 0\n5 0 1 2 3 4\n");
+  struct Row {
+    std::string model, output;
+    bool assimp, cairo;
+  };
+  const std::vector<Row> rows = {{bracket, "out.svg", false, false},
+                                 {bracket, "out.pdf", false, true},
+                                 {pentagon, "out.dxf", true, false}};
+  // The dynamic linker names every library it loads on standard error.
+  setenv("LD_DEBUG", "files", 1);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.model + " to " + row.output);
+    const Run_Result result = run({"draw", row.model, "-o", output(row.output), "--quiet"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.err.find("file=libstdc++.so"), std::string::npos);
+    EXPECT_EQ(result.err.find("file=libassimp.so") != std::string::npos, row.assimp);
+    EXPECT_EQ(result.err.find("file=libcairo.so") != std::string::npos, row.cairo);
+  }
+  unsetenv("LD_DEBUG");
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 // on first use and calls its one function (see cad_entry.h).
 #include "tool/cad/cad_entry.h"
 #include "tool/cad/cad_model.h"
-#include "tool/cad/module_open.h"
 #include "tool/common/errors.h"
 #include "tool/common/input_files.h"
+#include "tool/common/module_open.h"
 
 namespace hlr_tool {
 

@@ -4,8 +4,8 @@
 // of them: see xde_entry.h.
 #include "tool/cad/cad_model.h"
 #include "tool/cad/cad_entry.h"
-#include "tool/cad/module_open.h"
 #include "tool/cad/xde_entry.h"
+#include "tool/common/module_open.h"
 
 #include "tool/common/errors.h"
 #include "tool/common/input_files.h"

@@ -1,4 +1,7 @@
-#include "tool/drawing/cairo_writer.h"
+// The cairo module (libhlr_cairo.so): PDF, EPS and PNG of a sheet as
+// cairo_writer.h describes them. Only this module links cairo;
+// cairo_writer_entry.h says why.
+#include "tool/drawing/cairo_writer_entry.h"
 
 #include <cairo-pdf.h>
 #include <cairo-ps.h>
@@ -155,17 +158,7 @@ void insert_resolution(std::string& png, double dpi) {
   png.insert(after_header, chunk);
 }
 
-}  // namespace
-
-std::string write_pdf(const Sheet& sheet, const Cairo_Options& options) {
-  return write_vector(sheet, options, false);
-}
-
-std::string write_eps(const Sheet& sheet, const Cairo_Options& options) {
-  return write_vector(sheet, options, true);
-}
-
-std::string write_png(const Sheet& sheet, const Cairo_Options& options) {
+std::string write_png_bytes(const Sheet& sheet, const Cairo_Options& options) {
   const double scale = sheet.mm_per_unit / mm_per_inch * options.dpi;
   const double width = std::round(sheet.width * scale), height = std::round(sheet.height * scale);
   if (!(width <= max_png_side && height <= max_png_side)) {
@@ -187,6 +180,26 @@ std::string write_png(const Sheet& sheet, const Cairo_Options& options) {
   check(cairo_surface_write_to_png_stream(surface.get(), append_bytes, &out), "write the PNG");
   insert_resolution(out, options.dpi);
   return out;
+}
+
+std::string write_format(const Sheet& sheet, const Cairo_Options& options, Cairo_Format format) {
+  switch (format) {
+    case Cairo_Format::pdf:
+      return write_vector(sheet, options, false);
+    case Cairo_Format::eps:
+      return write_vector(sheet, options, true);
+    case Cairo_Format::png:
+      return write_png_bytes(sheet, options);
+  }
+  throw Tool_Error("no such cairo format");
+}
+
+}  // namespace
+
+int hlr_cairo_write(const Cairo_Write_Call* call) {
+  return module_call_status(*call->error, "out of memory while writing the drawing", [call] {
+    *call->bytes = write_format(*call->sheet, *call->options, call->format);
+  });
 }
 
 }  // namespace hlr_tool

@@ -10,17 +10,21 @@ class Strip_Builder {
  public:
   Strip_Builder(std::span<const Triangle> triangles, const Edge_Table& table)
       : triangles_(triangles),
-        neighbour_(3 * triangles.size()),
-        used_(triangles.size(), 0),
-        trial_(triangles.size(), 0),
+        neighbour_(3 * triangles.size(), no_index),
+        mark_(triangles.size(), 0),
         free_neighbours_(triangles.size(), 0) {
     // Copied out of the edge table: the walks look a neighbour up at
-    // every step, and one array read beats two scattered ones.
+    // every step, and one array read beats two scattered ones. Filled
+    // edge by edge: the edges' halves lie scattered over the triangles,
+    // and scattered writes cost less than scattered reads.
+    for (const Mesh_Edge& edge : table.edges) {
+      if (edge.triangle_count != 2) continue;
+      neighbour_[edge.first_half] = edge.second_half / 3;
+      neighbour_[edge.second_half] = edge.first_half / 3;
+    }
     for (std::uint32_t t = 0; t < triangles.size(); ++t) {
-      for (std::uint32_t k = 0; k < 3; ++k) {
-        neighbour_[3 * t + k] = table.neighbour(3 * t + k);
+      for (std::uint32_t k = 0; k < 3; ++k)
         free_neighbours_[t] += neighbour_[3 * t + k] != no_index;
-      }
     }
     // Pushed in reverse so that, at equal counts, the first triangle of
     // the file starts first.
@@ -44,7 +48,7 @@ class Strip_Builder {
       while (!bucket.empty()) {
         const std::uint32_t t = bucket.back();
         bucket.pop_back();
-        if (!used_[t] && free_neighbours_[t] == count) return t;
+        if (mark_[t] != taken && free_neighbours_[t] == count) return t;
       }
     }
     return no_index;
@@ -66,11 +70,11 @@ class Strip_Builder {
             std::vector<std::uint32_t>& walked) {
     for (;;) {
       const std::uint32_t next = neighbour_[half_between(t, p, q)];
-      if (next == no_index || used_[next] || trial_[next] == trial_id_) return;
+      if (next == no_index || mark_[next] == taken || mark_[next] == trial_id_) return;
       const Triangle& tri = triangles_[next];
       std::uint32_t r = tri[0];
       if (r == p || r == q) r = (tri[1] == p || tri[1] == q) ? tri[2] : tri[1];
-      trial_[next] = trial_id_;
+      mark_[next] = trial_id_;
       corners.push_back(r);
       walked.push_back(next);
       t = next;
@@ -83,11 +87,11 @@ class Strip_Builder {
   // across (b, c) and backwards across (a, b).
   std::size_t try_way(std::uint32_t t, int rotation) {
     ++trial_id_;
-    if (trial_id_ == 0) {  // wrapped: old marks could match again
-      std::fill(trial_.begin(), trial_.end(), 0);
+    if (trial_id_ == taken) {  // wrapped: old marks could match again
+      for (std::uint32_t& mark : mark_) mark = mark == taken ? taken : 0;
       trial_id_ = 1;
     }
-    trial_[t] = trial_id_;
+    mark_[t] = trial_id_;
     const Triangle& tri = triangles_[t];
     const std::uint32_t a = tri[rotation], b = tri[(rotation + 1) % 3], c = tri[(rotation + 2) % 3];
     forward_.clear();
@@ -129,10 +133,10 @@ class Strip_Builder {
   }
 
   void take(std::uint32_t t) {
-    used_[t] = 1;
+    mark_[t] = taken;
     for (std::uint32_t k = 0; k < 3; ++k) {
       const std::uint32_t n = neighbour_[3 * t + k];
-      if (n != no_index && !used_[n]) {
+      if (n != no_index && mark_[n] != taken) {
         --free_neighbours_[n];
         waiting_[free_neighbours_[n]].push_back(n);
       }
@@ -141,8 +145,10 @@ class Strip_Builder {
 
   std::span<const Triangle> triangles_;
   std::vector<std::uint32_t> neighbour_;  // per half-edge, or no_index
-  std::vector<std::uint8_t> used_;
-  std::vector<std::uint32_t> trial_;
+  // Per triangle: `taken` once in a strip, else the last trial that
+  // walked it (one array, so a step of a walk reads one place).
+  static constexpr std::uint32_t taken = no_index;
+  std::vector<std::uint32_t> mark_;
   std::uint32_t trial_id_ = 0;
   std::vector<std::uint8_t> free_neighbours_;
   std::array<std::vector<std::uint32_t>, 4> waiting_;
