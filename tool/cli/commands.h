@@ -12,4 +12,8 @@ namespace hlr_tool {
 // writes the call trace (run_command.cpp).
 void add_run_command(CLI::App& app, const char* argv0);
 
+// `view MODEL... [draw options] [--port N] [--no-browser]`: serves a page
+// that turns the models and shows their drawing (view_command.cpp).
+void add_view_command(CLI::App& app, const char* argv0);
+
 }  // namespace hlr_tool
