@@ -127,7 +127,8 @@ def test_each_polyline_names_the_model_it_was_drawn_from():
     spans = [(10, 12), (0, 4), (6, 8)]
     models = [hlr_render.Model(hlr_render.Body(*box_arrays((a, 0, 0), (b, 2, 1))))
               for a, b in spans]
-    drawing = hlr_render.draw(*models, views="front,top", edges="all", optimize=True)
+    drawing = hlr_render.draw(*models, views="front,top", edges="all", optimize=True,
+                              keep_coincident=True)
     left_to_right = np.argsort([a for a, _ in spans])
     for view in drawing.views:
         for layer in ("visible", "hidden"):

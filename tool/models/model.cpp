@@ -106,6 +106,20 @@ bool is_finite(const Model_Point& p) {
   return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
 
+// The up axis a file declares, as Assimp's importers report it in the
+// scene's metadata (FBX does: UpAxis 0, 1 or 2 and UpAxisSign 1 or -1);
+// nullopt when it says nothing usable.
+std::optional<Up_Axis> declared_up_axis(const aiScene& scene) {
+  if (scene.mMetaData == nullptr) return std::nullopt;
+  std::int32_t axis = -1, sign = 1;
+  if (!scene.mMetaData->Get("UpAxis", axis)) return std::nullopt;
+  scene.mMetaData->Get("UpAxisSign", sign);
+  static constexpr Up_Axis positive[] = {Up_Axis::x, Up_Axis::y, Up_Axis::z};
+  static constexpr Up_Axis negative[] = {Up_Axis::minus_x, Up_Axis::minus_y, Up_Axis::minus_z};
+  if (axis < 0 || axis > 2 || (sign != 1 && sign != -1)) return std::nullopt;
+  return (sign > 0 ? positive : negative)[axis];
+}
+
 constexpr std::uint32_t no_vertex = std::numeric_limits<std::uint32_t>::max();
 
 class Model_Reader {
@@ -241,7 +255,9 @@ Model load_model(const std::string& path) {
   if (scene == nullptr)
     throw input_error(path + ": cannot read the model: " + trimmed(importer.GetErrorString()));
   // The importer owns the scene; the reader copies what it needs.
-  return Model_Reader(path, *scene).read();
+  Model model = Model_Reader(path, *scene).read();
+  model.up = declared_up_axis(*scene).value_or(conventional_up_axis(path));
+  return model;
 }
 
 }  // namespace hlr_tool

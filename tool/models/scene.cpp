@@ -37,8 +37,8 @@ void add_line_segments(const Body& body, const Edge_Table& table,
   }
 }
 
-Scene_Body build_body(const Body& body, const Camera& camera, const Edge_Options& options,
-                      Scene_Stats& stats) {
+Scene_Body build_body(const Body& body, Up_Axis up, const Camera& camera,
+                      const Edge_Options& options, Scene_Stats& stats) {
   // Half-edges are numbered 3 * t + k in 32 bits.
   if (body.triangles.size() > std::numeric_limits<std::uint32_t>::max() / 3 ||
       body.positions.size() >= std::numeric_limits<std::uint32_t>::max())
@@ -52,7 +52,7 @@ Scene_Body build_body(const Body& body, const Camera& camera, const Edge_Options
 
   std::vector<Device_Point> device;
   device.reserve(body.positions.size());
-  for (const Model_Point& p : body.positions) device.push_back(camera.to_device(p));
+  for (const Model_Point& p : body.positions) device.push_back(camera.to_device(upright(p, up)));
 
   const Edge_Table table = build_edge_table(body.triangles, body.positions.size());
 
@@ -92,7 +92,7 @@ Scene build_scene(std::span<const Model> models, const Camera& camera,
   scene.height = camera.height();
   for (const Model& model : models) {
     for (const Body& body : model.bodies)
-      scene.bodies.push_back(build_body(body, camera, options, scene.stats));
+      scene.bodies.push_back(build_body(body, model.up, camera, options, scene.stats));
   }
   return scene;
 }

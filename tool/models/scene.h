@@ -41,8 +41,9 @@ struct Scene {
   Scene_Stats stats;
 };
 
-// Projects every body through the camera, strips its triangles and selects
-// and joins its edges. A line segment of the file that repeats a selected
+// Stands every model upright (Model::up), projects its bodies through the
+// camera, strips their triangles and selects and joins their edges (crease
+// angles are the model's own). A line segment of the file that repeats a selected
 // edge, or another line segment, is drawn once.
 // Throws Tool_Error (exit status 2) for a crease angle outside [0, 180].
 Scene build_scene(std::span<const Model> models, const Camera& camera, const Edge_Options& options);

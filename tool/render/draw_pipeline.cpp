@@ -105,6 +105,7 @@ Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& sett
   stats.renderer_processor_ms = times.renderer_processor;
   result.drawing = collector->drawing();
   stats.pieces = collector->counts();
+  if (!settings.keep_coincident) stats.precedence = apply_line_precedence(result.drawing);
   if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models);
   return result;
 }
