@@ -1,5 +1,8 @@
 #include "tool/drawing/drawing.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace hlr_tool {
 
 const char* layer_name(Layer layer) {
@@ -56,6 +59,19 @@ Iso_Dash_Pattern iso_128_pattern(Dash dash) {
       return {24.0, 3.0, 0.5};
   }
   return {0.0, 0.0, 0.0};
+}
+
+void add_centre_line(Drawing& drawing, Drawing_Polyline line, std::uint32_t color_argb) {
+  std::vector<Style_Group>& groups = drawing.layer(Layer::centre_lines);
+  auto group = std::find_if(groups.begin(), groups.end(), [&](const Style_Group& g) {
+    return g.color_argb == color_argb && g.dash == Dash::chain;
+  });
+  if (group == groups.end()) {
+    groups.push_back({color_argb, Dash::chain, {}, {}, {}});
+    group = groups.end() - 1;
+  }
+  group->polylines.push_back(std::move(line));
+  if (!group->models.empty()) group->models.push_back(-1);
 }
 
 }  // namespace hlr_tool

@@ -87,4 +87,12 @@ struct Drawing {
   std::vector<Style_Group>& layer(Layer l) { return layers[static_cast<std::size_t>(l)]; }
 };
 
+// Adds a centre line (an axis, or an arm of a centre mark) of at least two
+// points, in drawing coordinates, to the centre-lines layer in the chain
+// pattern: every writer draws it under the hidden lines (SVG group
+// "centre-lines", DXF layer CENTER), and line precedence gives it way to
+// visible and hidden lines.
+void add_centre_line(Drawing& drawing, Drawing_Polyline line,
+                     std::uint32_t color_argb = 0xFF000000u);
+
 }  // namespace hlr_tool
