@@ -447,13 +447,20 @@ double parse_scale(std::string_view text) {
 }
 
 double iso_5455_scale(double fit) {
-  // 50:1 down through the series; below 1:1 each decade holds 1:2, 1:5, 1:10.
-  static constexpr double enlargements[] = {50.0, 20.0, 10.0, 5.0, 2.0, 1.0};
   // A millionth of rounding is not a misfit.
   const double limit = fit * (1.0 + 1e-9);
-  for (double scale : enlargements) {
-    if (scale <= limit) return scale;
+  // Enlargements: 2:1, 5:1, 10:1 in each decade, from the largest down
+  // (ISO 5455 extends its series by powers of ten both ways).
+  if (limit >= 1.0) {
+    double best = 1.0;
+    for (double decade = 1.0; decade <= 1e12; decade *= 10.0) {
+      for (double step : {2.0, 5.0, 10.0}) {
+        if (step * decade <= limit) best = step * decade;
+      }
+    }
+    return best;
   }
+  // Reductions: 1:2, 1:5, 1:10 in each decade, the first that fits.
   for (double decade = 1.0; decade < 1e12; decade *= 10.0) {
     for (double step : {2.0, 5.0, 10.0}) {
       const double scale = 1.0 / (step * decade);

@@ -52,8 +52,9 @@ Page_Size parse_page(std::string_view text);
 double parse_scale(std::string_view text);
 
 // The largest scale of ISO 5455's series (50:1, 20:1, 10:1, 5:1, 2:1, 1:1,
-// 1:2, 1:5, 1:10, 1:20, 1:50, 1:100 and on by 1, 2, 5 times powers of ten)
-// at most `fit` (sheet mm per model unit, > 0).
+// 1:2, 1:5, 1:10, 1:20, 1:50, 1:100, extended both ways by powers of ten
+// as the standard allows: 100:1, 1:200 ...) at most `fit` (sheet mm per
+// model unit, > 0).
 double iso_5455_scale(double fit);
 // "1:2", "5:1", "1:1", "1:2.5": as a title block states a scale.
 std::string scale_text(double mm_per_model_unit);
