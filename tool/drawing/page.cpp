@@ -395,18 +395,19 @@ Page_Size parse_page(std::string_view text) {
     turn = -1;
     text.remove_suffix(9);
   }
-  static constexpr std::pair<std::string_view, Page_Size> named[] = {
-      {"A4", {210.0, 297.0}},
-      {"A3", {297.0, 420.0}},
-      {"A2", {420.0, 594.0}},
-      {"letter", {215.9, 279.4}},
+  struct Named_Page {
+    std::string_view name;
+    double width_mm, height_mm;
+  };
+  static constexpr Named_Page named[] = {
+      {"A4", 210.0, 297.0},
+      {"A3", 297.0, 420.0},
+      {"A2", 420.0, 594.0},
+      {"letter", 215.9, 279.4},
   };
   std::optional<Page_Size> page;
-  for (const auto& [name, size] : named) {
-    if (name == text) {
-      page = size;
-      page->name = std::string(name);
-    }
+  for (const Named_Page& n : named) {
+    if (n.name == text) page = Page_Size{n.width_mm, n.height_mm, std::string(n.name)};
   }
   if (!page && ends_with(text, "mm")) {
     const std::string_view numbers = text.substr(0, text.size() - 2);
