@@ -112,6 +112,7 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   stats.renderer_processor_ms = times.renderer_processor;
   result.drawing = collector->drawing();
   stats.pieces = collector->counts();
+  if (!settings.keep_coincident) stats.precedence = apply_line_precedence(result.drawing);
   if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models.models);
   return result;
 }

@@ -5,7 +5,8 @@
 // and selected edges in device coordinates), loads the renderer module in
 // a Renderer_Session whose downstream renderer is a Drawing_Renderer, sets
 // the renderer's options from the settings, sends the scene between
-// begin_picture and update, and returns what reached the Drawing_Renderer
+// begin_picture and update, and returns what reached the Drawing_Renderer,
+// thinned by line precedence unless the settings keep coincident lines,
 // with counts and phase times. Writing the drawing (SVG and the other
 // formats) is the caller's: see tool/drawing/.
 #pragma once
@@ -23,6 +24,7 @@
 #include "tool/common/thread_budget.h"
 #include "tool/drawing/drawing.h"
 #include "tool/drawing/drawing_renderer.h"
+#include "tool/drawing/line_precedence.h"
 #include "tool/models/camera.h"
 #include "tool/models/edge_selection.h"
 #include "tool/models/model.h"
@@ -55,12 +57,17 @@ struct Draw_Settings {
   // device units. Finite.
   float wzero = 0.0f;
   bool double_precision = false;  // the renderer hands on double-precision lines
+  // Keep hidden lines that lie on visible ones, and hidden lines on one
+  // another, as the renderer sent them; otherwise drafting's precedence
+  // thins them (line_precedence.h).
+  bool keep_coincident = false;
 };
 
 struct Draw_Stats {
   std::size_t bodies = 0;
   Scene_Stats scene;
-  Drawing_Counts pieces;  // what reached the Drawing_Renderer
+  Drawing_Counts pieces;         // what reached the Drawing_Renderer
+  Precedence_Counts precedence;  // what line precedence left out
   // Phase times in milliseconds: framing and building the scene; sending
   // it (establish to the last primitive); update and end_picture.
   double scene_ms = 0.0;
