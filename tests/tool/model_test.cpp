@@ -130,9 +130,8 @@ namespace {
 
 // Each mesh format's up axis as load_model gives it: STL z (3D printing's
 // convention, which the file cannot state), the others y, and glTF y as its
-// specification says; a file that declares its axis (FBX, through Assimp's
-// metadata) is tested by the reader's code path, not here, for want of a
-// small FBX writer.
+// format defines; a file that declares its axis (FBX, through Assimp's
+// metadata) is not tested here, for want of a small FBX writer.
 TEST_F(Model_Files, EachMeshFormatGivesItsUpAxis) {
   const std::string triangle_obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
   const std::string stl =
