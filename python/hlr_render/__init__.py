@@ -21,8 +21,11 @@ Faults in what a caller gives raise ValueError (TypeError for a keyword no
 option has, or a model of no known kind) with the command line's message
 after its "hlr-render draw: "; a file that cannot be read raises the
 OSError Python's ``open`` would. Drawing, loading and running scripts
-release the GIL, so threads can draw at once; CAD files are read one at a
-time (their reader is not safe on several threads), tessellated at once.
+release the GIL, so threads can draw at once; each CAD file is read and
+tessellated by a process of its own, and Ctrl-C stops a load or a drawing
+within a tenth of a second (KeyboardInterrupt), whatever the reader is
+doing. Warnings (a CAD file skipped or read in part with keep_going) are
+UserWarnings.
 
 The package changes nothing in the interpreter's process: the heap tuning
 of ``hlr-render`` is there for a program that asks, ``tune_heap()``.
@@ -112,12 +115,13 @@ def load(path: PathLike, **options: OptionValue) -> Model:
     material or solid, with the file's scene graph applied and equal
     vertices welded, as ``draw(path, **options)`` reads it. The options are
     draw's; those of CAD parts (deflection, angular_deflection,
-    smooth_edges, keep_going) and the drawing's size decide how a part is
-    tessellated.
+    smooth_edges, keep_going, read_timeout, no_sew, sew_tolerance) and the
+    drawing's size decide how a part is read and tessellated.
 
     Raises FileNotFoundError (or another OSError) when the file cannot be
-    opened, ValueError when its content cannot be read as a model or an
-    option is out of range."""
+    opened, ValueError when its content cannot be read as a model (a CAD
+    file that reads only in part, or not within read_timeout seconds,
+    too) or an option is out of range, KeyboardInterrupt on Ctrl-C."""
     return _core.load_model(_readable_path(path), _option_texts(options, "load"))
 
 

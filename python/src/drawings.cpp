@@ -91,12 +91,12 @@ std::shared_ptr<Finished_Drawing> draw(const py::list& items, const Option_Texts
   front_end.default_module = installed_module;
   front_end.warn = [&warnings](const std::string& warning) { warnings.push_back(warning); };
   front_end.polyline_models = true;
+  front_end.interrupted = python_signal_raised;
   auto finished = std::make_shared<Finished_Drawing>();
-  {
-    py::gil_scoped_release unlocked;
+  run_interruptible([&] {
     *finished = hlr_tool::draw_request(request, front_end);
     hlr_tool::write_drawing_files(*finished, request);
-  }
+  });
   for (const std::string& warning : warnings) {
     if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 1) != 0) throw py::error_already_set();
   }

@@ -189,9 +189,19 @@ void bind_models(py::module_& module) {
         request.models.push_back({path, nullptr});
         apply_options(request, options);
         request.validate();
-        py::gil_scoped_release unlocked;
-        return std::make_shared<Model>(
-            std::move(hlr_tool::load_request_models(request, {}).front()));
+        std::vector<std::string> warnings;
+        hlr_tool::Draw_Front_End front_end;
+        front_end.warn = [&warnings](const std::string& warning) { warnings.push_back(warning); };
+        front_end.interrupted = python_signal_raised;
+        auto model = run_interruptible([&] {
+          return std::make_shared<Model>(
+              std::move(hlr_tool::load_request_models(request, front_end).front()));
+        });
+        for (const std::string& warning : warnings) {
+          if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 1) != 0)
+            throw py::error_already_set();
+        }
+        return model;
       },
       py::arg("path"), py::arg("options"));
 }

@@ -53,6 +53,11 @@ void bind_scripts(py::module_& module) {
              "messages), or the file `name` when `text` is None.");
 }
 
+bool python_signal_raised() {
+  py::gil_scoped_acquire locked;
+  return PyErr_CheckSignals() != 0;
+}
+
 std::optional<std::uint32_t> color_of(const py::handle& value, const char* what) {
   if (value.is_none()) return std::nullopt;
   // The value as the text of a colour option: an int as AARRGGBB, (r, g,

@@ -9,6 +9,7 @@
 
 #include "parts.h"
 #include "tool/cad/cad_model.h"
+#include "tool/cad/edge_regularity.h"
 #include "tool/drawing/line_precedence.h"
 #include "tool/models/camera.h"
 #include "tool/models/up_axis.h"
@@ -90,7 +91,7 @@ Exact_Lines exact_lines(const TopoDS_Shape& shape, const hlr_tool::Camera& camer
   const gp_Dir toward = in_part(toward_world), right = in_part(right_world);
   // Smooth edges are told from sharp ones by the regularity the tool
   // encodes; the same here, so both sides leave out the same edges.
-  BRepLib::EncodeRegularity(shape, hlr_tool::cad_smooth_angle_radians);
+  hlr_tool::encode_smooth_edges(shape, hlr_tool::cad_smooth_angle_radians);
   Handle(HLRBRep_Algo) algo = new HLRBRep_Algo();
   algo->Add(shape);
   algo->Projector(HLRAlgo_Projector(gp_Ax2(gp_Pnt(0, 0, 0), toward, right)));

@@ -18,13 +18,13 @@ std::string quoted(const std::string& text) {
   return result + "'";
 }
 
-std::string read_file(const fs::path& path) {
+}  // namespace
+
+std::string file_text(const std::string& path) {
   std::ostringstream text;
   text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
-
-}  // namespace
 
 std::optional<std::string> occt_parts(std::string& why) {
   fs::path cache;
@@ -56,18 +56,20 @@ std::optional<std::string> occt_parts(std::string& why) {
 }
 
 Run_Result run_tool(const std::vector<std::string>& arguments, const std::string& folder) {
-  std::string command = quoted(HLR_RENDER);
+  // A run that hangs ends after two minutes with timeout's status 124,
+  // never reached by one that answers.
+  std::string command = "timeout -s KILL 120 " + quoted(HLR_RENDER);
   for (const std::string& argument : arguments) command += " " + quoted(argument);
   const fs::path out = fs::path(folder) / "stdout.txt", err = fs::path(folder) / "stderr.txt";
   command += " >" + quoted(out.string()) + " 2>" + quoted(err.string()) + " </dev/null";
   const int raw = std::system(command.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out), read_file(err)};
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, file_text(out), file_text(err)};
 }
 
 std::vector<Device_Segment> svg_layer(const std::string& svg_file, const std::string& layer,
                                       double height) {
   std::vector<Device_Segment> segments;
-  std::istringstream lines(read_file(svg_file));
+  std::istringstream lines(file_text(svg_file));
   std::string line, current;
   while (std::getline(lines, line)) {
     if (line.rfind("<g id=\"", 0) == 0) {

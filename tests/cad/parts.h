@@ -21,8 +21,12 @@ struct Run_Result {
 };
 
 // hlr-render with these arguments; standard output and error captured
-// through files in `folder`.
+// through files in `folder`. A run still going after two minutes is killed
+// (status -1).
 Run_Result run_tool(const std::vector<std::string>& arguments, const std::string& folder);
+
+// The whole of a file; empty when it cannot be read.
+std::string file_text(const std::string& path);
 
 using Device_Segment = std::array<double, 4>;  // x0, y0, x1, y1
 

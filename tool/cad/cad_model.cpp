@@ -1,29 +1,21 @@
 // The Open CASCADE side of load_cad_model, built as the module the loader
-// (cad_loader.cpp) opens on the first CAD file: see cad_entry.h. STEP and
-// IGES files are read by the XDE module, which this one opens on the first
-// of them: see xde_entry.h.
+// (cad_loader.cpp) opens on the first CAD file: see cad_entry.h. The files
+// are read and tessellated by reader processes (cad_readers.h); here their
+// meshed shapes become bodies.
 #include "tool/cad/cad_model.h"
 #include "tool/cad/cad_entry.h"
+#include "tool/cad/cad_readers.h"
+#include "tool/cad/outline_refinement.h"
 #include "tool/cad/xde_entry.h"
-#include "tool/common/module_open.h"
 
 #include "tool/common/errors.h"
-#include "tool/common/input_files.h"
 #include "tool/models/position_key.h"
 
 #include <BRepAdaptor_Curve.hxx>
-#include <BRepBndLib.hxx>
-#include <BRepLib.hxx>
-#include <BRepMesh_IncrementalMesh.hxx>
-#include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <GCPnts_TangentialDeflection.hxx>
-#include <Message.hxx>
-#include <Message_Messenger.hxx>
-#include <Message_PrinterOStream.hxx>
-#include <Message_SequenceOfPrinters.hxx>
 #include <Poly_Polygon3D.hxx>
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
@@ -37,16 +29,11 @@
 #include <TopoDS_Compound.hxx>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -60,47 +47,6 @@ constexpr double degrees = 3.14159265358979323846 / 180.0;
 // box diagonal spans the drawing's shorter side. Half a unit keeps chords
 // within half a line width of the true curve.
 constexpr double default_deflection_device_units = 0.5;
-
-enum class Cad_Format { step, iges, brep };
-
-std::optional<Cad_Format> format_of(std::string_view path) {
-  const std::string extension = extension_of(path);
-  if (extension == "step" || extension == "stp") return Cad_Format::step;
-  if (extension == "iges" || extension == "igs") return Cad_Format::iges;
-  if (extension == "brep") return Cad_Format::brep;
-  return std::nullopt;
-}
-
-std::vector<Cad_Part> read_with_xde(const std::string& path, Xde_Format format) {
-  std::vector<Cad_Part> parts;
-  std::string error;
-  const Xde_Read_Call call{&path, format, &parts, &error};
-  // The XDE module, opened beside this one on the first STEP or IGES file.
-  call_module(reinterpret_cast<const void*>(&read_with_xde), "libhlr_cad_xde.so", xde_entry_name,
-              call);
-  return parts;
-}
-
-std::vector<Cad_Part> read_parts(const std::string& path, Cad_Format format) {
-  if (format == Cad_Format::brep) {
-    // The reader writes its complaint about a file that is not BREP to
-    // standard output, which is the tool's: such a file is turned away
-    // here first, by the header every BREP file starts with.
-    std::ifstream file(path, std::ios::binary);
-    std::string head(512, '\0');
-    file.read(head.data(), std::streamsize(head.size()));
-    head.resize(std::size_t(file.gcount()));
-    if (head.find("CASCADE Topology V") == std::string::npos)
-      throw input_error(path + ": cannot read the file as BREP (no \"CASCADE Topology\" header)");
-    TopoDS_Shape shape;
-    BRep_Builder builder;
-    if (!BRepTools::Read(shape, path.c_str(), builder))
-      throw input_error(path + ": cannot read the file as BREP");
-    if (shape.IsNull()) return {};
-    return {{shape, std::filesystem::path(path).stem().string(), std::nullopt}};
-  }
-  return read_with_xde(path, format == Cad_Format::step ? Xde_Format::step : Xde_Format::iges);
-}
 
 // What becomes one Body: a solid, or the loose faces and edges of a colour.
 struct Body_Source {
@@ -180,7 +126,11 @@ class Body_Maker {
     body_.color = source.color;
     body_.lines_are_edges = true;
     welded_.clear();
+    outlines_ = std::make_shared<Face_Outlines>();
+    outlines_->deflection = deflection_;
     TopExp::MapShapes(source.shape, TopAbs_FACE, faces_);
+    for (Standard_Integer f = 1; f <= faces_.Extent(); ++f)
+      outlines_->faces.push_back(TopoDS::Face(faces_(f)));
     node_vertex_.assign(std::size_t(faces_.Extent()), {});
     shared_.Clear();
     edge_vertices_.clear();
@@ -190,6 +140,7 @@ class Body_Maker {
     }
     add_edges(source.shape);
     faces_.Clear();
+    if (!outlines_->faces.empty()) body_.exact_outlines = std::move(outlines_);
     return std::move(body_);
   }
 
@@ -197,7 +148,10 @@ class Body_Maker {
   std::uint32_t weld(const gp_Pnt& p) {
     const Position_Key key = Position_Key::of(p.X(), p.Y(), p.Z());
     auto [it, inserted] = welded_.try_emplace(key, std::uint32_t(body_.positions.size()));
-    if (inserted) body_.positions.push_back({p.X(), p.Y(), p.Z()});
+    if (inserted) {
+      body_.positions.push_back({p.X(), p.Y(), p.Z()});
+      outlines_->places.emplace_back();
+    }
     return it->second;
   }
 
@@ -215,11 +169,19 @@ class Body_Maker {
     const gp_Trsf placement = location.Transformation();
     std::vector<std::uint32_t>& vertex = node_vertex_[std::size_t(f - 1)];
     vertex.assign(std::size_t(mesh->NbNodes()) + 1, no_vertex);
+    const bool has_uv = mesh->HasUVNodes();
     const auto node_vertex = [&](Standard_Integer n) -> std::uint32_t {
       if (vertex[std::size_t(n)] == no_vertex) {
         const gp_Pnt p = mesh->Node(n).Transformed(placement);
         if (!finite(p)) return no_vertex;
         vertex[std::size_t(n)] = weld(p);
+        Face_Outlines::Vertex_Place& place = outlines_->places[vertex[std::size_t(n)]];
+        if (place.face < 0 && has_uv) {
+          const gp_Pnt2d uv = mesh->UVNode(n);
+          place.face = std::int32_t(f - 1);
+          place.u = uv.X();
+          place.v = uv.Y();
+        }
       }
       return vertex[std::size_t(n)];
     };
@@ -230,20 +192,30 @@ class Body_Maker {
           BRep_Tool::PolygonOnTriangulation(edge, mesh, location);
       if (polygon.IsNull()) continue;
       const Standard_Integer count = polygon->NbNodes();
+      // Points on the face's edges stay where they are: they are the
+      // edges' own.
+      const auto mark_on_edge = [&](std::uint32_t v) {
+        if (v != no_vertex) outlines_->places[v].on_edge = true;
+      };
       Standard_Integer slot = 0;
       if (shared_.Find(edge, slot) &&
           edge_vertices_[std::size_t(slot)].size() == std::size_t(count)) {
         const std::vector<std::uint32_t>& first = edge_vertices_[std::size_t(slot)];
         for (Standard_Integer k = 1; k <= count; ++k) {
           const Standard_Integer n = polygon->Node(k);
-          if (n >= 1 && n <= mesh->NbNodes() && vertex[std::size_t(n)] == no_vertex)
+          if (n >= 1 && n <= mesh->NbNodes() && vertex[std::size_t(n)] == no_vertex) {
             vertex[std::size_t(n)] = first[std::size_t(k - 1)];
+            mark_on_edge(vertex[std::size_t(n)]);
+          }
         }
       } else if (!shared_.IsBound(edge)) {
         std::vector<std::uint32_t> first(std::size_t(count), no_vertex);
         for (Standard_Integer k = 1; k <= count; ++k) {
           const Standard_Integer n = polygon->Node(k);
-          if (n >= 1 && n <= mesh->NbNodes()) first[std::size_t(k - 1)] = node_vertex(n);
+          if (n >= 1 && n <= mesh->NbNodes()) {
+            first[std::size_t(k - 1)] = node_vertex(n);
+            mark_on_edge(first[std::size_t(k - 1)]);
+          }
         }
         shared_.Bind(edge, Standard_Integer(edge_vertices_.size()));
         edge_vertices_.push_back(std::move(first));
@@ -358,119 +330,50 @@ class Body_Maker {
   std::vector<std::vector<std::uint32_t>> node_vertex_;  // per face, per node (from 1)
   TopTools_DataMapOfShapeInteger shared_;                // edge -> edge_vertices_ slot
   std::vector<std::vector<std::uint32_t>> edge_vertices_;
+  std::shared_ptr<Face_Outlines> outlines_;
 };
 
-double diagonal_of(const Bnd_Box& box) {
-  if (box.IsVoid()) return 0.0;
-  double x0, y0, z0, x1, y1, z1;
-  box.Get(x0, y0, z0, x1, y1, z1);
-  return std::hypot(x1 - x0, y1 - y0, z1 - z0);
+// The deflection and smallest element of the default tessellation: half a
+// device unit and one device unit when the box of all the files (and the
+// other models) spans the drawing's shorter side.
+Tessellation_Request tessellation_request(const std::vector<std::optional<Read_Summary>>& files,
+                                          const Cad_Options& options) {
+  Bnd_Box box;
+  for (const std::optional<Read_Summary>& file : files) {
+    if (file && file->has_box)
+      box.Update(file->box[0], file->box[1], file->box[2], file->box[3], file->box[4],
+                 file->box[5]);
+  }
+  if (options.other_models_box) {
+    const auto& [low, high] = *options.other_models_box;
+    box.Update(low.x, low.y, low.z, high.x, high.y, high.z);
+  }
+  double diagonal = 0.0;
+  if (!box.IsVoid()) {
+    double x0, y0, z0, x1, y1, z1;
+    box.Get(x0, y0, z0, x1, y1, z1);
+    diagonal = std::hypot(x1 - x0, y1 - y0, z1 - z0);
+  }
+  const double device_unit = diagonal / double(options.drawing_side);
+  Tessellation_Request request;
+  request.angle = options.tessellation.angular_deflection_degrees * degrees;
+  request.in_parallel = options.in_parallel;
+  request.deflection = options.tessellation.deflection;
+  if (request.deflection == 0.0) {
+    request.deflection = default_deflection_device_units * device_unit;
+    request.min_size = device_unit;
+  }
+  return request;
 }
 
-// Open CASCADE's readers report on standard output, which belongs to the
-// program that loaded this module, through the process's default
-// messenger. While any load runs, that messenger's stream printers are
-// taken off; the last load to end puts them back, so a program using Open
-// CASCADE itself keeps its messages.
-class Quiet_Messenger {
- public:
-  Quiet_Messenger() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (loads_++ > 0) return;
-    const Handle(Message_Messenger)& messenger = Message::DefaultMessenger();
-    for (const Handle(Message_Printer) & printer : messenger->Printers()) {
-      if (printer->IsKind(STANDARD_TYPE(Message_PrinterOStream))) taken_.Append(printer);
-    }
-    messenger->RemovePrinters(STANDARD_TYPE(Message_PrinterOStream));
-  }
-  Quiet_Messenger(const Quiet_Messenger&) = delete;
-  Quiet_Messenger& operator=(const Quiet_Messenger&) = delete;
-  ~Quiet_Messenger() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (--loads_ > 0) return;
-    for (const Handle(Message_Printer) & printer : taken_) {
-      Message::DefaultMessenger()->AddPrinter(printer);
-    }
-    taken_.Clear();
-  }
-
- private:
-  static inline std::mutex mutex_;
-  static inline int loads_ = 0;
-  static inline Message_SequenceOfPrinters taken_;
-};
-
-// Held around every read of a file. Every Open CASCADE 7.6 reader,
-// BRepTools::Read too, parses numbers with its Strtod, which keeps its
-// big-number scratch lists in unlocked globals (two threads reading STEP
-// files with 20-digit numbers at once got different models or a corrupted
-// heap within a few rounds), and the STEP and IGES readers share their
-// session settings besides. One lock for the process, whichever front end
-// (a Python thread, a view) reads.
-std::mutex reading;
-
-struct File_Read {
-  std::string path;
-  std::vector<Body_Source> sources;
-};
-
-void progress(const Cad_Options& options, const std::string& status) {
-  if (options.progress) options.progress(status);
-}
-
-File_Read read_file(const std::string& path, Cad_Format format, const Cad_Options& options) {
-  progress(options, "reading " + path);
-  std::vector<Cad_Part> parts;
-  {
-    const std::lock_guard<std::mutex> lock(reading);
-    parts = read_parts(path, format);
-  }
-  std::vector<Body_Source> sources = body_sources(parts, path);
-
-  bool has_face = false;
-  for (const Body_Source& source : sources) {
-    if (TopExp_Explorer(source.shape, TopAbs_FACE).More()) has_face = true;
-  }
-  if (parts.empty()) throw input_error(path + ": holds no shape");
-  if (!has_face) throw input_error(path + ": holds no faces (nothing to draw a surface of)");
-  return {path, std::move(sources)};
-}
-
-Model tessellate(const File_Read& file, double deflection, const Cad_Options& options) {
-  const std::string& path = file.path;
-  const std::vector<Body_Source>& sources = file.sources;
-  const double angle = options.tessellation.angular_deflection_degrees * degrees;
-
-  // Regularity is what tells smooth edges from sharp ones; files rarely
-  // carry it, so it is worked out here.
-  TopoDS_Compound everything;
-  BRep_Builder builder;
-  builder.MakeCompound(everything);
-  for (const Body_Source& source : sources) builder.Add(everything, source.shape);
-  BRepLib::EncodeRegularity(everything, cad_smooth_angle_radians);
-
-  // All parts in one call, so that the faces of all of them are shared
-  // out among the threads. Relative deflection off: the one deflection
-  // holds for every part, so small parts beside big ones are meshed as
-  // finely as the drawing needs, no finer.
-  progress(options, "tessellating " + std::to_string(sources.size()) + " parts of " + path);
-  IMeshTools_Parameters mesh_parameters;
-  mesh_parameters.Deflection = deflection;
-  mesh_parameters.Angle = angle;
-  mesh_parameters.Relative = false;
-  mesh_parameters.InParallel = options.in_parallel;
-  // Surface deflection control refines the inside of curved faces until
-  // the triangles keep to the deflection there too, not only along the
-  // edges: the outlines found on the triangles depend on it.
-  mesh_parameters.ControlSurfaceDeflection = true;
-  BRepMesh_IncrementalMesh(everything, mesh_parameters);
-
+Model model_of(const std::string& path, const std::vector<Cad_Part>& parts,
+               const Tessellation_Request& request, const Cad_Options& options) {
   Model model;
   model.path = path;
   // STEP, IGES and BREP parts are modelled z-up (conventional_up_axis).
   model.up = Up_Axis::z;
-  Body_Maker maker(options, deflection);
-  for (const Body_Source& source : sources) {
+  Body_Maker maker(options, request.deflection);
+  for (const Body_Source& source : body_sources(parts, path)) {
     Tessellation_Failure failure;
     Body body = maker.make(source, failure);
     if (failure.faces_failed > 0) {
@@ -486,57 +389,55 @@ Model tessellate(const File_Read& file, double deflection, const Cad_Options& op
   return model;
 }
 
-Cad_Format checked_format(const std::string& path) {
-  const std::optional<Cad_Format> format = format_of(path);
-  if (!format) throw input_error(path + ": not a STEP, IGES or BREP file name");
-  check_readable(path, "CAD file");
-  return *format;
-}
-
 // Every file is read before any is tessellated: the default deflection
 // follows the size of the whole drawing, so that a small part beside a big
 // one is meshed for the few device units it covers, not for its own size.
-//
-// One file after another, on this thread (reading holds `reading` in any
-// case). Tessellating several files at once (each file whole
-// on one of two threads) was tried and left out: on the 34 occ/*.brep
-// parts together it saved 4% of the wall time on a quiet machine (0.589
-// -> 0.567 s, medians of 11 alternating runs, the range 0.80 to 1.04 of
-// the time) for 6% more processor time and 13 MB more memory (new
-// threads' heaps), and lost 5 to 8% at load average 4 to 5; the mesher
-// already shares each file's faces among the processors.
 std::vector<Model> load_here(const std::vector<std::string>& paths, const Cad_Options& options) {
-  const Quiet_Messenger quiet;
-  std::vector<File_Read> files;
-  Bnd_Box box;
-  for (const std::string& path : paths) {
-    const Cad_Format format = checked_format(path);
-    try {
-      files.push_back(read_file(path, format, options));
-      for (const Body_Source& source : files.back().sources)
-        BRepBndLib::Add(source.shape, box, false);
-    } catch (const Standard_Failure& failure) {
-      throw open_cascade_error(path, failure);
-    }
+  Cad_Readers readers(paths, options);
+  readers.read();
+  const std::vector<std::optional<Read_Summary>> summaries = readers.summaries();
+  const Tessellation_Request request = tessellation_request(summaries, options);
+  bool any_read = false;
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    if (!summaries[k]) continue;
+    any_read = true;
+    if (!(request.deflection > 0.0 && std::isfinite(request.deflection)))
+      throw input_error(paths[k] + ": the part has no size to choose a deflection from");
   }
-  if (options.other_models_box) {
-    const auto& [low, high] = *options.other_models_box;
-    box.Update(low.x, low.y, low.z, high.x, high.y, high.z);
-  }
-  double deflection = options.tessellation.deflection;
-  if (deflection == 0.0) {
-    deflection = diagonal_of(box) * default_deflection_device_units / double(options.drawing_side);
-  }
+  std::vector<std::optional<std::vector<Cad_Part>>> parts;
+  if (any_read) parts = readers.tessellate(request);
+  parts.resize(paths.size());
+
   std::vector<Model> models;
-  for (const File_Read& file : files) {
-    if (!(deflection > 0.0 && std::isfinite(deflection)))
-      throw input_error(file.path + ": the part has no size to choose a deflection from");
+  Cad_Report report;
+  report.deflection = request.deflection;
+  report.min_size = request.min_size;
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    if (summaries[k]) report.dense_faces += summaries[k]->dense_faces;
+    if (summaries[k] && summaries[k]->free_edges_before > 0) {
+      ++report.files_sewn;
+      report.free_edges_before += summaries[k]->free_edges_before;
+      report.free_edges_after += summaries[k]->free_edges_after;
+    }
+    if (!parts[k]) {
+      ++report.files_skipped;
+      models.push_back(Model{paths[k], {}});
+      continue;
+    }
     try {
-      models.push_back(tessellate(file, deflection, options));
+      models.push_back(model_of(paths[k], *parts[k], request, options));
     } catch (const Standard_Failure& failure) {
-      throw open_cascade_error(file.path, failure);
+      throw input_error(paths[k] + ": " + open_cascade_error(failure).what());
+    } catch (const Tool_Error& error) {
+      if (!options.tessellation.keep_going) throw;
+      if (options.warn) options.warn(std::string(error.what()) + "; skipped");
+      ++report.files_skipped;
+      models.push_back(Model{paths[k], {}});
     }
   }
+  if (report.files_skipped == int(paths.size()) && !options.other_models_box)
+    throw input_error("nothing to draw: no CAD file could be used");
+  if (options.report != nullptr) *options.report = report;
   return models;
 }
 

@@ -49,15 +49,51 @@ struct Cad_Tessellation {
   // curved face (and segments of a curve). In (0, 90].
   double angular_deflection_degrees = 20.0;
   bool smooth_edges = false;
-  // A part that fails to tessellate is drawn without the faces that failed
-  // (reported through Cad_Options::warn) instead of failing the whole file.
+  // A file that cannot be used (unreadable, its reader crashed or ran out
+  // of time, no faces) is skipped, a file that reads only in part is drawn
+  // as far as it was read, and a part that fails to tessellate is drawn
+  // without the faces that failed, each reported through Cad_Options::warn,
+  // instead of failing the whole drawing.
   bool keep_going = false;
 
   bool operator==(const Cad_Tessellation&) const = default;
 };
 
+// How files are read: what the user chooses too.
+struct Cad_Reading {
+  // The longest a file may take to be read, checked and sewn, in seconds
+  // (above 0); a reader still at work then is stopped and the file fails.
+  double timeout_seconds = 120.0;
+  // Faces that arrive loose (IGES files, STEP shells of unconnected
+  // faces) are sewn into shells that share their edges.
+  bool sew = true;
+  // The largest gap sewing closes, in model units: 0 or above; 0 chooses
+  // it from the size of the loose faces (sewing.h).
+  double sew_tolerance = 0.0;
+
+  bool operator==(const Cad_Reading&) const = default;
+};
+
+// What a load did, for --stats.
+struct Cad_Report {
+  double deflection = 0.0;  // model units
+  // Dense faces (B-spline faces of very many spans) and the smallest
+  // element they were meshed with, in model units: one device unit at the
+  // drawing's size with the default deflection, which caps the count of
+  // their triangles by their area; 0 for none.
+  int dense_faces = 0;
+  double min_size = 0.0;
+  int files_skipped = 0;
+  // Edges bordering one face only, before and after sewing, over the
+  // files that were sewn.
+  long free_edges_before = 0;
+  long free_edges_after = 0;
+  int files_sewn = 0;
+};
+
 struct Cad_Options {
   Cad_Tessellation tessellation;
+  Cad_Reading reading;
   // The shorter side of the drawing in device units, at least 1, for the
   // default deflection.
   int drawing_side = 1000;
@@ -67,10 +103,19 @@ struct Cad_Options {
   // The mesher shares a file's faces among the processors (Open CASCADE's
   // own pool); off, it meshes them on the calling thread.
   bool in_parallel = true;
-  // Status lines while reading and tessellating, and warnings; either may
-  // be empty. The library prints nothing itself.
+  // Files read at once, each by a process of its own: at least 1.
+  int readers = 1;
+  // Status lines while reading and tessellating ("reading bottle.brep",
+  // then "reading bottle.brep: 40%" as it advances), and warnings; either
+  // may be empty. The library prints nothing itself.
   std::function<void(const std::string&)> progress;
   std::function<void(const std::string&)> warn;
+  // Asked about every tenth of a second while files are read and
+  // tessellated: true stops the load (Tool_Error "interrupted", exit
+  // status 1) within that time. May be empty.
+  std::function<bool()> interrupted;
+  // Filled in when not null.
+  Cad_Report* report = nullptr;
 };
 
 // True for the file names load_cad_model reads: .step, .stp, .iges, .igs and
@@ -80,12 +125,17 @@ bool is_cad_file(std::string_view path);
 // Reads a STEP (with its assembly structure, names and colours), IGES or
 // BREP file, tessellates it and returns its bodies.
 // Throws Tool_Error with exit status 2, its message starting with `path`,
-// when the file is missing or unreadable, when it holds no shape or no
-// face, and for a part whose faces could not all be tessellated (naming
-// the part) unless keep_going is set.
-// Reading is serialised process-wide (Open CASCADE's readers share unlocked
-// globals); tessellation runs as the options say. Nothing else in the
-// process changes: the heap, locale and signal handlers are the caller's.
+// when the file is missing or unreadable, when it reads only in part
+// (Open CASCADE's checks found faults), when its reading takes longer than
+// the read timeout, when it holds no shape or no face, and for a part
+// whose faces could not all be tessellated (naming the part); with
+// keep_going these are warnings and the file is skipped or drawn in part
+// (a skipped file's Model has no bodies), unless no file at all is left
+// and there are no other models.
+// Each file is read and tessellated by a process of its own (the program
+// hlr-cad-read beside the CAD module; reader_process.h says why), several
+// at once as the options say. Nothing else in the process changes: the
+// heap, locale and signal handlers are the caller's.
 // Several files read together, in order, each its own Model: the default
 // deflection then follows all of them.
 std::vector<Model> load_cad_models(const std::vector<std::string>& paths,

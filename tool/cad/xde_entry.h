@@ -15,6 +15,7 @@
 #include "tool/common/errors.h"
 #include "tool/models/model.h"
 
+#include <Message_ProgressRange.hxx>
 #include <Standard_Failure.hxx>
 #include <TopoDS_Shape.hxx>
 
@@ -37,20 +38,26 @@ enum class Xde_Format { step, iges };
 struct Xde_Read_Call {
   const std::string* path;
   Xde_Format format;
-  std::vector<Cad_Part>* parts;  // filled when the call returns 0
-  std::string* error;            // the message when it returns an exit status
+  const Message_ProgressRange* progress;  // the transfer's share of the reading
+  std::vector<Cad_Part>* parts;           // filled when the call returns 0
+  // Filled when the call returns 0: what the reader's checks found wrong
+  // in a file it read (entities it could not parse or transfer), each a
+  // sentence without the file's name. Empty for a file read whole.
+  std::vector<std::string>* faults;
+  std::string* error;  // the message when it returns an exit status
 };
 
 inline constexpr const char* xde_entry_name = "hlr_cad_read_xde";
 
 // Reads the file's parts, walking its assembly tree: 0 on success, else the
 // exit status of the Tool_Error the reading threw, with its message in
-// *error.
+// *error (without the file's name: the caller names it).
 extern "C" HLR_CAD_ENTRY_EXPORT int hlr_cad_read_xde(const Xde_Read_Call* call);
 
-inline Tool_Error open_cascade_error(const std::string& path, const Standard_Failure& failure) {
-  return input_error(path + ": Open CASCADE failed while reading or tessellating it: " +
-                     failure.GetMessageString());
+// An exception of Open CASCADE's as a fault of the file (the caller adds
+// its name).
+inline Tool_Error open_cascade_error(const Standard_Failure& failure) {
+  return input_error(std::string("Open CASCADE failed on it: ") + failure.GetMessageString());
 }
 
 }  // namespace hlr_tool

@@ -4,16 +4,21 @@
 
 #include <IFSelect_ReturnStatus.hxx>
 #include <IGESCAFControl_Reader.hxx>
+#include <Interface_Check.hxx>
+#include <Interface_CheckIterator.hxx>
 #include <Quantity_Color.hxx>
 #include <STEPCAFControl_Reader.hxx>
 #include <TDF_Label.hxx>
 #include <TDF_LabelSequence.hxx>
 #include <TDataStd_Name.hxx>
 #include <TDocStd_Document.hxx>
+#include <Transfer_TransientProcess.hxx>
 #include <XCAFApp_Application.hxx>
 #include <XCAFDoc_ColorTool.hxx>
 #include <XCAFDoc_DocumentTool.hxx>
 #include <XCAFDoc_ShapeTool.hxx>
+#include <XSControl_TransferReader.hxx>
+#include <XSControl_WorkSession.hxx>
 
 #include <algorithm>
 #include <cmath>
@@ -131,26 +136,53 @@ class Xde_Walker {
   std::vector<Cad_Part> parts_;
 };
 
+// The fails of a check list as one sentence ("the STEP reader found 11
+// faults in it; the first: Undefined Parsing: Line 10246: ..."), or
+// nothing when it has none. Warnings are left out: good files raise them
+// too (hammer.iges: 25 "Resulting Geom_Surface is C0-continuous").
+std::optional<std::string> fails_of(const Interface_CheckIterator& checks, const char* when) {
+  int fails = 0;
+  std::string first;
+  for (checks.Start(); checks.More(); checks.Next()) {
+    const Handle(Interface_Check)& check = checks.Value();
+    if (first.empty() && check->NbFails() > 0) first = check->CFail(1);
+    fails += check->NbFails();
+  }
+  if (fails == 0) return std::nullopt;
+  while (!first.empty() && (first.back() == '\n' || first.back() == ' ')) first.pop_back();
+  return std::to_string(fails) + (fails == 1 ? " fault " : " faults ") + when +
+         (first.empty() ? "" : "; the first: " + first);
+}
+
 template <typename Reader>
-std::vector<Cad_Part> read_with_xde(const std::string& path, Reader& reader, const char* format) {
+std::vector<Cad_Part> read_with_xde(const Xde_Read_Call& call, Reader& reader,
+                                    XSControl_Reader& checked, const char* format) {
   reader.SetColorMode(true);
   reader.SetNameMode(true);
-  if (reader.ReadFile(path.c_str()) != IFSelect_RetDone)
-    throw input_error(path + ": cannot read the file as " + format +
+  const std::string& path = *call.path;
+  if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) {
+    throw input_error(std::string("cannot read the file as ") + format +
                       " (the reader rejected it; is it " + format + "?)");
+  }
+  if (auto fails = fails_of(checked.WS()->ModelCheckList(), "while parsing it"))
+    call.faults->push_back(*fails);
   Xde_Document document;
-  if (!reader.Transfer(document.handle()))
-    throw input_error(path + ": the " + format + " file holds no shape that could be read");
+  const bool transferred = reader.Transfer(document.handle(), *call.progress);
+  if (auto fails = fails_of(checked.WS()->TransferReader()->TransientProcess()->CheckList(true),
+                            "while turning its entities into shapes"))
+    call.faults->push_back(*fails);
+  if (!transferred)
+    throw input_error(std::string("the ") + format + " file holds no shape that could be read");
   return Xde_Walker(document.handle()).parts();
 }
 
-std::vector<Cad_Part> read_parts(const std::string& path, Xde_Format format) {
-  if (format == Xde_Format::step) {
+std::vector<Cad_Part> read_parts(const Xde_Read_Call& call) {
+  if (call.format == Xde_Format::step) {
     STEPCAFControl_Reader reader;
-    return read_with_xde(path, reader, "STEP");
+    return read_with_xde(call, reader, reader.ChangeReader(), "STEP");
   }
   IGESCAFControl_Reader reader;
-  return read_with_xde(path, reader, "IGES");
+  return read_with_xde(call, reader, reader, "IGES");
 }
 
 }  // namespace
@@ -158,9 +190,9 @@ std::vector<Cad_Part> read_parts(const std::string& path, Xde_Format format) {
 extern "C" HLR_CAD_ENTRY_EXPORT int hlr_cad_read_xde(const Xde_Read_Call* call) {
   return status_of_module_call(*call->error, [call] {
     try {
-      *call->parts = read_parts(*call->path, call->format);
+      *call->parts = read_parts(*call);
     } catch (const Standard_Failure& failure) {
-      throw open_cascade_error(*call->path, failure);
+      throw open_cascade_error(failure);
     }
   });
 }

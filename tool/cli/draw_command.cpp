@@ -25,7 +25,7 @@ struct Draw_Command {
 
 void draw(const Draw_Command& draw) {
   const Draw_Request request = request_of(draw.models, draw.options.given());
-  Progress progress(request.quiet);
+  Progress progress(request.quiet, request.progress);
   Draw_Front_End front_end;
   front_end.default_module = draw.default_module;
   front_end.progress = [&progress](const std::string& status) { progress.show(status); };
@@ -60,7 +60,9 @@ std::string footer() {
          "'_' for '-' (hidden_color=\"red\", size=(800, 600)).\n"
          "\n"
          "Exit status: 0 done, 2 a fault in the command line or a model, 1 anything else; a "
-         "failed\nrun leaves no output file.";
+         "failed\nrun leaves no output file. With --keep-going, CAD files that cannot be used "
+         "are skipped\n(a warning line names each) and the status is 0 when anything is left to "
+         "draw.";
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ void view(const View_Command& command) {
   start.port = command.port;
   start.time_limit = std::chrono::duration<double>(command.time_limit);
   const Draw_Request request = request_of(command.models, command.options.given());
-  Progress progress(request.quiet);
+  Progress progress(request.quiet, request.progress);
   Draw_Front_End front_end;
   front_end.progress = [&progress](const std::string& status) { progress.show(status); };
   front_end.warn = [&progress](const std::string& warning) {

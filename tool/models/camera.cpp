@@ -150,6 +150,17 @@ Camera::View_Point Camera::to_view(const Model_Point& p) const {
   return v;
 }
 
+Model_Point Camera::toward_viewer_from(const Model_Point& p) const {
+  if (!perspective_) return toward_viewer_;
+  const Model_Point eye{centre_.x + eye_distance_ * toward_viewer_.x,
+                        centre_.y + eye_distance_ * toward_viewer_.y,
+                        centre_.z + eye_distance_ * toward_viewer_.z};
+  const Model_Point to_eye = eye - p;
+  const double length = std::sqrt(dot(to_eye, to_eye));
+  if (!(length > 0.0)) return toward_viewer_;
+  return {to_eye.x / length, to_eye.y / length, to_eye.z / length};
+}
+
 Device_Point Camera::to_device(const Model_Point& world) const {
   const View_Point v = to_view(world);
   return {float(offset_x_ + scale_ * v.x), float(offset_y_ + scale_ * v.y),

@@ -70,6 +70,9 @@ class Camera {
   // The models' bounding box centre in the world, which the view looks at:
   // every view of the same models shares it, so views are aligned on it.
   const Model_Point& centre() const { return centre_; }
+  // The direction from `p` toward the viewer, of unit length: the view's
+  // one direction when orthographic, toward the eye in perspective.
+  Model_Point toward_viewer_from(const Model_Point& p) const;
 
  private:
   struct View_Point {
@@ -89,6 +92,25 @@ class Camera {
   double offset_x_ = 0.0;
   double offset_y_ = 0.0;
   double nearest_depth_ = 0.0;
+};
+
+// The camera as seen from one model's own coordinates, before the model
+// is stood upright (Model::up): what works on the model's exact geometry
+// (a CAD part's surfaces) asks it, never the camera's world directly.
+class Model_View {
+ public:
+  Model_View(const Camera& camera, Up_Axis up) : camera_(camera), up_(up) {}
+
+  Device_Point to_device(const Model_Point& p) const { return camera_.to_device(upright(p, up_)); }
+  // Camera::toward_viewer_from in the model's coordinates.
+  Model_Point toward_viewer_from(const Model_Point& p) const {
+    return from_upright(camera_.toward_viewer_from(upright(p, up_)), up_);
+  }
+  double scale() const { return camera_.scale(); }
+
+ private:
+  const Camera& camera_;
+  Up_Axis up_;
 };
 
 }  // namespace hlr_tool

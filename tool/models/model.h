@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@
 #include "tool/models/up_axis.h"
 
 namespace hlr_tool {
+
+class Exact_Outlines;
 
 using Model_Point = Vec3;
 
@@ -47,6 +50,9 @@ struct Body {
   // triangles' edges only the outlines of the view are drawn besides them
   // (never creases or mesh boundaries), unless every edge is asked for.
   bool lines_are_edges = false;
+  // The exact surfaces the triangles stand for, when there are any (CAD
+  // parts): the outlines are drawn on them (exact_outlines.h).
+  std::shared_ptr<const Exact_Outlines> exact_outlines;
 };
 
 struct Model {

@@ -1,6 +1,7 @@
 #include "tool/models/scene.h"
 
 #include "tool/common/errors.h"
+#include "tool/models/exact_outlines.h"
 
 #include <algorithm>
 #include <limits>
@@ -33,6 +34,41 @@ void add_line_segments(const Body& body, const Edge_Table& table,
     const std::uint32_t e = table.find(s[0], s[1]);
     if (e == no_index || !edge_selected[e]) segments.push_back(s);
   }
+}
+
+// The outlines of a body with exact surfaces: its silhouette edges that
+// are not also its lines (an outline that lies on an edge is drawn as that
+// edge), chained and moved onto the surfaces. The count of their segments.
+std::size_t add_exact_outlines(const Body& body, const Edge_Table& table,
+                               const std::vector<Vertex_Pair>& silhouettes, const Model_View& view,
+                               Scene_Body& out) {
+  std::vector<std::uint8_t> on_line(table.edges.size(), 0);
+  for (const auto& line : body.lines) {
+    for (std::size_t i = 1; i < line.size(); ++i) {
+      if (const std::uint32_t e = table.find(line[i - 1], line[i]); e != no_index) on_line[e] = 1;
+    }
+  }
+  std::vector<Vertex_Pair> outline_segments;
+  for (const Vertex_Pair& s : silhouettes) {
+    const std::uint32_t e = table.find(s[0], s[1]);
+    if (e == no_index || !on_line[e]) outline_segments.push_back(s);
+  }
+  const std::vector<std::vector<std::uint32_t>> chains =
+      chain_polylines(outline_segments, body.positions.size());
+  std::size_t drawn = 0;
+  const auto on_a_line = [&](std::uint32_t a, std::uint32_t b) {
+    const std::uint32_t e = table.find(a, b);
+    return e != no_index && on_line[e] != 0;
+  };
+  for (const std::vector<Model_Point>& outline :
+       body.exact_outlines->outlines(chains, body.positions, view, on_a_line)) {
+    Device_Polyline points;
+    points.reserve(outline.size());
+    for (const Model_Point& p : outline) points.push_back(view.to_device(p));
+    drawn += points.size() - 1;
+    out.polylines.push_back(std::move(points));
+  }
+  return drawn;
 }
 
 Body_Topology body_topology(const Body& body) {
@@ -72,6 +108,11 @@ Scene_Body build_body(const Body& body, Up_Axis up, const Body_Topology& topolog
   for (std::uint32_t e : selected) {
     segments.push_back({table.edges[e].a, table.edges[e].b});
     edge_selected[e] = 1;
+  }
+  if (body.exact_outlines && body_options.selection == Edge_Selection::silhouettes) {
+    stats.edges += add_exact_outlines(body, table, segments, Model_View(camera, up), out);
+    segments.clear();
+    edge_selected.assign(edge_selected.size(), 0);
   }
   add_line_segments(body, table, edge_selected, segments);
 

@@ -390,10 +390,39 @@ std::vector<Draw_Option> cad_options() {
       flag(
           {.name = "keep-going",
            .group = cad,
-           .help = "Draw the rest when faces of a part fail to tessellate (a warning names the "
-                   "part) instead of failing",
+           .help = "Draw the rest instead of failing: a file that cannot be used (unreadable, "
+                   "out of time, no faces) is skipped, one that reads only in part is drawn "
+                   "as far as it was read, a part whose faces fail to tessellate is drawn "
+                   "without them; a warning names each",
            .once_per_run = true},
           [](auto& r) -> auto& { return r.cad.keep_going; }),
+      real(
+          {.name = "read-timeout",
+           .group = cad,
+           .value_name = "SECONDS",
+           .help = "The longest a CAD file may take to be read, checked and sewn; a file "
+                   "that takes longer fails (or with --keep-going is skipped)",
+           .range = Option_Range{0.0, std::numeric_limits<double>::infinity(), true},
+           .once_per_run = true},
+          [](auto& r) -> auto& { return r.cad_reading.timeout_seconds; }),
+      {.name = "no-sew",
+       .kind = Option_Kind::flag,
+       .group = cad,
+       .help = "Leave faces that arrive loose (IGES files, STEP shells of unconnected "
+               "faces) unsewn: every patch boundary is then drawn as an edge",
+       .once_per_run = true,
+       .apply = [](Draw_Request& r, std::string_view text) { r.cad_reading.sew = text != "true"; },
+       .show =
+           [](const Draw_Request& r) { return std::string(r.cad_reading.sew ? "false" : "true"); }},
+      real(
+          {.name = "sew-tolerance",
+           .group = cad,
+           .value_name = "T",
+           .help = "The largest gap between loose faces that sewing closes, in model units",
+           .default_note = "a ten-thousandth of the loose faces' size",
+           .range = Option_Range{0.0},
+           .once_per_run = true},
+          [](auto& r) -> auto& { return r.cad_reading.sew_tolerance; }),
   };
 }
 
@@ -561,6 +590,13 @@ std::vector<Draw_Option> output_options() {
            .help = "No progress",
            .once_per_run = true},
           [](auto& r) -> auto& { return r.quiet; }),
+      flag(
+          {.name = "progress",
+           .group = output,
+           .help = "Progress even when standard error is not a terminal, one line per phase "
+                   "(on a terminal it is shown anyway, on one line)",
+           .once_per_run = true},
+          [](auto& r) -> auto& { return r.progress; }),
       path(
           {.name = "module",
            .group = output,

@@ -88,17 +88,17 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   pass_settings.threads = threads.threads();
   pass_settings.trace = hooks.trace;
   pass_settings.observer = hooks.observer;
-  pass_settings.progress = [&hooks](std::size_t body, std::size_t bodies) {
+  const std::string capturing =
+      "capturing " + std::to_string(scene.stats.triangles) + " triangles and " +
+      std::to_string(scene.stats.edges) + " edges, " +
+      (settings.intersections ? "intersection and hidden-line passes" : "hidden-line pass");
+  pass_settings.progress = [&hooks, &capturing](std::size_t body, std::size_t bodies) {
     if (bodies > 1) {
-      progress(hooks,
-               "capturing body " + std::to_string(body + 1) + " of " + std::to_string(bodies));
+      progress(hooks, capturing + ": " + std::to_string(100 * body / bodies) + "%");
     }
   };
   check_deadline(hooks);
-  progress(hooks, "capturing " + std::to_string(scene.stats.triangles) + " triangles and " +
-                      std::to_string(scene.stats.edges) + " edges, " +
-                      (settings.intersections ? "intersection and hidden-line passes"
-                                              : "hidden-line pass"));
+  progress(hooks, capturing);
   const Shared_Pass_Times times = run_shared_passes(module_path, scene, *collector, pass_settings,
                                                     [&](Renderer_Session& session) {
                                                       set_draw_options(session, settings);

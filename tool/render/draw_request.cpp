@@ -65,6 +65,12 @@ void check_options_together(const Draw_Request& request) {
   if (!request.trace.empty() && request.views.size() > 1) {
     throw input_error("--trace: a call trace is of one view, not a sheet of --views");
   }
+  if (given(request, "sew-tolerance") && !request.cad_reading.sew) {
+    throw input_error("--sew-tolerance: sewing is off (--no-sew)");
+  }
+  if (request.quiet && request.progress) {
+    throw input_error("--progress: progress is off (--quiet); give one or the other");
+  }
 }
 
 void check_models(const Draw_Request& request) {
@@ -216,10 +222,11 @@ void check_same_reading(const Model_Reading& wanted, const Model_Reading& read) 
   if (!same_inputs(wanted.models, read.models)) {
     throw input_error("these are not the models that were read");
   }
-  if (wanted.cad != read.cad) {
+  if (wanted.cad != read.cad || wanted.cad_reading != read.cad_reading) {
     throw input_error(
-        "--deflection, --angular-deflection, --smooth-edges and --keep-going: the CAD parts "
-        "were tessellated with other values");
+        "--deflection, --angular-deflection, --smooth-edges, --keep-going, --read-timeout, "
+        "--no-sew and --sew-tolerance: the CAD parts were read and tessellated with other "
+        "values");
   }
   if (wanted.drawing_side != read.drawing_side) {
     throw input_error(
@@ -331,9 +338,11 @@ std::span<const View_Spec> Draw_Request::drawn_views() const {
 Finished_Drawing draw_request(const Draw_Request& request, const Draw_Front_End& front_end) {
   request.validate();
   const Clock::time_point start = Clock::now();
-  std::vector<Model> models = load_request_models(request, front_end);
+  std::optional<Cad_Report> cad_report;
+  std::vector<Model> models = load_request_models(request, front_end, &cad_report);
   const double import_ms = milliseconds_since(start);
   Finished_Drawing finished = draw_views_of(request, models, nullptr, front_end);
+  finished.cad = cad_report;
   models.clear();
   finished.times.import = import_ms;
   place_views(request, finished);
@@ -341,7 +350,7 @@ Finished_Drawing draw_request(const Draw_Request& request, const Draw_Front_End&
 }
 
 Model_Reading model_reading_of(const Draw_Request& request) {
-  Model_Reading reading{request.models, request.cad, 0};
+  Model_Reading reading{request.models, request.cad, request.cad_reading, 0};
   for (const Model_Input& input : request.models) {
     if (!input.model && is_cad_file(input.path)) {
       reading.drawing_side =
@@ -351,15 +360,21 @@ Model_Reading model_reading_of(const Draw_Request& request) {
   return reading;
 }
 
-std::vector<Model> load_request_models(const Draw_Request& request,
-                                       const Draw_Front_End& front_end) {
+std::vector<Model> load_request_models(const Draw_Request& request, const Draw_Front_End& front_end,
+                                       std::optional<Cad_Report>* cad_report) {
   const Model_Reading reading = model_reading_of(request);
   Cad_Options cad;
   cad.tessellation = reading.cad;
+  cad.reading = reading.cad_reading;
   cad.drawing_side = std::max(reading.drawing_side, 1);
   cad.progress = front_end.progress;
   cad.warn = front_end.warn;
+  cad.interrupted = front_end.interrupted;
+  Cad_Report report;
+  // drawing_side is set exactly when a file is a CAD part.
+  if (reading.drawing_side > 0) cad.report = &report;
   std::vector<Model> models = load_models(reading.models, cad, Thread_Budget(request.jobs));
+  if (reading.drawing_side > 0 && cad_report != nullptr) *cad_report = report;
   if (request.up) {
     for (Model& model : models) model.up = *request.up;
   }
@@ -474,6 +489,23 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
       }
     }
     out += '\n';
+  }
+  if (drawing.cad) {
+    const Cad_Report& cad = *drawing.cad;
+    append_format(out, "CAD parts:       deflection %.4g", cad.deflection);
+    if (cad.dense_faces > 0 && cad.min_size > 0.0) {
+      append_format(out,
+                    "; %d dense face(s) meshed no finer than %.4g (a device unit: their "
+                    "triangles capped by their area)",
+                    cad.dense_faces, cad.min_size);
+    }
+    out += '\n';
+    if (cad.files_sewn > 0) {
+      append_format(out, "sewing:          %d file(s), %ld free edges before, %ld after\n",
+                    cad.files_sewn, cad.free_edges_before, cad.free_edges_after);
+    }
+    if (cad.files_skipped > 0)
+      append_format(out, "skipped:         %d file(s)\n", cad.files_skipped);
   }
   if (drawing.travel) {
     append_format(out, "pen-up travel:   %.1f before, %.1f after ordering (%s)\n",

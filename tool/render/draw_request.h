@@ -59,6 +59,7 @@ struct Draw_Request {
   // (its file's convention, Model::up).
   std::optional<Up_Axis> up;
   Cad_Tessellation cad;
+  Cad_Reading cad_reading;
 
   // The page: none for a sheet of the drawing's own size in device units.
   std::optional<Page_Size> page;
@@ -81,6 +82,7 @@ struct Draw_Request {
   std::string record;         // the picture script's file; empty: none
   std::string trace;          // the call trace's file; empty: none
   bool quiet = false;         // no progress
+  bool progress = false;      // progress even when standard error is no terminal
   int jobs = 0;               // threads, 1 to max_jobs; 0: one per processor
   std::string module;         // empty: $HLR_RENDERER_MODULE, else beside the program
 
@@ -130,6 +132,7 @@ struct Finished_Drawing {
   double stroke_width = 1.0;
   Cairo_Options cairo;               // the request's, for drawing_bytes
   std::optional<Pen_Travel> travel;  // with --optimize
+  std::optional<Cad_Report> cad;     // when CAD files were read
   std::size_t model_count = 0;
   Command_Times times;
   std::string script;  // with --record: the picture script
@@ -141,10 +144,16 @@ struct Draw_Front_End {
   // The renderer module installed beside the program (hlr-render, or the
   // Python extension), for a request that names none.
   std::string default_module;
-  // Status lines as phases start, and warnings (a part drawn without the
-  // faces that failed); either may be empty.
+  // Status lines as phases start ("reading bottle.brep"), and again with
+  // ": NN%" after the phase's words as it advances; warnings (a file
+  // skipped, a part drawn without the faces that failed). Either may be
+  // empty.
   std::function<void(const std::string&)> progress;
   std::function<void(const std::string&)> warn;
+  // Asked about every tenth of a second while CAD files are read and
+  // tessellated: true stops the drawing (Tool_Error, exit status 1). May
+  // be empty.
+  std::function<bool()> interrupted;
   // Find the model of every polyline (Style_Group::models): the Python
   // package's Drawing tells them; files never do.
   bool polyline_models = false;
@@ -171,6 +180,7 @@ Finished_Drawing draw_request(const Draw_Request& request, const Draw_Front_End&
 struct Model_Reading {
   std::vector<Model_Input> models;
   Cad_Tessellation cad;
+  Cad_Reading cad_reading;
   // The drawing's shorter side, which the CAD parts' default deflection
   // follows; 0 when no file is a CAD part (nothing else reads it).
   int drawing_side = 0;
@@ -179,9 +189,10 @@ Model_Reading model_reading_of(const Draw_Request& request);
 
 // The request's models as draw_request reads them (Python's load: a request
 // of defaults with one file), each with the request's up axis when it
-// gives one.
-std::vector<Model> load_request_models(const Draw_Request& request,
-                                       const Draw_Front_End& front_end);
+// gives one; what the CAD load did goes to `cad_report` when there were CAD
+// files and it is not null.
+std::vector<Model> load_request_models(const Draw_Request& request, const Draw_Front_End& front_end,
+                                       std::optional<Cad_Report>* cad_report = nullptr);
 
 // A request's models read once, with what of their scene holds in every
 // view, for drawing them in view after view (hlr-render view).

@@ -51,6 +51,7 @@ std::vector<Model> load_models(std::span<const Model_Input> inputs, Cad_Options 
     std::vector<std::string> cad_paths;
     for (std::size_t i : cad_files) cad_paths.push_back(inputs[i].path);
     cad.in_parallel = threads.threads() > 1;
+    cad.readers = threads.threads();
     std::vector<Model> parts = load_cad_models(cad_paths, cad);
     for (std::size_t k = 0; k < cad_files.size(); ++k) models[cad_files[k]] = std::move(parts[k]);
   }

@@ -1,0 +1,251 @@
+#include "tool/cad/outline_refinement.h"
+
+#include <BRepAdaptor_Surface.hxx>
+#include <Standard_Failure.hxx>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace hlr_tool {
+
+namespace {
+
+constexpr int newton_steps = 8;
+// A refined point may move this many device units across the view from
+// where the triangles put it; farther, Newton's method has run off to
+// another outline (or off the face), and the point stays.
+constexpr double largest_move_device_units = 2.0;
+// The longest leg of a tooth, in device units: see without_teeth.
+constexpr double tooth_device_units = 3.0;
+// At most this many points in a row are left out for lying behind: more
+// means the way the outline runs was misread (where it turns sharply at
+// an edge), not a zigzag.
+constexpr int max_left_out = 3;
+// Pieces shorter than this, in device units, that end inside a face are
+// left out: ticks where the outline found on the triangles crosses a fold
+// of them.
+constexpr double shortest_piece_device_units = 1.0;
+
+gp_Vec vec_of(const Model_Point& p) { return {p.x, p.y, p.z}; }
+Model_Point point_of(const gp_Pnt& p) { return {p.X(), p.Y(), p.Z()}; }
+
+// One face's surface, evaluated by one thread (an adaptor keeps caches).
+class Face_Surface {
+ public:
+  explicit Face_Surface(const TopoDS_Face& face) : surface_(face) {}
+
+  struct On_Outline {
+    gp_Pnt point;
+    gp_Vec tangent;  // along the outline, in model space; not of unit length
+  };
+
+  // The point on the outline nearest (u, v) along the surface, or nothing
+  // when Newton's method does not settle on one within the face's
+  // parameter range.
+  std::optional<On_Outline> outline_point(double u, double v, const Model_View& view) const {
+    for (int step = 0; step < newton_steps; ++step) {
+      gp_Pnt p;
+      gp_Vec su, sv, suu, svv, suv;
+      surface_.D2(u, v, p, su, sv, suu, svv, suv);
+      const Model_Point toward = view.toward_viewer_from(point_of(p));
+      const gp_Vec w(toward.x, toward.y, toward.z);
+      // g = (Su x Sv) . w is zero on the outline; in perspective w turns
+      // with the point, but Su x Sv is square to that turn, so the
+      // derivatives are the same.
+      const gp_Vec normal = su.Crossed(sv);
+      const double g = normal.Dot(w);
+      const double gu = (suu.Crossed(sv) + su.Crossed(suv)).Dot(w);
+      const double gv = (suv.Crossed(sv) + su.Crossed(svv)).Dot(w);
+      // Along the outline g stays zero: (du, dv) square to (gu, gv).
+      if (std::fabs(g) <= 1e-12 * normal.Magnitude()) return On_Outline{p, su * -gv + sv * gu};
+      // The shortest step on the surface (in its metric) that zeroes g to
+      // first order: across the outline, not along it.
+      const double e = su.Dot(su), f = su.Dot(sv), h = sv.Dot(sv);
+      const double det = e * h - f * f;
+      if (!(det > 0.0)) return std::nullopt;
+      const double a = (h * gu - f * gv) / det, b = (e * gv - f * gu) / det;
+      const double across = gu * a + gv * b;
+      if (!(across != 0.0)) return std::nullopt;
+      u -= g * a / across;
+      v -= g * b / across;
+      if (u < surface_.FirstUParameter() || u > surface_.LastUParameter() ||
+          v < surface_.FirstVParameter() || v > surface_.LastVParameter())
+        return std::nullopt;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  mutable BRepAdaptor_Surface surface_;
+};
+
+struct Outline_Point {
+  std::uint32_t vertex;
+  Model_Point model;
+  double x, y;                    // device
+  bool inside;                    // inside a face, not on an edge
+  std::optional<gp_Vec> tangent;  // when moved onto the exact outline
+};
+
+double device_distance(const Outline_Point& a, const Outline_Point& b) {
+  return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+// The chain's points in the order of the exact outline. The outline found
+// on the triangles zigzags across the exact one, touching the faces' edges
+// on the way where it runs near them, so its points, moved onto the exact
+// outline, land out of order there, and drawn in the chain's order they
+// double back. Walking the chain, a point is kept only when it lies ahead
+// of the last one kept along the way the outline runs there: the exact
+// outline's tangent at a moved point, oriented the way the chain runs
+// around it; the chain's own way elsewhere. The points kept on either side
+// span what is left out. The tangent is the outline's in space, where it
+// does not turn back even where its drawing does (a cusp), so cusps stay.
+// The chain's ends always stay: they are where the outline meets an edge,
+// or closes.
+std::vector<Outline_Point> in_outline_order(const std::vector<Outline_Point>& points) {
+  // The way the chain runs at point k: from a point a little before to one
+  // a little after, across a zigzag's teeth.
+  const auto onward = [&points](std::size_t k) {
+    const std::size_t before = k >= 2 ? k - 2 : 0;
+    const std::size_t after = std::min(k + 2, points.size() - 1);
+    return vec_of(points[after].model) - vec_of(points[before].model);
+  };
+  const auto behind = [&](const Outline_Point& last, const Outline_Point& p, std::size_t k) {
+    const gp_Vec& way = last.tangent ? *last.tangent : onward(k);
+    return (vec_of(p.model) - vec_of(last.model)).Dot(way) <= 0.0;
+  };
+  std::vector<Outline_Point> kept;
+  int left_out = 0;
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    Outline_Point p = points[k];
+    if (p.tangent && p.tangent->Dot(onward(k)) < 0.0) p.tangent->Reverse();
+    const bool end = k + 1 == points.size();
+    if (!end && !kept.empty() && left_out < max_left_out && behind(kept.back(), p, k)) {
+      ++left_out;
+      continue;
+    }
+    while (end && kept.size() >= 2 && behind(kept.back(), p, k)) kept.pop_back();
+    left_out = 0;
+    kept.push_back(p);
+  }
+  return kept;
+}
+
+// What the order along the outline leaves, where the chain bounced on an
+// edge or Newton's method failed: teeth in the drawing, the outline
+// turning back over a leg shorter than `tooth` device units. The tooth's
+// tip goes (never a chain's end); a cusp, turning back over a long leg,
+// stays.
+std::vector<Outline_Point> without_teeth(std::vector<Outline_Point> points, double tooth) {
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (std::size_t k = 1; k + 1 < points.size(); ++k) {
+      const Outline_Point& a = points[k - 1];
+      const Outline_Point& b = points[k];
+      const Outline_Point& c = points[k + 1];
+      const double turn = (b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y);
+      if (turn < 0.0 && std::min(device_distance(a, b), device_distance(b, c)) < tooth) {
+        points.erase(points.begin() + std::ptrdiff_t(k));
+        changed = true;
+        break;
+      }
+    }
+  }
+  return points;
+}
+
+// An outline that meets an edge often runs a step along it on the
+// triangles before it ends, and with the points between left out that
+// step retraces one of the edge's own segments, doubling back where the
+// outline and the edge are joined in the drawing: such an end step goes.
+void without_steps_along_edges(std::vector<Outline_Point>& points, const Line_Test& on_line) {
+  const auto along_edge = [&on_line](const Outline_Point& a, const Outline_Point& b) {
+    return !a.tangent && !b.tangent && on_line(a.vertex, b.vertex);
+  };
+  if (points.size() >= 3 && along_edge(points[points.size() - 2], points.back())) points.pop_back();
+  if (points.size() >= 3 && along_edge(points[0], points[1])) points.erase(points.begin());
+}
+
+}  // namespace
+
+std::vector<std::vector<Model_Point>> Face_Outlines::outlines(
+    const std::vector<std::vector<std::uint32_t>>& chains, std::span<const Model_Point> positions,
+    const Model_View& view, const Line_Test& on_line) const {
+  const double unit = 1.0 / view.scale();  // model units per device unit
+  std::map<std::int32_t, std::unique_ptr<Face_Surface>> surfaces;
+  const auto surface_of = [&](std::int32_t face) -> const Face_Surface& {
+    auto& slot = surfaces[face];
+    if (!slot) slot = std::make_unique<Face_Surface>(faces[std::size_t(face)]);
+    return *slot;
+  };
+  const auto refined = [&](std::uint32_t vertex) {
+    const Model_Point& found = positions[vertex];
+    const Vertex_Place& place = places[vertex];
+    Outline_Point point{vertex, found, 0.0, 0.0, place.face >= 0 && !place.on_edge, std::nullopt};
+    if (point.inside) {
+      try {
+        if (const std::optional<Face_Surface::On_Outline> exact =
+                surface_of(place.face).outline_point(place.u, place.v, view)) {
+          // Only the move across the view counts: along it, nothing shows.
+          const gp_Vec move = gp_Vec(exact->point.XYZ()) - vec_of(found);
+          const Model_Point toward = view.toward_viewer_from(found);
+          const gp_Vec w(toward.x, toward.y, toward.z);
+          if ((move - w * move.Dot(w)).Magnitude() <= largest_move_device_units * unit &&
+              exact->tangent.Magnitude() > 0.0) {
+            point.model = point_of(exact->point);
+            point.tangent = exact->tangent;
+          }
+        }
+      } catch (const Standard_Failure&) {
+        // A surface that cannot be evaluated there: the point stays.
+      }
+    }
+    const Device_Point d = view.to_device(point.model);
+    point.x = d.x;
+    point.y = d.y;
+    return point;
+  };
+
+  // Drawn a little nearer the viewer than the surface, along the lines of
+  // sight, so that nothing moves in the drawing: a chord between two points
+  // of the exact outline dips into the part by up to the tessellation's
+  // deflection, behind the triangles in front of the outline, which would
+  // hide it. The triangles' own edges, which the outline followed before,
+  // never dip behind their own triangles.
+  const double nearer = 2.0 * std::max(deflection, unit);
+  std::vector<std::vector<Model_Point>> drawn;
+  for (const std::vector<std::uint32_t>& chain : chains) {
+    std::vector<Outline_Point> points;
+    points.reserve(chain.size());
+    for (const std::uint32_t vertex : chain) points.push_back(refined(vertex));
+    points = without_teeth(in_outline_order(points), tooth_device_units);
+    without_steps_along_edges(points, on_line);
+    // Its length, and how far it reaches from its start: a piece that
+    // goes out and comes back within a device unit shows as a dot.
+    double length = 0.0, reach = 0.0;
+    for (std::size_t k = 1; k < points.size(); ++k) {
+      length += device_distance(points[k - 1], points[k]);
+      reach = std::max(reach, device_distance(points[0], points[k]));
+    }
+    const bool ends_inside = points.front().inside || points.back().inside;
+    if (points.size() < 2 || reach < shortest_piece_device_units ||
+        (ends_inside && length < shortest_piece_device_units))
+      continue;
+    std::vector<Model_Point> outline;
+    outline.reserve(points.size());
+    for (const Outline_Point& p : points) {
+      const Model_Point toward = view.toward_viewer_from(p.model);
+      outline.push_back({p.model.x + nearer * toward.x, p.model.y + nearer * toward.y,
+                         p.model.z + nearer * toward.z});
+    }
+    drawn.push_back(std::move(outline));
+  }
+  return drawn;
+}
+
+}  // namespace hlr_tool
