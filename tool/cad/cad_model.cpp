@@ -16,9 +16,12 @@
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <GCPnts_TangentialDeflection.hxx>
+#include <GC_MakeCircle.hxx>
+#include <Geom_Circle.hxx>
 #include <Poly_Polygon3D.hxx>
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
+#include <Precision.hxx>
 #include <Standard_Failure.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
@@ -27,13 +30,18 @@
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
+#include <gp_Circ.hxx>
+#include <gp_Elips.hxx>
+#include <gp_Lin.hxx>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <numbers>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -126,6 +134,7 @@ class Body_Maker {
     body_.color = source.color;
     body_.lines_are_edges = true;
     welded_.clear();
+    curve_index_.clear();
     outlines_ = std::make_shared<Face_Outlines>();
     outlines_->deflection = deflection_;
     TopExp::MapShapes(source.shape, TopAbs_FACE, faces_);
@@ -275,7 +284,7 @@ class Body_Maker {
         if (line.empty() || line.back() != vertex[std::size_t(n)])
           line.push_back(vertex[std::size_t(n)]);
       }
-      if (line.size() >= 2) body_.lines.push_back(std::move(line));
+      add_line(std::move(line), edge);
       return;
     }
   }
@@ -302,7 +311,134 @@ class Body_Maker {
       const std::uint32_t v = weld(p);
       if (line.empty() || line.back() != v) line.push_back(v);
     }
-    if (line.size() >= 2) body_.lines.push_back(std::move(line));
+    add_line(std::move(line), edge);
+  }
+
+  // The edge's curve when it is a line, circle or ellipse (whatever its
+  // representation: a trimmed or offset curve, a curve on a surface).
+  std::optional<Edge_Curve> exact_curve(const TopoDS_Edge& edge) const {
+    try {
+      const BRepAdaptor_Curve curve(edge);
+      const auto vec = [](const gp_XYZ& p) { return Vec3{p.X(), p.Y(), p.Z()}; };
+      switch (curve.GetType()) {
+        case GeomAbs_Line: {
+          const gp_Lin line = curve.Line();
+          return Edge_Curve{Edge_Curve::Kind::line, vec(line.Location().XYZ()),
+                            vec(line.Direction().XYZ()), Vec3{0, 0, 0}};
+        }
+        case GeomAbs_Circle: {
+          const gp_Circ circle = curve.Circle();
+          const gp_Ax2& axes = circle.Position();
+          return Edge_Curve{Edge_Curve::Kind::ellipse, vec(circle.Location().XYZ()),
+                            vec(circle.Radius() * axes.XDirection().XYZ()),
+                            vec(circle.Radius() * axes.YDirection().XYZ())};
+        }
+        case GeomAbs_Ellipse: {
+          const gp_Elips ellipse = curve.Ellipse();
+          const gp_Ax2& axes = ellipse.Position();
+          return Edge_Curve{Edge_Curve::Kind::ellipse, vec(ellipse.Location().XYZ()),
+                            vec(ellipse.MajorRadius() * axes.XDirection().XYZ()),
+                            vec(ellipse.MinorRadius() * axes.YDirection().XYZ())};
+        }
+        default:
+          return recognised_curve(curve);
+      }
+    } catch (const Standard_Failure&) {
+      return std::nullopt;  // no curve to adapt: the line stays a polyline
+    }
+  }
+
+  // A free-form curve that is a line or a circle all the same (IGES
+  // files, and some STEP writers, give circles as rational B-splines):
+  // the line through its ends, or the circle through its ends and middle
+  // (through three points a third of the way apart when it is closed),
+  // when every one of a few points along it lies on that within a
+  // hundredth of the deflection.
+  std::optional<Edge_Curve> recognised_curve(const BRepAdaptor_Curve& curve) const {
+    constexpr int samples = 16;
+    const double first = curve.FirstParameter(), last = curve.LastParameter();
+    if (!std::isfinite(first) || !std::isfinite(last) || !(last > first)) return std::nullopt;
+    std::array<gp_Pnt, samples + 1> points;
+    for (int k = 0; k <= samples; ++k)
+      points[std::size_t(k)] = curve.Value(first + (last - first) * k / samples);
+    const double tolerance = std::max(0.01 * deflection_, Precision::Confusion());
+    const auto vec = [](const gp_XYZ& p) { return Vec3{p.X(), p.Y(), p.Z()}; };
+    const gp_Pnt& start = points.front();
+    const gp_Pnt& end = points.back();
+    if (start.Distance(end) > tolerance) {
+      const gp_Lin line(start, gp_Dir(gp_Vec(start, end)));
+      if (std::all_of(points.begin(), points.end(),
+                      [&](const gp_Pnt& p) { return line.Distance(p) <= tolerance; }))
+        return Edge_Curve{Edge_Curve::Kind::line, vec(start.XYZ()), vec(line.Direction().XYZ()),
+                          Vec3{0, 0, 0}};
+    }
+    const bool closed = start.Distance(end) <= tolerance;
+    const GC_MakeCircle made =
+        closed ? GC_MakeCircle(start, points[samples / 3], points[2 * samples / 3])
+               : GC_MakeCircle(start, points[samples / 2], end);
+    if (!made.IsDone()) return std::nullopt;
+    const gp_Circ circle = made.Value()->Circ();
+    if (!std::all_of(points.begin(), points.end(),
+                     [&](const gp_Pnt& p) { return circle.Distance(p) <= tolerance; }))
+      return std::nullopt;
+    const gp_Ax2& axes = circle.Position();
+    return Edge_Curve{Edge_Curve::Kind::ellipse, vec(circle.Location().XYZ()),
+                      vec(circle.Radius() * axes.XDirection().XYZ()),
+                      vec(circle.Radius() * axes.YDirection().XYZ())};
+  }
+
+  // The parameters of the line's points on `curve`, each within
+  // `tolerance` of it (model units); none when a point is farther.
+  std::optional<std::vector<double>> parameters_on(const Edge_Curve& curve,
+                                                   const std::vector<std::uint32_t>& line,
+                                                   double tolerance) const {
+    std::vector<double> parameters;
+    const double uu = dot(curve.u, curve.u), vv = dot(curve.v, curve.v);
+    if (!(uu > 0.0) || (curve.kind == Edge_Curve::Kind::ellipse && !(vv > 0.0)))
+      return std::nullopt;
+    for (const std::uint32_t vertex : line) {
+      const Vec3 d = body_.positions[vertex] - curve.origin;
+      double t = 0.0;
+      Vec3 on{0, 0, 0};
+      if (curve.kind == Edge_Curve::Kind::line) {
+        t = dot(d, curve.u) / uu;
+        on = Vec3{t * curve.u.x, t * curve.u.y, t * curve.u.z};
+      } else {
+        t = std::atan2(dot(d, curve.v) / vv, dot(d, curve.u) / uu);
+        const double c = std::cos(t), s = std::sin(t);
+        on = Vec3{c * curve.u.x + s * curve.v.x, c * curve.u.y + s * curve.v.y,
+                  c * curve.u.z + s * curve.v.z};
+        // Round a closed curve the parameter runs on from the point
+        // before: segments span far less than half a turn.
+        if (!parameters.empty())
+          t = parameters.back() + std::remainder(t - parameters.back(), 2.0 * std::numbers::pi);
+      }
+      const Vec3 off = d - on;
+      if (!(dot(off, off) <= tolerance * tolerance)) return std::nullopt;
+      parameters.push_back(t);
+    }
+    return parameters;
+  }
+
+  void add_line(std::vector<std::uint32_t> line, const TopoDS_Edge& edge) {
+    if (line.size() < 2) return;
+    Line_Curve on;
+    if (const std::optional<Edge_Curve> curve = exact_curve(edge)) {
+      const double tolerance = deflection_ + BRep_Tool::Tolerance(edge);
+      if (std::optional<std::vector<double>> parameters = parameters_on(*curve, line, tolerance)) {
+        // Edges of one circle (a hole's two halves) share its curve, so
+        // that a drawing draws them as one.
+        const Curve_Key key{double(curve->kind), curve->origin.x, curve->origin.y, curve->origin.z,
+                            curve->u.x,          curve->u.y,      curve->u.z,      curve->v.x,
+                            curve->v.y,          curve->v.z};
+        const auto [it, inserted] = curve_index_.try_emplace(key, body_.curves.size());
+        if (inserted) body_.curves.push_back(*curve);
+        on.curve = std::uint32_t(it->second);
+        on.parameters = std::move(*parameters);
+      }
+    }
+    body_.lines.push_back(std::move(line));
+    body_.line_curves.push_back(std::move(on));
   }
 
   void add_edges(const TopoDS_Shape& shape) {
@@ -331,6 +467,8 @@ class Body_Maker {
   TopTools_DataMapOfShapeInteger shared_;                // edge -> edge_vertices_ slot
   std::vector<std::vector<std::uint32_t>> edge_vertices_;
   std::shared_ptr<Face_Outlines> outlines_;
+  using Curve_Key = std::array<double, 10>;
+  std::map<Curve_Key, std::size_t> curve_index_;
 };
 
 // The deflection and smallest element of the default tessellation: half a

@@ -67,11 +67,12 @@ void add_centre_line(Drawing& drawing, Drawing_Polyline line, std::uint32_t colo
     return g.color_argb == color_argb && g.dash == Dash::chain;
   });
   if (group == groups.end()) {
-    groups.push_back({color_argb, Dash::chain, {}, {}, {}});
+    groups.push_back({color_argb, Dash::chain, {}, {}, {}, {}});
     group = groups.end() - 1;
   }
   group->polylines.push_back(std::move(line));
   if (!group->models.empty()) group->models.push_back(-1);
+  if (!group->arcs.empty()) group->arcs.emplace_back();
 }
 
 }  // namespace hlr_tool

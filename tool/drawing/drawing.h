@@ -19,8 +19,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
+
+#include "tool/drawing/drawing_arc.h"
 
 namespace hlr_tool {
 
@@ -57,11 +60,6 @@ Iso_Dash_Pattern iso_128_pattern(Dash dash);
 // Marker dots: radius in line widths of the markers layer.
 inline constexpr double marker_radius_widths = 1.5;
 
-struct Drawing_Point {
-  double x;
-  double y;
-};
-
 using Drawing_Polyline = std::vector<Drawing_Point>;
 
 // Everything of one layer drawn in one colour and dash pattern.
@@ -74,6 +72,12 @@ struct Style_Group {
   // the index of the model each was drawn from, -1 for none. Empty
   // otherwise; no writer reads it.
   std::vector<std::int32_t> models;
+  // Beside `polylines` when some are pieces of a circle or ellipse of the
+  // models (tool/render/true_curves.h), empty otherwise: the arc a
+  // polyline is drawn as, which its points follow within the
+  // tessellation's deflection and whose ends are the polyline's ends (as
+  // near as the curve comes to them). The other polylines stay polylines.
+  std::vector<std::optional<Drawing_Arc>> arcs;
 };
 
 struct Drawing {

@@ -421,7 +421,7 @@ struct Drawing_Renderer::Store {
     for (const Dot& dot : dots) dot_group[dot.style] = 0;
     const auto add_group = [&drawing](Layer layer, const Style& style) {
       std::vector<Style_Group>& groups = drawing.layers[static_cast<std::size_t>(layer)];
-      groups.push_back({style.argb, style.meaning.dash, {}, {}, {}});
+      groups.push_back({style.argb, style.meaning.dash, {}, {}, {}, {}});
       return static_cast<std::uint32_t>(groups.size() - 1);
     };
     for (std::uint32_t s = 0; s < styles.size(); ++s) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -152,6 +153,7 @@ void order_for_plotter(Drawing& drawing) {
       End_Grid grid(group.polylines);
       std::vector<Drawing_Polyline> ordered;
       std::vector<std::int32_t> models;
+      std::vector<std::optional<Drawing_Arc>> arcs;
       ordered.reserve(group.polylines.size());
       for (std::size_t k = 0; k < group.polylines.size(); ++k) {
         const std::uint32_t end = grid.nearest(pen);
@@ -161,9 +163,15 @@ void order_for_plotter(Drawing& drawing) {
         pen = line.back();
         ordered.push_back(std::move(line));
         if (!group.models.empty()) models.push_back(group.models[end / 2]);
+        if (!group.arcs.empty()) {
+          std::optional<Drawing_Arc> arc = group.arcs[end / 2];
+          if (arc && end % 2 == 1) std::swap(arc->start, arc->end);
+          arcs.push_back(arc);
+        }
       }
       group.polylines = std::move(ordered);
       group.models = std::move(models);
+      group.arcs = std::move(arcs);
     }
   }
 }

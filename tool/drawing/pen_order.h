@@ -20,7 +20,7 @@ double pen_up_travel(const Drawing& drawing);
 // next, drawn from that end; ties go to the earlier polyline and its first
 // point). Layers, styles and the set of lines drawn do not change, and a
 // drawing already in greedy order stays as it is. Each polyline's model
-// (Style_Group::models) moves with it.
+// (Style_Group::models) and arc (Style_Group::arcs) move with it.
 void order_for_plotter(Drawing& drawing);
 
 }  // namespace hlr_tool

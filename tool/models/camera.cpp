@@ -161,6 +161,11 @@ Model_Point Camera::toward_viewer_from(const Model_Point& p) const {
   return {to_eye.x / length, to_eye.y / length, to_eye.z / length};
 }
 
+std::array<double, 2> Camera::to_device_xy(const Model_Point& world) const {
+  const View_Point v = to_view(world);
+  return {offset_x_ + scale_ * v.x, offset_y_ + scale_ * v.y};
+}
+
 Device_Point Camera::to_device(const Model_Point& world) const {
   const View_Point v = to_view(world);
   return {float(offset_x_ + scale_ * v.x), float(offset_y_ + scale_ * v.y),

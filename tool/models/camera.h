@@ -17,6 +17,7 @@
 
 #include "tool/models/model.h"
 
+#include <array>
 #include <span>
 #include <string_view>
 
@@ -62,6 +63,12 @@ class Camera {
   // upright(p, model.up)).
   Device_Point to_device(const Model_Point& world) const;
 
+  // The device x and y of a world point before they are rounded to
+  // float. Without perspective an affine map: lines stay lines and
+  // ellipses ellipses, each point at its own parameter.
+  std::array<double, 2> to_device_xy(const Model_Point& world) const;
+  bool perspective() const { return perspective_; }
+
   int width() const { return width_; }
   int height() const { return height_; }
   // Device units per model unit (at the models' centre, in perspective):
@@ -106,7 +113,11 @@ class Model_View {
   Model_Point toward_viewer_from(const Model_Point& p) const {
     return from_upright(camera_.toward_viewer_from(upright(p, up_)), up_);
   }
+  std::array<double, 2> to_device_xy(const Model_Point& p) const {
+    return camera_.to_device_xy(upright(p, up_));
+  }
   double scale() const { return camera_.scale(); }
+  bool perspective() const { return camera_.perspective(); }
 
  private:
   const Camera& camera_;

@@ -38,6 +38,29 @@ using Color_ARGB = std::uint32_t;
 inline constexpr Color_ARGB default_line_color = 0xFF000000u;
 inline constexpr Color_ARGB default_face_color = 0xFFB4B4B4u;
 
+// A CAD edge's exact curve, in model coordinates: a line, the points
+// origin + t * u, or an ellipse, the points origin + u cos t + v sin t (a
+// circle when u and v are as long and at right angles). A parallel
+// projection maps it onto the same kind of curve, each point keeping its
+// parameter t.
+struct Edge_Curve {
+  enum class Kind : std::uint8_t { line, ellipse };
+  Kind kind = Kind::line;
+  Vec3 origin{0, 0, 0};
+  Vec3 u{0, 0, 0};
+  Vec3 v{0, 0, 0};
+};
+
+// Where a line of a body lies on one of its curves: the curve's index in
+// Body::curves and the parameter of each of the line's points, in the
+// line's order. The parameters run on without a jump where a closed curve
+// passes its start (2 pi is followed by 2 pi plus a little, not by 0).
+struct Line_Curve {
+  static constexpr std::uint32_t none = 0xFFFFFFFFu;
+  std::uint32_t curve = none;
+  std::vector<double> parameters;  // empty with none
+};
+
 // The geometry of one material: everything in the file that shares the
 // material becomes one body, so edges between its parts are found.
 struct Body {
@@ -53,6 +76,12 @@ struct Body {
   // The exact surfaces the triangles stand for, when there are any (CAD
   // parts): the outlines are drawn on them (exact_outlines.h).
   std::shared_ptr<const Exact_Outlines> exact_outlines;
+  // The exact curves of the lines that are lines, circles or ellipses
+  // (CAD parts' edges), so that a drawing can draw them as such; every
+  // point of such a line lies on its curve within the tessellation's
+  // deflection. line_curves is empty, or holds one entry per line.
+  std::vector<Edge_Curve> curves;
+  std::vector<Line_Curve> line_curves;
 };
 
 struct Model {

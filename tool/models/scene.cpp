@@ -4,6 +4,7 @@
 #include "tool/models/exact_outlines.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace hlr_tool {
@@ -71,6 +72,45 @@ std::size_t add_exact_outlines(const Body& body, const Edge_Table& table,
   return drawn;
 }
 
+// A curve seen edge on leaves an ellipse thinner than this, in device
+// units: nothing a drawing could show as a curve.
+constexpr double least_minor_axis = 0.01;
+
+// The body's curves as the view shows them, and the segments of its lines
+// that lie on them. Nothing in perspective.
+void add_curves(const Body& body, const Model_View& view, std::span<const Device_Point> device,
+                Scene_Curves& curves) {
+  if (body.line_curves.empty() || view.perspective()) return;
+  std::vector<std::uint32_t> conic_of(body.curves.size(), Line_Curve::none);
+  for (std::size_t c = 0; c < body.curves.size(); ++c) {
+    const Edge_Curve& curve = body.curves[c];
+    const auto origin = view.to_device_xy(curve.origin);
+    const auto u = view.to_device_xy(curve.origin + curve.u);
+    const auto v = view.to_device_xy(curve.origin + curve.v);
+    Device_Conic conic{curve.kind,       origin[0],        origin[1],       u[0] - origin[0],
+                       u[1] - origin[1], v[0] - origin[0], v[1] - origin[1]};
+    if (curve.kind == Edge_Curve::Kind::ellipse) {
+      // The minor semi-axis is the area |u x v| over the major one, at
+      // most the longer of u and v.
+      const double area = std::fabs(conic.u_x * conic.v_y - conic.u_y * conic.v_x);
+      const double major =
+          std::max(std::hypot(conic.u_x, conic.u_y), std::hypot(conic.v_x, conic.v_y));
+      if (!(area > least_minor_axis * major)) continue;
+    }
+    conic_of[c] = std::uint32_t(curves.conics.size());
+    curves.conics.push_back(conic);
+  }
+  for (std::size_t l = 0; l < body.line_curves.size() && l < body.lines.size(); ++l) {
+    const Line_Curve& on = body.line_curves[l];
+    if (on.curve >= conic_of.size() || conic_of[on.curve] == Line_Curve::none) continue;
+    const std::vector<std::uint32_t>& line = body.lines[l];
+    for (std::size_t i = 1; i < line.size() && i < on.parameters.size(); ++i) {
+      curves.segments.push_back({device[line[i - 1]], device[line[i]], conic_of[on.curve],
+                                 on.parameters[i - 1], on.parameters[i]});
+    }
+  }
+}
+
 Body_Topology body_topology(const Body& body) {
   // Half-edges are numbered 3 * t + k in 32 bits.
   if (body.triangles.size() > std::numeric_limits<std::uint32_t>::max() / 3 ||
@@ -84,7 +124,8 @@ Body_Topology body_topology(const Body& body) {
 }
 
 Scene_Body build_body(const Body& body, Up_Axis up, const Body_Topology& topology,
-                      const Camera& camera, const Edge_Options& options, Scene_Stats& stats) {
+                      const Camera& camera, const Edge_Options& options, Scene_Stats& stats,
+                      Scene_Curves& curves) {
   Scene_Body out;
   out.name = body.name;
   out.face_color = body.color.value_or(default_face_color);
@@ -93,6 +134,8 @@ Scene_Body build_body(const Body& body, Up_Axis up, const Body_Topology& topolog
   std::vector<Device_Point> device;
   device.reserve(body.positions.size());
   for (const Model_Point& p : body.positions) device.push_back(camera.to_device(upright(p, up)));
+
+  add_curves(body, Model_View(camera, up), device, curves);
 
   const Edge_Table& table = topology.table;
   for (const Strip& strip : topology.strips) out.strips.push_back(to_device_points(strip, device));
@@ -144,10 +187,11 @@ Scene build_scene(std::span<const Model> models, const Camera& camera, const Edg
   for (const Model& model : models) {
     for (const Body& body : model.bodies) {
       const std::size_t b = scene.bodies.size();
-      scene.bodies.push_back(
-          topology != nullptr
-              ? build_body(body, model.up, topology->at(b), camera, options, scene.stats)
-              : build_body(body, model.up, body_topology(body), camera, options, scene.stats));
+      scene.bodies.push_back(topology != nullptr
+                                 ? build_body(body, model.up, topology->at(b), camera, options,
+                                              scene.stats, scene.curves)
+                                 : build_body(body, model.up, body_topology(body), camera, options,
+                                              scene.stats, scene.curves));
     }
   }
   return scene;

@@ -9,6 +9,7 @@
 #include "tool/models/strips.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,6 +30,34 @@ struct Scene_Body {
   std::vector<Device_Polyline> polylines;
 };
 
+// An edge's curve (Edge_Curve) as a view shows it, in device x and y: a
+// line, origin + t * u, or an ellipse, origin + u cos t + v sin t, each
+// point at the parameter it has on the edge's curve.
+struct Device_Conic {
+  Edge_Curve::Kind kind = Edge_Curve::Kind::line;
+  double origin_x = 0, origin_y = 0;
+  double u_x = 0, u_y = 0;
+  double v_x = 0, v_y = 0;
+};
+
+// A drawn segment of an edge with a curve: its ends as the scene's
+// polylines hold them and their parameters on the conic.
+struct Curve_Segment {
+  Device_Point a, b;
+  std::uint32_t conic = 0;  // index into Scene_Curves::conics
+  double t_a = 0, t_b = 0;
+};
+
+// What lets a drawing find which of its pieces lie on a line, circle or
+// ellipse of the models (tool/render/true_curves.h). Empty in perspective,
+// which bends the parameters, and for models without curves. A curve seen
+// edge on (an ellipse thinner than a hundredth of a device unit) is left
+// out: its polyline is straight already.
+struct Scene_Curves {
+  std::vector<Device_Conic> conics;
+  std::vector<Curve_Segment> segments;
+};
+
 struct Scene_Stats {
   std::size_t triangles = 0;
   std::size_t strips = 0;
@@ -40,6 +69,7 @@ struct Scene {
   int width = 0;  // the device rectangle [0, width] x [0, height]
   int height = 0;
   std::vector<Scene_Body> bodies;  // models in order, bodies in file order
+  Scene_Curves curves;
   Scene_Stats stats;
 };
 

@@ -347,6 +347,14 @@ std::vector<Draw_Option> line_options() {
                    "renderer sent them (by default each such line is drawn once, visible "
                    "before hidden, as drafting has it)"},
           [](auto& r) -> auto& { return r.settings.keep_coincident; }),
+      choice<bool>(
+          {.name = "curves",
+           .group = lines,
+           .value_name = "arcs|polylines",
+           .help = "How the lines, circles and ellipses of CAD parts are written: as lines and "
+                   "arcs (SVG path arcs, PDF arcs, DXF LINE, CIRCLE, ARC and ELLIPSE) or as the "
+                   "polylines the renderer sent"},
+          {{"arcs", true}, {"polylines", false}}, [](auto& r) -> auto& { return r.settings.arcs; }),
       flag(
           {.name = "double",
            .group = lines,

@@ -4,6 +4,7 @@
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
 #include "tool/render/polyline_models.h"
+#include "tool/render/true_curves.h"
 #include "tool/session/shared_passes.h"
 
 namespace hlr_tool {
@@ -113,6 +114,7 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   result.drawing = collector->drawing();
   stats.pieces = collector->counts();
   if (!settings.keep_coincident) stats.precedence = apply_line_precedence(result.drawing);
+  if (settings.arcs) find_true_curves(result.drawing, scene.curves);
   if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models.models);
   return result;
 }

@@ -7,6 +7,8 @@
 // the renderer's options from the settings, sends the scene between
 // begin_picture and update, and returns what reached the Drawing_Renderer,
 // thinned by line precedence unless the settings keep coincident lines,
+// its pieces of circles and ellipses marked as arcs unless the settings
+// ask for polylines (true_curves.h),
 // with counts and phase times. Writing the drawing (SVG and the other
 // formats) is the caller's: see tool/drawing/.
 #pragma once
@@ -61,6 +63,9 @@ struct Draw_Settings {
   // another, as the renderer sent them; otherwise drafting's precedence
   // thins them (line_precedence.h).
   bool keep_coincident = false;
+  // Pieces of the models' lines, circles and ellipses are marked as what
+  // they are (true_curves.h), for the writers to draw as lines and arcs.
+  bool arcs = true;
 };
 
 struct Draw_Stats {
