@@ -12,12 +12,19 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import xml.etree.ElementTree as ET
+from pathlib import Path
 
 import ezdxf
 import numpy as np
 import pytest
 from PIL import Image
+from svg.path import Arc, parse_path
+
+# occt-misc's CAD parts, fetched into the cache the other suites share.
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "python"))
+from conftest import occt_parts  # noqa: E402,F401
 
 HLR_RENDER = os.environ["HLR_RENDER"]
 BRACKET = os.path.join(os.environ["EXAMPLES_DIR"], "bracket.obj")
@@ -151,10 +158,11 @@ def test_dxf_holds_the_svg_drawing_in_its_layers(tmp_path):
     assert doc.layers.get("VISIBLE").dxf.lineweight == 50
     assert doc.layers.get("HIDDEN").dxf.lineweight == 25
     for layer, lines in svg.items():
-        entities = doc.modelspace().query(f'LWPOLYLINE[layer=="{layer.upper()}"]')
+        entities = doc.modelspace().query(f'LWPOLYLINE LINE[layer=="{layer.upper()}"]')
         assert len(entities) == len(lines), layer
         for entity, (colour, points) in zip(entities, lines):
-            got = [(x, y) for x, y, *_ in entity.get_points()]
+            got = ([(x, y) for x, y, *_ in entity.get_points()] if entity.dxftype() == "LWPOLYLINE"
+                   else [tuple(entity.dxf.start)[:2], tuple(entity.dxf.end)[:2]])
             want = [(x, 297.0 - y) for x, y in points]
             assert np.allclose(got, want, atol=1e-3), layer
             assert entity.dxf.lineweight == round(100 * weights[layer])
@@ -289,3 +297,50 @@ def test_librecad_prints_the_sheet_with_dashed_hidden_lines_and_its_title(tmp_pa
     title = ink[int(rows.min() + 269 * scale_y):int(rows.min() + 285 * scale_y),
                 int(columns.min() + 22 * scale_x):int(columns.min() + 60 * scale_x)]
     assert title.sum() > 50
+
+
+def distances_to_segments(points, segments):
+    """Each point's distance to the nearest of the segments (n x 2 x 2)."""
+    a, d = segments[:, 0], segments[:, 1] - segments[:, 0]
+    length2 = np.maximum((d * d).sum(axis=1), 1e-30)
+    nearest = []
+    for chunk in np.array_split(points, max(1, len(points) // 200)):
+        rel = chunk[:, None, :] - a[None]
+        t = np.clip((rel * d[None]).sum(axis=2) / length2, 0.0, 1.0)
+        gap = rel - t[..., None] * d[None]
+        nearest.append(np.sqrt((gap * gap).sum(axis=2).min(axis=1)))
+    return np.concatenate(nearest)
+
+
+@pytest.mark.parametrize("part", ["step/screw.step", "iges/bearing.iges"])
+def test_arcs_lie_on_the_polylines_of_their_pieces(tmp_path, occt_parts, part):
+    """Circles and ellipses of CAD parts are written as arcs (SVG path arcs;
+    DXF CIRCLE, ARC and ELLIPSE, read back by ezdxf). Sampled from end to
+    end, every arc lies within 0.05 mm of the polylines the same sheet has
+    with --curves polylines: a wrong sweep, large-arc flag, rotation or
+    start angle draws another part of the ellipse."""
+    options = ["--views", "front,top,right,iso", "--page", "A4"]
+    for name, more in (("arcs.svg", []), ("arcs.dxf", []),
+                       ("polylines.svg", ["--curves", "polylines"])):
+        draw(occt_parts / part, "-o", tmp_path / name, *options, *more)
+    segments = []
+    for view, name in enumerate(("front", "top", "right", "iso"), 1):
+        for layer in ("visible", "hidden"):
+            for _, points in svg_layers(tmp_path / "polylines.svg",
+                                        prefix=f"view-{view}-{name}-")[layer]:
+                segments += list(zip(points, points[1:]))
+    segments = np.array(segments)
+    samples = np.linspace(0.0, 1.0, 9)
+    root = ET.parse(tmp_path / "arcs.svg").getroot()
+    svg_arcs = [arc for path in root.iter(f"{SVG}path") for arc in parse_path(path.get("d"))
+                if isinstance(arc, Arc)]
+    svg_points = np.array([(p.real, p.imag) for arc in svg_arcs for p in map(arc.point, samples)])
+    doc = ezdxf.readfile(tmp_path / "arcs.dxf")
+    assert len(doc.audit().errors) == 0
+    conics = doc.modelspace().query('CIRCLE ARC ELLIPSE[layer=="VISIBLE" | layer=="HIDDEN"]')
+    kinds = {entity.dxftype() for entity in conics}
+    dxf_points = np.array([(p.x, 297.0 - p.y) for entity in conics
+                           for p in entity.flattening(0.005)])
+    assert len(svg_arcs) > 20 and len(conics) > 10 and len(kinds) >= 2, kinds
+    for points in (svg_points, dxf_points):
+        assert distances_to_segments(points, segments).max() < 0.05

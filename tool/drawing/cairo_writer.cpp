@@ -97,6 +97,23 @@ void draw_frame(cairo_t* cr, const Sheet_Frame& frame) {
 }
 
 // Draws the sheet in sheet units; the caller has scaled the context to them.
+// The arc as cairo's arc of the unit circle under the affine map that
+// takes the circle onto the ellipse; the map is dropped again before the
+// stroke, so the pen keeps its width and dashes their lengths.
+void add_arc(cairo_t* cr, const Drawing_Arc& arc) {
+  cairo_save(cr);
+  cairo_matrix_t onto_ellipse;
+  cairo_matrix_init(&onto_ellipse, arc.u.x, arc.u.y, arc.v.x, arc.v.y, arc.centre.x, arc.centre.y);
+  cairo_transform(cr, &onto_ellipse);
+  cairo_new_sub_path(cr);
+  if (arc.end >= arc.start) {
+    cairo_arc(cr, 0.0, 0.0, 1.0, arc.start, arc.end);
+  } else {
+    cairo_arc_negative(cr, 0.0, 0.0, 1.0, arc.start, arc.end);
+  }
+  cairo_restore(cr);
+}
+
 void draw_sheet(cairo_t* cr, const Sheet& sheet, bool transparent) {
   if (!transparent) {
     cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
@@ -122,7 +139,12 @@ void draw_sheet(cairo_t* cr, const Sheet& sheet, bool transparent) {
           cairo_set_dash(cr, dashes.data(), static_cast<int>(dashes.size()), 0.0);
           cairo_set_line_width(cr, width);
           cairo_new_path(cr);
-          for (const Drawing_Polyline& line : group.polylines) {
+          for (std::size_t k = 0; k < group.polylines.size(); ++k) {
+            if (!group.arcs.empty() && group.arcs[k]) {
+              add_arc(cr, group.arcs[k]->placed(view.offset, view.factor, view.factor));
+              continue;
+            }
+            const Drawing_Polyline& line = group.polylines[k];
             cairo_move_to(cr, x_of(line.front()), y_of(line.front()));
             for (std::size_t i = 1; i < line.size(); ++i)
               cairo_line_to(cr, x_of(line[i]), y_of(line[i]));

@@ -1,6 +1,8 @@
 #include "tool/drawing/drawing_text.h"
 
 #include <charconv>
+#include <cmath>
+#include <numbers>
 #include <string_view>
 
 namespace hlr_tool {
@@ -38,6 +40,31 @@ void append_svg_paint(std::string& out, const char* what, std::uint32_t argb) {
     append_decimal(out, static_cast<double>(alpha) / 255.0, 3);
     out += '"';
   }
+}
+
+void append_svg_arc(std::string& out, const Drawing_Arc& arc) {
+  const Ellipse_Axes axes = ellipse_axes(arc);
+  const auto point = [&out](const Drawing_Point& p) {
+    append_decimal(out, p.x);
+    out += ',';
+    append_decimal(out, p.y);
+  };
+  out += "<path d=\"M";
+  point(arc.at(arc.start));
+  for (const Drawing_Arc& piece : quarter_turns(arc)) {
+    out += " A";
+    append_decimal(out, axes.major);
+    out += ',';
+    append_decimal(out, axes.minor);
+    out += ' ';
+    append_decimal(
+        out, std::atan2(axes.major_direction.y, axes.major_direction.x) * 180.0 / std::numbers::pi);
+    // The sweep flag is set where the arc turns from x toward y, which
+    // the axes' parameter does when it grows.
+    out += (piece.end - piece.start) * axes.direction > 0.0 ? " 0 1 " : " 0 0 ";
+    point(piece.at(piece.end));
+  }
+  out += "\"/>\n";
 }
 
 }  // namespace hlr_tool

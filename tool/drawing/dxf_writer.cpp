@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdio>
 #include <limits>
+#include <numbers>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tool/drawing/drawing_text.h"
@@ -55,6 +57,7 @@ constexpr const char* dxf_layer_names[layer_count] = {"CENTER", "HIDDEN", "VISIB
 // The layer of a drawing sheet's border, title block, texts and labels.
 constexpr const char* frame_layer = "FRAME";
 constexpr const char* text_style = "ISO3098";
+constexpr double full_turn = 2.0 * std::numbers::pi;
 
 // dxflib writes through DL_WriterA, which writes a file of its own; the
 // bytes are kept here instead, by taking over its five output functions
@@ -352,16 +355,53 @@ class Sheet_Dxf {
     }
   }
 
-  // A polyline of a view: one LWPOLYLINE. (A piece that is an arc of a
-  // conic would be written here as its ARC, CIRCLE or ELLIPSE.)
+  // A polyline of a view: a LINE of two points, else an LWPOLYLINE.
   void polyline(const Placed_View& view, const Drawing_Polyline& line,
                 const DL_Attributes& attributes) {
-    dxf_.writePolyline(out_, DL_PolylineData(int(line.size()), 0, 0, 0), attributes);
-    for (const Drawing_Point& p : line) {
-      dxf_.writeVertex(out_, DL_VertexData(at_.x(view.offset.x + view.factor * p.x),
-                                           at_.y(view.offset.y + view.factor * p.y), 0.0));
+    const auto x = [&](const Drawing_Point& p) { return at_.x(view.offset.x + view.factor * p.x); };
+    const auto y = [&](const Drawing_Point& p) { return at_.y(view.offset.y + view.factor * p.y); };
+    if (line.size() == 2) {
+      dxf_.writeLine(out_, DL_LineData(x(line[0]), y(line[0]), 0.0, x(line[1]), y(line[1]), 0.0),
+                     attributes);
+      return;
     }
+    dxf_.writePolyline(out_, DL_PolylineData(int(line.size()), 0, 0, 0), attributes);
+    for (const Drawing_Point& p : line) dxf_.writeVertex(out_, DL_VertexData(x(p), y(p), 0.0));
     dxf_.writePolylineEnd(out_);
+  }
+
+  // A piece of a circle or ellipse: a CIRCLE, ARC or ELLIPSE, which DXF
+  // draws counter-clockwise (y up) from its start to its end.
+  void arc(const Placed_View& view, const Drawing_Arc& sheet_arc, const DL_Attributes& attributes) {
+    const Drawing_Arc arc = sheet_arc.placed({at_.x(view.offset.x), at_.y(view.offset.y)},
+                                             view.factor * at_.mm, -view.factor * at_.mm);
+    const Ellipse_Axes axes = ellipse_axes(arc);
+    double from = axes.axes_parameter(arc.start), to = axes.axes_parameter(arc.end);
+    if (to < from) std::swap(from, to);
+    const bool whole = to - from >= full_turn - 1e-9;
+    // Start and end on the axes, the start in [0, 2 pi).
+    const double start = from - full_turn * std::floor(from / full_turn);
+    const double end = start + (to - from);
+    const Drawing_Point& e = axes.major_direction;
+    if (axes.circle()) {
+      const double radius = 0.5 * (axes.major + axes.minor);
+      if (whole) {
+        dxf_.writeCircle(out_, DL_CircleData(arc.centre.x, arc.centre.y, 0.0, radius), attributes);
+        return;
+      }
+      const double turned = std::atan2(e.y, e.x);
+      const double degrees = 180.0 / std::numbers::pi;
+      dxf_.writeArc(out_,
+                    DL_ArcData(arc.centre.x, arc.centre.y, 0.0, radius, (turned + start) * degrees,
+                               (turned + end) * degrees),
+                    attributes);
+      return;
+    }
+    dxf_.writeEllipse(
+        out_,
+        DL_EllipseData(arc.centre.x, arc.centre.y, 0.0, axes.major * e.x, axes.major * e.y, 0.0,
+                       axes.minor / axes.major, whole ? 0.0 : start, whole ? full_turn : end),
+        attributes);
   }
 
   // Every layer, style and polyline of the view, and its marker dots as
@@ -373,7 +413,13 @@ class Sheet_Dxf {
         const DL_Attributes a =
             attributes(dxf_layer_names[l], group.color_argb, dxf_line_weight(width), group.dash,
                        layer_dash(l), width);
-        for (const Drawing_Polyline& line : group.polylines) polyline(view, line, a);
+        for (std::size_t k = 0; k < group.polylines.size(); ++k) {
+          if (!group.arcs.empty() && group.arcs[k]) {
+            arc(view, *group.arcs[k], a);
+          } else {
+            polyline(view, group.polylines[k], a);
+          }
+        }
         for (const Drawing_Point& p : group.dots) {
           dxf_.writeCircle(out_,
                            DL_CircleData(at_.x(view.offset.x + view.factor * p.x),

@@ -82,7 +82,13 @@ struct View_Writer {
         }
       }
       out += ">\n";
-      for (const Drawing_Polyline& line : group.polylines) polyline(line);
+      for (std::size_t k = 0; k < group.polylines.size(); ++k) {
+        if (!group.arcs.empty() && group.arcs[k]) {
+          append_svg_arc(out, group.arcs[k]->placed(view.offset, view.factor, view.factor));
+        } else {
+          polyline(group.polylines[k]);
+        }
+      }
       for (const Drawing_Point& dot : group.dots) {
         out += "<circle cx=\"";
         append_decimal(out, view.offset.x + view.factor * dot.x);

@@ -102,7 +102,13 @@ void append_group(std::string& out, const Style_Group& group, bool dots, double 
   if (dots) {
     for (const Drawing_Point& centre : group.dots) append_dot(out, centre, stroke_width);
   } else {
-    for (const Drawing_Polyline& polyline : group.polylines) append_polyline(out, polyline);
+    for (std::size_t k = 0; k < group.polylines.size(); ++k) {
+      if (!group.arcs.empty() && group.arcs[k]) {
+        append_svg_arc(out, *group.arcs[k]);
+      } else {
+        append_polyline(out, group.polylines[k]);
+      }
+    }
   }
   out += "</g>\n";
 }
