@@ -17,6 +17,7 @@ HLR_Renderer::HLR_Renderer(const KT_Renderer_Data* next) : KT_Renderer_Data(next
   face_list = {};
   marker_list = {};
   face_index = nullptr;
+  interval_pools = nullptr;
   extent = empty_extent;
   set_standard_actions(false);
 }
@@ -32,12 +33,12 @@ KT_Renderer_Options& HLR_Renderer::current_renderer_options() { return next->own
 KT_Option_Table& HLR_Renderer::current_options() { return next->current_option_table; }
 
 void HLR_Renderer::clear_picture() {
-  if (face_index != nullptr) free_face_index(face_index);
+  delete face_index;
 
-  // Each list is walked by reading a record's link before freeing it.
+  // Each list is walked by reading a record's link before freeing it. The
+  // edges' interval nodes go with their pools.
   for (HLR_Edge* edge = edge_list.head; edge != nullptr;) {
     HLR_Edge* following = edge->link;
-    free_intervals(*edge);
     edge->rendition.reset();
     delete edge;
     --edge_list.count;
@@ -57,9 +58,12 @@ void HLR_Renderer::clear_picture() {
     marker = following;
   }
 
+  delete interval_pools;
+
   edge_list = {};
   face_list = {};
   marker_list = {};
   face_index = nullptr;
+  interval_pools = nullptr;
   extent = empty_extent;
 }

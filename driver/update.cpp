@@ -5,6 +5,7 @@
 #include "hidden_pass.h"
 #include "hlr_renderer.h"
 #include "intersection_pass.h"
+#include "parallel.h"
 
 void HLR_Renderer::update() {
   read_settings();
@@ -18,11 +19,13 @@ void HLR_Renderer::update() {
                           ? static_cast<float>((extent.z_max - extent.z_min) * wzero_factor)
                           : 0.1f;
     if (face_list.head != nullptr) {
+      // The threads of the passes go when they are done, also on a failure:
+      // none is left waiting between pictures.
+      struct Threads_Released {
+        ~Threads_Released() { release_parallel_threads(); }
+      } released;
       intersection_pass(*this);
-      // The index is complete: its crowded lists are packed for the
-      // hidden-line pass's area queries, and released with the pass.
-      HLR_Packed_Lists packed(face_index);
-      hide_edges(*this, packed);
+      hide_edges(*this);
     }
   }
 
@@ -36,7 +39,7 @@ void HLR_Renderer::update() {
 
   // Newest first, one call per marker.
   for (const HLR_Marker* marker = marker_list.head; marker != nullptr; marker = marker->link) {
-    if (face_index != nullptr && !marker_visible(*marker, depth_tolerance, face_index)) continue;
+    if (face_index != nullptr && !marker_visible(*marker, depth_tolerance, *face_index)) continue;
     next->actions.call(KT_Actions::marker_action, marker->rendition, 1, &marker->position);
   }
 }

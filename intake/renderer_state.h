@@ -14,7 +14,8 @@
 #include "options.h"
 #include "records.h"
 
-struct HLR_Index_Node;
+class HLR_Face_Index;
+struct HLR_Interval_Pools;
 
 // Positions of the options in option_entries and current_option_entries.
 enum HLR_Option_Index : int {
@@ -80,7 +81,10 @@ struct HLR_Renderer_State {
   HLR_Edge_List edge_list;
   HLR_Face_List face_list;
   HLR_Marker_List marker_list;
-  HLR_Index_Node* face_index;  // null until the intersection pass builds it
+  HLR_Face_Index* face_index;  // null until the intersection pass builds it
+  // Where the edges' hidden intervals live; null until the hidden-line
+  // pass makes it.
+  HLR_Interval_Pools* interval_pools;
   HLR_Extent extent;
   float depth_tolerance;
 };

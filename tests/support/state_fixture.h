@@ -3,8 +3,9 @@
 // and the two colour options the intake and the intersection pass read
 // ("Hidden Line Color" and "Intersection Line Color", opaque black) in both
 // option tables. The fixture frees every record it finds in the store at
-// the end of the test, with the face index and the edges' interval lists
-// where the suite links the layers that make them.
+// the end of the test, with the face index and the interval pools where
+// the suite links the layers that make them; `intervals` is a pool for the
+// tests that hide parts of edges themselves.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -63,24 +64,27 @@ class State_Test : public ::testing::Test {
 
   KT_Option& current(HLR_Option_Index index) { return *state.current_option_entries[index]; }
 
-  // Frees the edges (and their intervals) and empties the edge list.
+  // Frees the edges and empties the edge list; their interval nodes stay
+  // with the pools they came from.
   void clear_edges() {
     for (HLR_Edge* edge = state.edge_list.head; edge != nullptr;) {
       HLR_Edge* next = edge->link;
-#ifdef HLR_STATE_FIXTURE_HAS_INTERVALS
-      free_intervals(*edge);
-#endif
       delete edge;
       edge = next;
     }
     state.edge_list = {};
   }
-  // Frees every record and the index, and empties the store.
+  // Frees every record, the index and the pass's pools, and empties the
+  // store.
   void clear() {
     clear_edges();
 #ifdef HLR_STATE_FIXTURE_HAS_INDEX
-    if (state.face_index != nullptr) free_face_index(state.face_index);
+    delete state.face_index;
     state.face_index = nullptr;
+#endif
+#ifdef HLR_STATE_FIXTURE_HAS_INTERVALS
+    delete state.interval_pools;
+    state.interval_pools = nullptr;
 #endif
     free_list(state.face_list);
     free_list(state.marker_list);
@@ -141,6 +145,9 @@ class State_Test : public ::testing::Test {
   KT_Option_Table option_table;
   KT_Option_Table current_option_table;
   KT_Rendition rendition = KT_Rendition::create();
+#ifdef HLR_STATE_FIXTURE_HAS_INTERVALS
+  HLR_Interval_Pool intervals;
+#endif
   HLR_Renderer_State state{};
   std::int64_t live_at_start = 0;
 };
