@@ -27,7 +27,7 @@
 #include "tool/render/model_files.h"
 #include "tool/script/script_recorder.h"
 #include "tool/session/module_path.h"
-#include "tool/session/shared_passes.h"
+#include "tool/session/renderer_threads.h"
 
 namespace hlr_tool {
 
@@ -572,9 +572,9 @@ void add_output_options(CLI::App& command, Draw_Command& options) {
       ->group(output);
   command
       .add_option("-j,--jobs", options.settings.jobs,
-                  "Renderers working at once; the drawing is the same for every N (default: "
-                  "one per 20000 edges drawn, at most one per processor, " +
-                      std::to_string(default_jobs()) + " here; --record: one)")
+                  "Threads of the hidden-line passes; the drawing is the same for every N "
+                  "(default: OMP_NUM_THREADS, else one per processor, " +
+                      std::to_string(default_renderer_threads()) + " here)")
       ->option_text("N")
       ->check(CLI::Range(1, 1024))
       ->group(output);

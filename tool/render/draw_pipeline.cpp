@@ -1,11 +1,16 @@
 #include "tool/render/draw_pipeline.h"
 
+#include <time.h>
+
 #include <chrono>
 #include <cmath>
+#include <functional>
+#include <optional>
 
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
-#include "tool/session/shared_passes.h"
+#include "tool/session/piece_recorder.h"
+#include "tool/session/renderer_threads.h"
 
 namespace hlr_tool {
 
@@ -19,6 +24,62 @@ using Clock = std::chrono::steady_clock;
 
 double milliseconds_since(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Processor time of the whole process (the renderer's threads included),
+// in milliseconds.
+double process_processor_milliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
+}
+
+struct Picture_Times {
+  double capture = 0;    // milliseconds from the session's start to the last primitive
+  double passes = 0;     // update and end_picture
+  double processor = 0;  // processor time of the process meanwhile
+};
+
+// One picture of `scene` on one renderer whose passes use `threads`
+// threads (0: the environment's number): establish, begin_picture, the
+// capture, update and end_picture, with the output going to `downstream`.
+// With a trace, the calls are kept on their way and written as trace lines
+// before they go on. Throws Tool_Error (exit status 1) when the module
+// cannot be loaded, and what the setup or the renderer throws.
+Picture_Times draw_picture(const std::string& module_path, const Scene& scene,
+                           KT_Renderer_Data& downstream, int threads, const Draw_Hooks& hooks,
+                           const Capture_Progress& capture_progress,
+                           const std::function<void(Renderer_Session&)>& setup) {
+  const Clock::time_point start = Clock::now();
+  const double processor_start = process_processor_milliseconds();
+  // The calling thread's number is set back on every way out.
+  struct Threads_Set_Back {
+    int previous;
+    ~Threads_Set_Back() { set_renderer_threads(previous); }
+  } set_back{set_renderer_threads(threads)};
+  Piece_Recorder* recorder = hooks.trace != nullptr ? new Piece_Recorder : nullptr;
+  std::optional<Held_Reference> recorder_reference;
+  if (recorder != nullptr) recorder_reference.emplace(recorder);
+  Picture_Times times;
+  {
+    Renderer_Session session(module_path, recorder != nullptr ? recorder : &downstream);
+    session.set_observer(hooks.observer);
+    setup(session);
+    session.stage(Host_Stage::establish);
+    session.stage(Host_Stage::begin_picture);
+    session.capture(scene, capture_progress);
+    times.capture = milliseconds_since(start);
+    const Clock::time_point captured = Clock::now();
+    session.stage(Host_Stage::update);
+    session.stage(Host_Stage::end_picture);
+    times.passes = milliseconds_since(captured);
+  }
+  if (recorder != nullptr) {
+    recorder->append_trace(*hooks.trace, 0, recorder->call_count());
+    recorder->replay(downstream, 0, recorder->call_count());
+  }
+  times.processor = process_processor_milliseconds() - processor_start;
+  return times;
 }
 
 int hidden_pattern(Hidden_Lines hidden) {
@@ -71,7 +132,7 @@ void check_draw_settings(const Draw_Settings& settings) {
     throw input_error("crease: the crease angle must be between 0 and 180 degrees");
   }
   if (!std::isfinite(settings.wzero)) throw input_error("wzero: must be a finite number");
-  if (settings.jobs < 0) throw input_error("jobs: must be 0 (automatic) or a number of renderers");
+  if (settings.jobs < 0) throw input_error("jobs: must be 0 (automatic) or a number of threads");
 }
 
 void set_draw_options(Renderer_Session& session, const Draw_Settings& settings) {
@@ -108,11 +169,7 @@ Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& sett
   const KT_Int_Rectangle device{0, scene.width, 0, scene.height};
   auto* collector = new Drawing_Renderer(device);
   Held_Reference collector_reference(collector);
-  Shared_Pass_Settings pass_settings;
-  pass_settings.jobs = settings.jobs;
-  pass_settings.trace = hooks.trace;
-  pass_settings.observer = hooks.observer;
-  pass_settings.progress = [&hooks](std::size_t body, std::size_t bodies) {
+  const Capture_Progress capture_progress = [&hooks](std::size_t body, std::size_t bodies) {
     if (bodies > 1) {
       progress(hooks,
                "capturing body " + std::to_string(body + 1) + " of " + std::to_string(bodies));
@@ -122,17 +179,17 @@ Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& sett
                       std::to_string(scene.stats.edges) + " edges, " +
                       (settings.intersections ? "intersection and hidden-line passes"
                                               : "hidden-line pass"));
-  const Shared_Pass_Times times = run_shared_passes(module_path, scene, *collector, pass_settings,
-                                                    [&](Renderer_Session& session) {
-                                                      set_draw_options(session, settings);
-                                                      // The hidden-line rendition is made from the
-                                                      // one the host hands out for the renderer: it
-                                                      // clips to the drawing too.
-                                                      session.set_default_clip(device);
-                                                    });
+  const Picture_Times times = draw_picture(module_path, scene, *collector, settings.jobs, hooks,
+                                           capture_progress, [&](Renderer_Session& session) {
+                                             set_draw_options(session, settings);
+                                             // The hidden-line rendition is made from the one the
+                                             // host hands out for the renderer: it clips to the
+                                             // drawing too.
+                                             session.set_default_clip(device);
+                                           });
   stats.capture_ms = times.capture;
   stats.update_ms = times.passes;
-  stats.renderer_processor_ms = times.renderer_processor;
+  stats.renderer_processor_ms = {times.processor};
   result.drawing = collector->drawing();
   stats.pieces = collector->counts();
   return result;

@@ -52,8 +52,9 @@ struct Draw_Settings {
   // device units. Finite.
   float wzero = 0.0f;
   bool double_precision = false;  // the renderer hands on double-precision lines
-  // Renderers sharing the picture (shared_passes.h); the drawing is the
-  // same for every number. 0: automatic.
+  // Threads of the renderer's passes (renderer_threads.h); the drawing is
+  // the same for every number. 0: the environment's (OMP_NUM_THREADS, or
+  // every processor).
   int jobs = 0;
 };
 
@@ -72,7 +73,9 @@ struct Draw_Stats {
   double scene_ms = 0.0;
   double capture_ms = 0.0;
   double update_ms = 0.0;
-  // Per renderer, the processor time of its thread in milliseconds.
+  // The processor time of the process from loading the renderer to its
+  // end_picture (its threads included), in milliseconds; one entry. Views
+  // drawn at the same time count each other's time too.
   std::vector<double> renderer_processor_ms;
 };
 
@@ -92,8 +95,7 @@ struct Draw_Hooks {
   // owned, may be null.
   Host_Call_Observer* observer = nullptr;
   // When given, the trace lines (recording_renderer.h) of every call the
-  // renderers sent downstream, in the order one renderer sends them, are
-  // appended here.
+  // renderer sent downstream are appended here.
   std::string* trace = nullptr;
 };
 
