@@ -171,16 +171,8 @@ KT_Point point_at(const HLR_Edge& edge, double t) {
 
 HLR_Double_End_Points double_end_points(const HLR_Edge& edge) {
   // Edges captured from float or integer points (intersection lines too)
-  // keep a_d and b_d all zero. No flag tells them apart from a double edge
-  // whose end points are both the origin, and none is needed: such an
-  // edge's float end points are those zeros converted, so widening them
-  // gives back the same values, signs of zero included. Any non-zero double
-  // coordinate marks an edge that carries its own double end points.
-  const KT_Point_D& a_d = edge.a_d;
-  const KT_Point_D& b_d = edge.b_d;
-  const bool has_double_points =
-      a_d.x != 0.0 || a_d.y != 0.0 || a_d.z != 0.0 || b_d.x != 0.0 || b_d.y != 0.0 || b_d.z != 0.0;
-  if (has_double_points) return {a_d, b_d};
+  // have no double end points: their float end points widened stand in.
+  if (edge.double_ends != nullptr) return {edge.double_ends->a, edge.double_ends->b};
   return {
       {static_cast<double>(edge.a.x), static_cast<double>(edge.a.y), static_cast<double>(edge.a.z)},
       {static_cast<double>(edge.b.x), static_cast<double>(edge.b.y),

@@ -64,10 +64,9 @@ struct HLR_Interval_Pools {
 // (double)direction * t + (double)a, rounded to float per coordinate.
 KT_Point point_at(const HLR_Edge& edge, double t);
 
-// The double end points that double-precision output starts from. Only
-// edges captured from double points carry a_d and b_d; every other edge has
-// them all zero, and then its float end points widened stand in for them, so
-// such an edge comes out where it lies rather than at the origin.
+// The double end points that double-precision output starts from: an
+// edge's double_ends, or for an edge captured from float or integer points
+// its float end points widened, so that it comes out where it lies.
 struct HLR_Double_End_Points {
   KT_Point_D a;
   KT_Point_D b;

@@ -12,6 +12,7 @@
 
 #include "geometry.h"
 #include "options.h"
+#include "record_arena.h"
 #include "records.h"
 
 class HLR_Face_Index;
@@ -77,7 +78,8 @@ struct HLR_Renderer_State {
   float wzero_factor;
   bool use_double_precision;
 
-  // The store of the current picture.
+  // The store of the current picture; its records live in `records`.
+  HLR_Record_Arena records;
   HLR_Edge_List edge_list;
   HLR_Face_List face_list;
   HLR_Marker_List marker_list;

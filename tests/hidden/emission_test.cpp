@@ -92,17 +92,19 @@ TEST_F(Emission, HaloShortensAtHiddenEndsButNotAtClippedOnes) {
 }
 
 TEST_F(Emission, HaloIsWorkedOutInDouble) {
-  // With t_tolerance 0.001 and a halo of 1, h = 100 * 0.001 is the double
-  // 0.1; in float it would be 1.5e-9 larger. The visible piece between the
-  // hidden start at 0.3 and the hidden part from 0.5 + 1e-9 then runs from
-  // 0.3 + h = 0.4 to 0.4 + 1e-9 (a zero-length piece at x = 40 in float);
-  // with the float h it would be dropped.
+  // With t_tolerance 0.01f / 8 (that of an edge 8 units long,
+  // 0.00124999997 as a float) and a halo of 1, h = 100 * t_tolerance is
+  // 0.124999997 in double; in float it would round to 0.125. The visible
+  // piece between the hidden start at 0.3 and the hidden part from
+  // 0.55 - 1e-11 then runs from 0.3 + h to 0.55 - 1e-11 - h, 5.6e-9 long (a
+  // zero-length piece at x = 42.5 in float); with the float h it would be
+  // empty and dropped.
   state.halo_gap = 1;
   HLR_Edge& e = line();
-  e.t_tolerance = 0.001;
+  e.t_tolerance = 0.01f / 8.0f;
   hide_start(e, 0.3, intervals);
-  hide_interval(e, 0.5 + 1e-9, 0.625, intervals);
-  EXPECT_EQ(pieces(visible()), (Pieces{"1 40-40", "1 72.5-100"}));
+  hide_interval(e, 0.55 - 1e-11, 0.625, intervals);
+  EXPECT_EQ(pieces(visible()), (Pieces{"1 42.5-42.5", "1 75-100"}));
 }
 
 TEST_F(Emission, HiddenPiecesTakeTheEdgesHiddenColourExceptWithAHaloUnlessRetained) {

@@ -47,12 +47,12 @@ TEST_F(Hidden_Pass, OnlyAMarkerBehindAFaceInsideItsTriangleIsHidden) {
       {{50, -0.5f, 20}, true, "just below the root box"},
   };
   for (const auto& c : cases) {
-    make_marker(state.marker_list, rendition, c.position);
+    make_marker(state, rendition, c.position);
     EXPECT_EQ(marker_visible(*state.marker_list.head, state.depth_tolerance, root()), c.visible)
         << c.what;
   }
   // Behind by exactly the tolerance is on the plane.
-  make_marker(state.marker_list, rendition, {10, 10, 10.5f});
+  make_marker(state, rendition, {10, 10, 10.5f});
   EXPECT_TRUE(marker_visible(*state.marker_list.head, 0.5f, root()));
 }
 
