@@ -26,6 +26,9 @@ void HLR_Renderer::update() {
       } released;
       intersection_pass(*this);
       hide_edges(*this);
+      // Only the marker test asks the index from here on, a few times per
+      // marker: the cells of its crowded lists go before the emission.
+      face_index->release_cells();
     }
   }
 

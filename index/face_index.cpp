@@ -251,14 +251,13 @@ HLR_Face_Index::HLR_Face_Index(const HLR_Index_Box& root, std::vector<HLR_Face*>
   const std::size_t n = faces_.size();
   const Margins margins = margins_of(root);
 
-  // Every face's item and the slot of the node that takes it.
-  std::vector<HLR_Index_Item> placed(n);
+  // The slot of the node that takes every face.
   std::vector<std::uint16_t> slot(n);
   int team = parallel_team(n, face_chunk, parallel_faces);
   parallel_chunks(n, face_chunk, team, [&](std::size_t begin, std::size_t end, int) {
     for (std::size_t k = begin; k < end; ++k) {
-      placed[k] = item_of(*faces_[k], static_cast<std::uint32_t>(k));
-      slot[k] = static_cast<std::uint16_t>(slot_of(placed[k], root, margins));
+      const HLR_Index_Item item = item_of(*faces_[k], static_cast<std::uint32_t>(k));
+      slot[k] = static_cast<std::uint16_t>(slot_of(item, root, margins));
     }
   });
 
@@ -308,9 +307,10 @@ HLR_Face_Index::HLR_Face_Index(const HLR_Index_Box& root, std::vector<HLR_Face*>
   {
     std::vector<std::uint32_t> next(nodes_.size());
     for (std::size_t k = 0; k < nodes_.size(); ++k) next[k] = nodes_[k].first_item;
-    for (std::size_t k = 0; k < n; ++k) items_[next[node_of_slot[slot[k]]]++] = placed[k];
+    for (std::size_t k = 0; k < n; ++k) {
+      items_[next[node_of_slot[slot[k]]]++] = item_of(*faces_[k], static_cast<std::uint32_t>(k));
+    }
   }
-  placed = {};
   slot = {};
   const std::size_t node_count = nodes_.size();
   team = parallel_team(n, face_chunk, parallel_faces);
@@ -359,9 +359,19 @@ HLR_Face_Index::HLR_Face_Index(const HLR_Index_Box& root, std::vector<HLR_Face*>
 
 HLR_Face_Index::~HLR_Face_Index() { delete grids_; }
 
-std::size_t HLR_Face_Index::grid_count() const { return grids_->grids.size(); }
+void HLR_Face_Index::release_cells() noexcept {
+  for (HLR_Index_Node& node : nodes_) node.grid = no_index_grid;
+  delete grids_;
+  grids_ = nullptr;
+}
 
-std::size_t HLR_Face_Index::cell_entry_count() const { return grids_->entries.size(); }
+std::size_t HLR_Face_Index::grid_count() const {
+  return grids_ != nullptr ? grids_->grids.size() : 0;
+}
+
+std::size_t HLR_Face_Index::cell_entry_count() const {
+  return grids_ != nullptr ? grids_->entries.size() : 0;
+}
 
 HLR_Face* HLR_Box_Query::next(float x_min, float x_max, float y_min, float y_max, float z_min,
                               float z_max) {

@@ -101,6 +101,10 @@ class HLR_Face_Index {
   HLR_Face* face(std::uint32_t number) const { return faces_[number]; }
   std::size_t face_count() const { return faces_.size(); }
 
+  // Lets the cells of the crowded lists go, once the hidden-line pass is
+  // over: queries then scan the lists, with the same answers.
+  void release_cells() noexcept;
+
   // What the cells of the crowded lists hold (for the benchmarks).
   std::size_t grid_count() const;
   std::size_t cell_entry_count() const;

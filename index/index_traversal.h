@@ -60,7 +60,8 @@ struct HLR_Face_Index::Grids {
 };
 
 struct HLR_Index_Access {
-  static const HLR_Face_Index::Grids& grids(const HLR_Face_Index& index) { return *index.grids_; }
+  // Null once the cells are released; only a node with a grid reads them.
+  static const HLR_Face_Index::Grids* grids(const HLR_Face_Index& index) { return index.grids_; }
 };
 
 namespace face_index_detail {
@@ -243,7 +244,7 @@ template <class Query>
 HLR_Face* traverse(const HLR_Face_Index& index, HLR_Index_Cursor& cursor, const Query& query,
                    bool test_start_node) {
   const std::span<const HLR_Index_Node> nodes = index.nodes();
-  const HLR_Face_Index::Grids& grids = HLR_Index_Access::grids(index);
+  const HLR_Face_Index::Grids* grids = HLR_Index_Access::grids(index);
   const auto count = static_cast<std::uint32_t>(nodes.size());
   std::uint32_t n = cursor.node;
   std::uint32_t from = cursor.position;
@@ -268,8 +269,8 @@ HLR_Face* traverse(const HLR_Face_Index& index, HLR_Index_Cursor& cursor, const 
       const HLR_Index_Item* items = index.list(node).data();
       if (!resumed) cursor.streams = 0;
       std::uint32_t hit;
-      if (node.grid != no_index_grid && open_streams(grids, node, query, from, cursor)) {
-        hit = scan_streams(grids, items, length, query, cursor);
+      if (node.grid != no_index_grid && open_streams(*grids, node, query, from, cursor)) {
+        hit = scan_streams(*grids, items, length, query, cursor);
       } else {
         cursor.streams = 0;
         hit = scan_list(items, from, length, node.ordered, query);

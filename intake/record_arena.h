@@ -27,7 +27,7 @@ class HLR_Record_Arena {
   }
 
   static constexpr std::size_t first_block = 4096;
-  static constexpr std::size_t largest_block = std::size_t(16) << 20;
+  static constexpr std::size_t largest_block = std::size_t(1) << 20;
 
  private:
   struct Block {

@@ -43,10 +43,12 @@ struct Picture_Times {
 // One picture of `scene` on one renderer whose passes use `threads`
 // threads (0: the environment's number): establish, begin_picture, the
 // capture, update and end_picture, with the output going to `downstream`.
-// With a trace, the calls are kept on their way and written as trace lines
-// before they go on. Throws Tool_Error (exit status 1) when the module
-// cannot be loaded, and what the setup or the renderer throws.
-Picture_Times draw_picture(const std::string& module_path, const Scene& scene,
+// The scene goes as it is captured: the renderer's records reuse its
+// memory. With a trace, the calls are kept on their
+// way and written as trace lines before they go on. Throws Tool_Error
+// (exit status 1) when the module cannot be loaded, and what the setup or
+// the renderer throws.
+Picture_Times draw_picture(const std::string& module_path, Scene& scene,
                            KT_Renderer_Data& downstream, int threads, const Draw_Hooks& hooks,
                            const Capture_Progress& capture_progress,
                            const std::function<void(Renderer_Session&)>& setup) {
@@ -67,7 +69,7 @@ Picture_Times draw_picture(const std::string& module_path, const Scene& scene,
     setup(session);
     session.stage(Host_Stage::establish);
     session.stage(Host_Stage::begin_picture);
-    session.capture(scene, capture_progress);
+    session.capture(std::move(scene), capture_progress);
     times.capture = milliseconds_since(start);
     const Clock::time_point captured = Clock::now();
     session.stage(Host_Stage::update);
@@ -161,7 +163,7 @@ Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& sett
   Clock::time_point start = Clock::now();
   progress(hooks, "projecting, stripping and selecting edges");
   result.camera = Camera::frame(settings.camera, models);
-  const Scene scene = build_scene(models, result.camera, settings.edges);
+  Scene scene = build_scene(models, result.camera, settings.edges);
   stats.bodies = scene.bodies.size();
   stats.scene = scene.stats;
   stats.scene_ms = milliseconds_since(start);
