@@ -132,6 +132,8 @@ struct HLR_Index_Cursor {
   // stream's head is the first of its cell's entries at or after position.
   int streams = 0;
   int column_begin = 0, column_end = 0, row_begin = 0, row_end = 0;
+  // The query's x-y range the cells were chosen for.
+  float left = 0, right = 0, bottom = 0, top = 0;
   std::uint32_t head[max_streams];
   std::uint32_t end[max_streams];
 };

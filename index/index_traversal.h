@@ -171,6 +171,12 @@ bool open_streams(const HLR_Face_Index::Grids& grids, const HLR_Index_Node& node
                   const Query& query, std::uint32_t position, HLR_Index_Cursor& cursor) {
   const float left = query.left(), right = query.right();
   const float bottom = query.bottom(), top = query.top();
+  // The same range as the last call's (a face test that hid nothing
+  // leaves the edge's box as it was): the heads stand at `position`.
+  if (cursor.streams > 0 && cursor.left == left && cursor.right == right &&
+      cursor.bottom == bottom && cursor.top == top) {
+    return true;
+  }
   if (left != left || right != right || bottom != bottom || top != top) return false;
   const Grid& grid = grids.grids[node.grid];
   const int c0 = grid.column_of(left), c1 = grid.column_of(right) + 1;
@@ -178,6 +184,10 @@ bool open_streams(const HLR_Face_Index::Grids& grids, const HLR_Index_Node& node
   if (c1 <= c0 || r1 <= r0 || (c1 - c0) * (r1 - r0) > HLR_Index_Cursor::max_streams) return false;
   if (cursor.streams > 0 && cursor.column_begin == c0 && cursor.column_end == c1 &&
       cursor.row_begin == r0 && cursor.row_end == r1) {
+    cursor.left = left;
+    cursor.right = right;
+    cursor.bottom = bottom;
+    cursor.top = top;
     return true;  // the heads stand at `position` already
   }
   int s = 0;
@@ -197,6 +207,10 @@ bool open_streams(const HLR_Face_Index::Grids& grids, const HLR_Index_Node& node
     }
   }
   cursor.streams = s;
+  cursor.left = left;
+  cursor.right = right;
+  cursor.bottom = bottom;
+  cursor.top = top;
   cursor.column_begin = c0;
   cursor.column_end = c1;
   cursor.row_begin = r0;
@@ -212,6 +226,21 @@ std::uint32_t scan_streams(const HLR_Face_Index::Grids& grids, const HLR_Index_I
   const float bound = query.depth_bound();
   const Cell_Entry* entries = grids.entries.data();
   const int streams = cursor.streams;
+  if (streams == 1) {
+    // One cell (half the scans): its entries in turn, nothing to merge.
+    std::uint32_t h = cursor.head[0];
+    const std::uint32_t end = cursor.end[0];
+    for (; h < end; ++h) {
+      const Cell_Entry& e = entries[h];
+      if (!(e.z_min < bound)) break;
+      if (query.box_passes(e) && query.rest_passes(items[e.position])) {
+        cursor.head[0] = h + 1;
+        return e.position;
+      }
+    }
+    cursor.head[0] = h;
+    return length;
+  }
   for (;;) {
     // The smallest position among the heads below the bound.
     std::uint32_t best = length;
