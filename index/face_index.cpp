@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 #include "index_traversal.h"
 #include "parallel.h"
@@ -251,20 +252,28 @@ HLR_Face_Index::HLR_Face_Index(const HLR_Index_Box& root, std::vector<HLR_Face*>
   const std::size_t n = faces_.size();
   const Margins margins = margins_of(root);
 
-  // The slot of the node that takes every face.
+  // The faces in ranges, a few per thread, in order: the slot of the node
+  // that takes every face, and how many each range puts in each slot.
+  const int team = parallel_team(n, face_chunk, parallel_faces);
+  const std::size_t range = std::max(face_chunk, (n + 8 * team - 1) / (8 * team));
+  const std::size_t ranges = (n + range - 1) / range;
   std::vector<std::uint16_t> slot(n);
-  int team = parallel_team(n, face_chunk, parallel_faces);
-  parallel_chunks(n, face_chunk, team, [&](std::size_t begin, std::size_t end, int) {
+  std::vector<std::uint32_t> range_items(ranges * slot_count, 0);
+  parallel_chunks(n, range, team, [&](std::size_t begin, std::size_t end, int) {
+    std::uint32_t* counts = range_items.data() + begin / range * slot_count;
     for (std::size_t k = begin; k < end; ++k) {
       const HLR_Index_Item item = item_of(*faces_[k], static_cast<std::uint32_t>(k));
       slot[k] = static_cast<std::uint16_t>(slot_of(item, root, margins));
+      ++counts[slot[k]];
     }
   });
 
   // A node exists when it is the root or its parent was split, and a node
   // is split as soon as an item descends below it.
   std::vector<std::uint32_t> slot_items(slot_count, 0);
-  for (std::uint16_t s : slot) ++slot_items[s];
+  for (std::size_t r = 0; r < ranges; ++r) {
+    for (std::size_t s = 0; s < slot_count; ++s) slot_items[s] += range_items[r * slot_count + s];
+  }
   std::vector<bool> split(slot_count, false);
   for (int s = slot_count - 1; s > 0; --s) {
     if (slot_items[static_cast<std::size_t>(s)] != 0 || split[static_cast<std::size_t>(s)]) {
@@ -302,18 +311,25 @@ HLR_Face_Index::HLR_Face_Index(const HLR_Index_Box& root, std::vector<HLR_Face*>
   };
   add(add, 0, Box{root.x_min, root.x_max, root.y_min, root.y_max}, 0, no_index_node);
 
-  // Every list in face order, then in list order.
+  // Every list in face order (each range writes its faces after those of
+  // the ranges before it), then in list order.
   items_.resize(n);
-  {
-    std::vector<std::uint32_t> next(nodes_.size());
-    for (std::size_t k = 0; k < nodes_.size(); ++k) next[k] = nodes_[k].first_item;
-    for (std::size_t k = 0; k < n; ++k) {
-      items_[next[node_of_slot[slot[k]]]++] = item_of(*faces_[k], static_cast<std::uint32_t>(k));
+  for (std::size_t s = 0; s < slot_count; ++s) {
+    if (node_of_slot[s] == no_index_node) continue;
+    std::uint32_t next = nodes_[node_of_slot[s]].first_item;
+    for (std::size_t r = 0; r < ranges; ++r) {
+      next += std::exchange(range_items[r * slot_count + s], next);
     }
   }
+  parallel_chunks(n, range, team, [&](std::size_t begin, std::size_t end, int) {
+    std::uint32_t* next = range_items.data() + begin / range * slot_count;
+    for (std::size_t k = begin; k < end; ++k) {
+      items_[next[slot[k]]++] = item_of(*faces_[k], static_cast<std::uint32_t>(k));
+    }
+  });
   slot = {};
+  range_items = {};
   const std::size_t node_count = nodes_.size();
-  team = parallel_team(n, face_chunk, parallel_faces);
   parallel_chunks(node_count, 1, team, [&](std::size_t begin, std::size_t, int) {
     HLR_Index_Node& node = nodes_[begin];
     node.ordered = order_list({items_.data() + node.first_item, items_.data() + node.end_item});
