@@ -126,8 +126,8 @@ def draw(models=None, *, vertices=None, triangles=None, lines=None, color=None,
       intersection_pattern: 'solid', 'dashed' or 'dotted'
       halo        gap in device units; wzero: depth tolerance factor
       stroke      line width of the written drawing
-      jobs        renderers sharing the work, one per core at most (0: automatic);
-                  the drawing is the same for every number
+      jobs        threads of the hidden-line passes (0: OMP_NUM_THREADS, else one
+                  per processor); the drawing is the same for every number
       module      the renderer module (default: renderer_module())
     """
     drawn = _as_models(models, vertices, triangles, lines, color)

@@ -137,7 +137,7 @@ hlr_tool::Draw_Settings settings_of(const py::dict& options) {
   settings.double_precision = option<bool>(options, "double_precision");
   settings.jobs = option<int>(options, "jobs");
   if (settings.jobs < 0) {
-    throw py::value_error("jobs: expected 0 (automatic) or a number of renderers, not " +
+    throw py::value_error("jobs: expected 0 (automatic) or a number of threads, not " +
                           std::to_string(settings.jobs));
   }
   return settings;
