@@ -21,6 +21,14 @@
 #include <omp.h>
 #endif
 
+// Whether a loop with more than one thread ran from this thread since the
+// threads were last let go: until then the module has not touched the
+// runtime (a small picture never does).
+inline bool& threads_in_use() {
+  thread_local bool in_use = false;
+  return in_use;
+}
+
 // The threads a loop started now from this thread would have, for `count`
 // items in chunks of `chunk`: 1 below `serial_below` items.
 inline int parallel_team(std::size_t count, std::size_t chunk, std::size_t serial_below) {
@@ -47,6 +55,7 @@ void parallel_chunks(std::size_t count, std::size_t chunk, int team, Body&& body
     return;
   }
 #ifdef _OPENMP
+  threads_in_use() = true;
   std::exception_ptr failure;
   std::atomic<bool> failed{false};
 #pragma omp parallel num_threads(team)
@@ -72,9 +81,13 @@ void parallel_chunks(std::size_t count, std::size_t chunk, int team, Body&& body
 
 // Lets the threads the runtime keeps for this thread's loops go, so that
 // none is left waiting once a picture's passes are over (and none inside a
-// module that the host may unload). Does nothing inside a parallel region.
+// module that the host may unload). Does nothing inside a parallel region,
+// nor when no loop of this thread had threads.
 inline void release_parallel_threads() {
 #ifdef _OPENMP
-  omp_pause_resource_all(omp_pause_hard);
+  if (threads_in_use()) {
+    omp_pause_resource_all(omp_pause_hard);
+    threads_in_use() = false;
+  }
 #endif
 }
