@@ -212,17 +212,16 @@ TEST(FaceIndexQuery, RandomQueriesFollowTheBruteForceInOrder) {
   }
 }
 
-// Keys beyond the sentinel's 1e28, infinite or NaN must not carry an
-// insertion walk or a scan past the end of a list.
-TEST(FaceIndexSentinel, OversizedAndNaNKeysDoNotRunOffTheList) {
+// Keys beyond 1e28, infinite or NaN are placed as the insertion walks place
+// them and must not carry a scan past the end of a list.
+TEST(FaceIndexKeys, OversizedAndNaNKeysDoNotRunOffTheList) {
   using Faces = std::vector<const HLR_Face*>;
   const auto answers = [](Test_Index& index, Query query) {
     return faces_of(iterate(index.index(), query).answers);
   };
   Test_Index index(0.0f, 1000.0f, 0.0f, 1000.0f);
   // The wide faces straddle the centre and live in the root's list; their
-  // boxes and the point queries include the origin, which the sentinels'
-  // zero boxes contain too.
+  // boxes and the point queries include the origin.
   const HLR_Face* five = index.insert_box(0, 600, 0, 600, 5, 6);
   const HLR_Face* huge = index.insert_box(0, 600, 0, 600, 1e30f, 1e30f);
   index.insert_box(0, 600, 0, 600, inf, inf);
@@ -231,7 +230,7 @@ TEST(FaceIndexSentinel, OversizedAndNaNKeysDoNotRunOffTheList) {
   const HLR_Face* low = index.insert_box(10, 20, 10, 20, 1, 2);
   const HLR_Face* high = index.insert_box(900, 910, 900, 910, 1, 2);
   ASSERT_TRUE(index_is_consistent(index.index()));
-  // An infinite or oversized bound: everything below it, never a sentinel.
+  // An infinite or oversized bound: everything below it, nothing more.
   for (float bound : {inf, 3e38f}) {
     SCOPED_TRACE(bound);
     const Faces wide{three, five, huge, huger};
@@ -241,8 +240,8 @@ TEST(FaceIndexSentinel, OversizedAndNaNKeysDoNotRunOffTheList) {
     EXPECT_EQ(answers(index, Query{box, -1, 1, -1, 1, -inf, bound}), wide);
   }
 
-  // A NaN key compares false both ways: it goes in front of the second
-  // item (or of the sentinel), and it ends any scan that reaches it; a NaN
+  // A NaN key compares false both ways: its walk puts it in front of the
+  // second item (or last), and it ends any scan that reaches it; a NaN
   // bound ends every scan at once.
   Test_Index nan_index(0.0f, 1000.0f, 0.0f, 1000.0f);
   nan_index.insert_box(0, 600, 0, 600, 5, 6);
@@ -253,8 +252,8 @@ TEST(FaceIndexSentinel, OversizedAndNaNKeysDoNotRunOffTheList) {
   EXPECT_EQ(answers(nan_index, point_query(0, 0, inf)), (Faces{n3, n7}));
   EXPECT_EQ(answers(nan_index, area_query(0, 1000, 0, 1000, nan_value)), Faces{});
 
-  // Nodes that hold only their sentinel answer nothing to a point at the
-  // origin, whatever the bound.
+  // Nodes that hold no item answer nothing to a point at the origin,
+  // whatever the bound.
   Test_Index empty(0.0f, 1000.0f, 0.0f, 1000.0f);
   empty.insert_box(10, 20, 10, 20, 1, 2);  // splits the root
   EXPECT_EQ(answers(empty, point_query(0, 0, inf)), Faces{});
