@@ -5,7 +5,6 @@
 #include "hidden_pass.h"
 #include "hlr_renderer.h"
 #include "intersection_pass.h"
-#include "parallel.h"
 
 void HLR_Renderer::update() {
   read_settings();
@@ -19,11 +18,6 @@ void HLR_Renderer::update() {
                           ? static_cast<float>((extent.z_max - extent.z_min) * wzero_factor)
                           : 0.1f;
     if (face_list.head != nullptr) {
-      // The threads of the passes go when they are done, also on a failure:
-      // none is left waiting between pictures.
-      struct Threads_Released {
-        ~Threads_Released() { release_parallel_threads(); }
-      } released;
       intersection_pass(*this);
       hide_edges(*this);
       // Only the marker test asks the index from here on, a few times per

@@ -21,14 +21,6 @@
 #include <omp.h>
 #endif
 
-// Whether a loop with more than one thread ran from this thread since the
-// threads were last let go: until then the module has not touched the
-// runtime (a small picture never does).
-inline bool& threads_in_use() {
-  thread_local bool in_use = false;
-  return in_use;
-}
-
 // The threads a loop started now from this thread would have, for `count`
 // items in chunks of `chunk`: 1 below `serial_below` items.
 inline int parallel_team(std::size_t count, std::size_t chunk, std::size_t serial_below) {
@@ -47,6 +39,13 @@ inline int parallel_team(std::size_t count, std::size_t chunk, std::size_t seria
 // `chunk` items each (the last one shorter), on `team` threads (from
 // parallel_team); `thread` runs from 0 to team - 1. With one thread the
 // chunks run in order on the calling thread.
+//
+// The threads are let go when the loop ends, also on a failure: the
+// runtime's idle threads spin for a while before they sleep, processor
+// time taken from the calling thread's serial work between the loops and
+// from the rest of the machine, and none may be left waiting inside a
+// module that the host may unload. The next loop starts them again (tens
+// of microseconds), and a small picture never touches the runtime at all.
 template <class Body>
 void parallel_chunks(std::size_t count, std::size_t chunk, int team, Body&& body) {
   const std::size_t chunks = (count + chunk - 1) / chunk;
@@ -55,7 +54,9 @@ void parallel_chunks(std::size_t count, std::size_t chunk, int team, Body&& body
     return;
   }
 #ifdef _OPENMP
-  threads_in_use() = true;
+  struct Threads_Let_Go {
+    ~Threads_Let_Go() { omp_pause_resource_all(omp_pause_hard); }
+  } let_go;
   std::exception_ptr failure;
   std::atomic<bool> failed{false};
 #pragma omp parallel num_threads(team)
@@ -76,18 +77,5 @@ void parallel_chunks(std::size_t count, std::size_t chunk, int team, Body&& body
     }
   }
   if (failure) std::rethrow_exception(failure);
-#endif
-}
-
-// Lets the threads the runtime keeps for this thread's loops go, so that
-// none is left waiting once a picture's passes are over (and none inside a
-// module that the host may unload). Does nothing inside a parallel region,
-// nor when no loop of this thread had threads.
-inline void release_parallel_threads() {
-#ifdef _OPENMP
-  if (threads_in_use()) {
-    omp_pause_resource_all(omp_pause_hard);
-    threads_in_use() = false;
-  }
 #endif
 }
