@@ -228,11 +228,38 @@ TEST_F(Draw_Test, ARecordedDrawReplaysToTheSameDrawing) {
   }
 }
 
-// Several renderers sharing the picture hand on the same calls, in the same
-// order, as one: the trace and the drawing are byte for byte those of one
-// renderer sending straight to the drawing, for every setting that changes
-// what is sent (two models drawn together give several bodies).
-TEST_F(Draw_Test, EveryNumberOfJobsGivesTheSameCallsAndBytes) {
+// Two wavy sheets of 100 x 100 points that cut through each other: 39204
+// triangles, enough for every step of the passes to be shared among
+// threads, and intersection lines between them.
+std::string two_sheets() {
+  std::ostringstream obj;
+  constexpr int n = 100;
+  for (int sheet = 0; sheet < 2; ++sheet) {
+    for (int i = 0; i < n; ++i) {
+      for (int j = 0; j < n; ++j) {
+        const double z = sheet == 0 ? 3.0 * std::sin(i * 0.3) * std::cos(j * 0.2) : 0.1 * (i - j);
+        obj << "v " << i << ' ' << j << ' ' << z << '\n';
+      }
+    }
+  }
+  for (int sheet = 0; sheet < 2; ++sheet) {
+    for (int i = 0; i + 1 < n; ++i) {
+      for (int j = 0; j + 1 < n; ++j) {
+        const int v = sheet * n * n + i * n + j + 1;
+        obj << "f " << v << ' ' << v + n << ' ' << v + 1 << "\nf " << v + 1 << ' ' << v + n << ' '
+            << v + n + 1 << '\n';
+      }
+    }
+  }
+  return obj.str();
+}
+
+// The renderer shares its passes among threads; the calls it hands on, and
+// so the trace and the drawing, are byte for byte the same for every number
+// of them: for every setting that changes what is sent (two models drawn
+// together give several bodies), on a scene large enough that every step
+// is shared (two_sheets), and for every golden picture.
+TEST_F(Draw_Test, EveryNumberOfThreadsGivesTheSameCallsAndBytes) {
   const std::vector<std::vector<std::string>> settings = {
       {"--intersections", "--edges", "all"},
       {"--intersections", "--halo", "2", "--retain-hidden-color", "--hidden", "dotted"},
@@ -242,24 +269,43 @@ TEST_F(Draw_Test, EveryNumberOfJobsGivesTheSameCallsAndBytes) {
   };
   const std::string shifted = write(
       "pin.obj", "v 0 0 -5\nv 40 0 -5\nv 0 40 30\nv 0 0 60\nf 1 2 3\nf 1 3 4\nl 1 4\nl 2 3\n");
+  std::vector<std::vector<std::string>> scenes;
   for (const auto& setting : settings) {
-    std::vector<std::string> base = {"draw", bracket, shifted, "-q"};
-    base.insert(base.end(), setting.begin(), setting.end());
-    auto direct = base;
+    scenes.push_back({"draw", bracket, shifted, "-q"});
+    scenes.back().insert(scenes.back().end(), setting.begin(), setting.end());
+  }
+  scenes.push_back({"draw", write("sheets.obj", two_sheets()), "-q", "--intersections", "--edges",
+                    "all", "--view", "30,40"});
+  for (const auto& scene : scenes) {
+    SCOPED_TRACE(scene[scene.size() - 2] + " " + scene.back());
+    auto direct = scene;
     direct.insert(direct.end(), {"-o", output("direct.svg"), "--jobs", "1"});
     ASSERT_EQ(run(direct).status, 0);
     const std::string svg = read_file(output("direct.svg"));
     std::string trace;
-    for (const char* jobs : {"1", "2", "3", "4", "7"}) {
-      auto shared = base;
-      shared.insert(shared.end(),
-                    {"-o", output("shared.svg"), "--jobs", jobs, "--trace", output("t.trace")});
-      ASSERT_EQ(run(shared).status, 0) << setting[0] << " --jobs " << jobs;
-      EXPECT_EQ(read_file(output("shared.svg")), svg) << setting[1] << " --jobs " << jobs;
+    for (int threads = 1; threads <= 7; ++threads) {
+      auto traced = scene;
+      traced.insert(traced.end(), {"-o", output("traced.svg"), "--jobs", std::to_string(threads),
+                                   "--trace", output("t.trace")});
+      ASSERT_EQ(run(traced).status, 0) << threads << " threads";
+      EXPECT_EQ(read_file(output("traced.svg")), svg) << threads << " threads";
       if (trace.empty()) trace = read_file(output("t.trace"));
-      EXPECT_EQ(read_file(output("t.trace")), trace) << setting[1] << " --jobs " << jobs;
+      EXPECT_EQ(read_file(output("t.trace")), trace) << threads << " threads";
     }
-    EXPECT_GT(trace.size(), 1000u) << setting[1];
+    EXPECT_GT(trace.size(), 1000u);
+  }
+  for (const auto& golden : fs::directory_iterator(GOLDEN_DIR)) {
+    if (golden.path().extension() != ".pic") continue;
+    SCOPED_TRACE(golden.path().filename().string());
+    const std::string expected = read_file(fs::path(golden.path()).replace_extension(".trace"));
+    for (int threads = 1; threads <= 7; ++threads) {
+      const std::string command =
+          "cd " + quoted(GOLDEN_DIR) + " && OMP_NUM_THREADS=" + std::to_string(threads) + " " +
+          quoted(HLR_RENDER) + " run " + quoted(golden.path().filename().string()) + " >" +
+          quoted(output("golden.trace"));
+      ASSERT_EQ(std::system(command.c_str()), 0) << threads << " threads";
+      EXPECT_EQ(read_file(output("golden.trace")), expected) << threads << " threads";
+    }
   }
 }
 

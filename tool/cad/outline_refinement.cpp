@@ -41,6 +41,10 @@ class Face_Surface {
   struct On_Outline {
     gp_Pnt point;
     gp_Vec tangent;  // along the outline, in model space; not of unit length
+    // Of unit length, square to the view: away from the side of the outline
+    // where the surface folds back in the drawing (which holds its
+    // triangles); zero where the surface does not bend across the view.
+    gp_Vec outward;
   };
 
   // The point on the outline nearest (u, v) along the surface, or nothing
@@ -61,7 +65,8 @@ class Face_Surface {
       const double gu = (suu.Crossed(sv) + su.Crossed(suv)).Dot(w);
       const double gv = (suv.Crossed(sv) + su.Crossed(svv)).Dot(w);
       // Along the outline g stays zero: (du, dv) square to (gu, gv).
-      if (std::fabs(g) <= 1e-12 * normal.Magnitude()) return On_Outline{p, su * -gv + sv * gu};
+      if (std::fabs(g) <= 1e-12 * normal.Magnitude())
+        return On_Outline{p, su * -gv + sv * gu, outward(su, sv, suu, suv, svv, w)};
       // The shortest step on the surface (in its metric) that zeroes g to
       // first order: across the outline, not along it.
       const double e = su.Dot(su), f = su.Dot(sv), h = sv.Dot(sv);
@@ -80,6 +85,25 @@ class Face_Surface {
   }
 
  private:
+  // Walking on the surface along the line of sight w (which lies in the
+  // tangent plane on the outline), the surface leaves that plane toward
+  // its normal times the normal curvature k: the drawing of the surface
+  // lies on that side of the outline, the outward side on the other.
+  static gp_Vec outward(const gp_Vec& su, const gp_Vec& sv, const gp_Vec& suu, const gp_Vec& suv,
+                        const gp_Vec& svv, const gp_Vec& w) {
+    const gp_Vec normal = su.Crossed(sv);
+    if (!(normal.Magnitude() > 0.0)) return {};
+    const gp_Vec n = normal / normal.Magnitude();
+    // w = a Su + b Sv, solved in the surface's metric.
+    const double e = su.Dot(su), f = su.Dot(sv), h = sv.Dot(sv);
+    const double det = e * h - f * f;
+    const double wu = su.Dot(w), wv = sv.Dot(w);
+    const double a = (h * wu - f * wv) / det, b = (e * wv - f * wu) / det;
+    const double k = a * a * suu.Dot(n) + 2.0 * a * b * suv.Dot(n) + b * b * svv.Dot(n);
+    if (!(std::fabs(k) > 0.0)) return {};
+    return k > 0.0 ? -n : n;
+  }
+
   mutable BRepAdaptor_Surface surface_;
 };
 
@@ -89,6 +113,7 @@ struct Outline_Point {
   double x, y;                    // device
   bool inside;                    // inside a face, not on an edge
   std::optional<gp_Vec> tangent;  // when moved onto the exact outline
+  gp_Vec outward;                 // On_Outline::outward; zero when not moved
 };
 
 double device_distance(const Outline_Point& a, const Outline_Point& b) {
@@ -139,8 +164,11 @@ std::vector<Outline_Point> in_outline_order(const std::vector<Outline_Point>& po
 // What the order along the outline leaves, where the chain bounced on an
 // edge or Newton's method failed: teeth in the drawing, the outline
 // turning back over a leg shorter than `tooth` device units. The tooth's
-// tip goes (never a chain's end); a cusp, turning back over a long leg,
-// stays.
+// tip goes when it lies inside a face. A tip on an edge is where the
+// outline crosses it, at the corner of the two faces: without it the
+// outline would cut across the corner, through the part, and be hidden
+// there; so the short leg's other end goes instead (never a chain's end).
+// A cusp, turning back over a long leg, stays.
 std::vector<Outline_Point> without_teeth(std::vector<Outline_Point> points, double tooth) {
   for (bool changed = true; changed;) {
     changed = false;
@@ -149,11 +177,14 @@ std::vector<Outline_Point> without_teeth(std::vector<Outline_Point> points, doub
       const Outline_Point& b = points[k];
       const Outline_Point& c = points[k + 1];
       const double turn = (b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y);
-      if (turn < 0.0 && std::min(device_distance(a, b), device_distance(b, c)) < tooth) {
-        points.erase(points.begin() + std::ptrdiff_t(k));
-        changed = true;
-        break;
-      }
+      const double before = device_distance(a, b), after = device_distance(b, c);
+      if (!(turn < 0.0 && std::min(before, after) < tooth)) continue;
+      std::size_t going = k;
+      if (!b.inside) going = before < after ? k - 1 : k + 1;
+      if (going == 0 || going + 1 == points.size()) continue;
+      points.erase(points.begin() + std::ptrdiff_t(going));
+      changed = true;
+      break;
     }
   }
   return points;
@@ -186,7 +217,8 @@ std::vector<std::vector<Model_Point>> Face_Outlines::outlines(
   const auto refined = [&](std::uint32_t vertex) {
     const Model_Point& found = positions[vertex];
     const Vertex_Place& place = places[vertex];
-    Outline_Point point{vertex, found, 0.0, 0.0, place.face >= 0 && !place.on_edge, std::nullopt};
+    Outline_Point point{vertex,       found,   0.0, 0.0, place.face >= 0 && !place.on_edge,
+                        std::nullopt, gp_Vec()};
     if (point.inside) {
       try {
         if (const std::optional<Face_Surface::On_Outline> exact =
@@ -199,6 +231,7 @@ std::vector<std::vector<Model_Point>> Face_Outlines::outlines(
               exact->tangent.Magnitude() > 0.0) {
             point.model = point_of(exact->point);
             point.tangent = exact->tangent;
+            point.outward = exact->outward;
           }
         }
       } catch (const Standard_Failure&) {
@@ -218,6 +251,15 @@ std::vector<std::vector<Model_Point>> Face_Outlines::outlines(
   // hide it. The triangles' own edges, which the outline followed before,
   // never dip behind their own triangles.
   const double nearer = 2.0 * std::max(deflection, unit);
+  // Nearer is not enough where the triangles beside the outline are seen
+  // edge on: there a chord that dips a tenth of a unit into their drawing
+  // lies units behind them. So each moved point is also drawn a little
+  // outside the outline, across the view, away from the side where the
+  // surface (and its triangles, whose corners lie on it) folds back: by
+  // the deflection, which bounds how far a chord of the tessellation's
+  // spacing dips, but never more than half a unit, the tessellated edges'
+  // own error at the default deflection.
+  const double outside = std::min(deflection, 0.5 * unit);
   std::vector<std::vector<Model_Point>> drawn;
   for (const std::vector<std::uint32_t>& chain : chains) {
     std::vector<Outline_Point> points;
@@ -240,8 +282,10 @@ std::vector<std::vector<Model_Point>> Face_Outlines::outlines(
     outline.reserve(points.size());
     for (const Outline_Point& p : points) {
       const Model_Point toward = view.toward_viewer_from(p.model);
-      outline.push_back({p.model.x + nearer * toward.x, p.model.y + nearer * toward.y,
-                         p.model.z + nearer * toward.z});
+      const gp_Vec out = p.outward * outside;
+      outline.push_back({p.model.x + nearer * toward.x + out.X(),
+                         p.model.y + nearer * toward.y + out.Y(),
+                         p.model.z + nearer * toward.z + out.Z()});
     }
     drawn.push_back(std::move(outline));
   }

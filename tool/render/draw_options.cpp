@@ -583,11 +583,11 @@ std::vector<Draw_Option> output_options() {
            .short_name = 'j',
            .group = output,
            .value_name = "N",
-           .help = "Threads for the drawing: the views of a sheet share them and each view's "
-                   "renderers theirs; the drawing is the same for every N (--record: one "
-                   "renderer)",
-           .default_note = "one per processor (" + std::to_string(Thread_Budget().threads()) +
-                           " here), renderers sized to the picture",
+           .help = "Threads for the drawing: the views of a sheet share them, and each "
+                   "view's renderer shares its passes among its own; the drawing is the same "
+                   "for every N",
+           .default_note =
+               "one per processor (" + std::to_string(Thread_Budget().threads()) + " here)",
            .range = Option_Range{0.0, double(max_jobs)},
            .once_per_run = true},
           [](auto& r) -> auto& { return r.jobs; }),

@@ -78,8 +78,10 @@ struct Draw_Stats {
   double scene_ms = 0.0;
   double capture_ms = 0.0;
   double update_ms = 0.0;
-  // Per renderer, the processor time of its thread in milliseconds.
-  std::vector<double> renderer_processor_ms;
+  // The processor time of the process from loading the renderer to its
+  // end_picture (its threads included), in milliseconds. Views drawn at
+  // the same time count each other's time too.
+  double renderer_processor_ms = 0.0;
 };
 
 struct Draw_Result {
@@ -113,8 +115,7 @@ struct Draw_Hooks {
   // owned, may be null.
   Host_Call_Observer* observer = nullptr;
   // When given, the trace lines (recording_renderer.h) of every call the
-  // renderers sent downstream, in the order one renderer sends them, are
-  // appended here.
+  // renderer sent downstream are appended here.
   std::string* trace = nullptr;
   // Find the model of every polyline (Style_Group::models,
   // polyline_models.h).
@@ -125,8 +126,8 @@ struct Draw_Hooks {
   std::optional<Clock::time_point> deadline;
 };
 
-// Draws `models` together on at most threads.threads() threads (the
-// renderers sharing the picture, shared_passes.h; the drawing is the same
+// Draws `models` together with one renderer whose passes use
+// threads.threads() threads (renderer_threads.h; the drawing is the same
 // for every number). The settings are in range (Draw_Request::validate).
 // Throws Tool_Error: exit status 2 for bodies too large to draw, 1 when the
 // module at `module_path` cannot be loaded or the renderer fails.

@@ -518,16 +518,10 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
                 "%.1f, writing %.1f, total %.1f\n",
                 drawing.times.import, t.scene_ms, t.capture_ms, t.update_ms, drawing.times.write,
                 total);
-  // Per renderer, in the order of the views.
-  std::size_t renderers = 0;
-  for (const Draw_Result& view : drawing.views)
-    renderers += view.stats.renderer_processor_ms.size();
-  append_format(out, "renderers:       %zu, processor time (ms)", renderers);
-  std::size_t k = 0;
-  for (const Draw_Result& view : drawing.views) {
-    for (const double ms : view.stats.renderer_processor_ms) {
-      append_format(out, "%s %.1f", k++ == 0 ? "" : ",", ms);
-    }
+  // One renderer per view, in the order of the views.
+  append_format(out, "renderers:       %zu, processor time (ms)", drawing.views.size());
+  for (std::size_t v = 0; v < drawing.views.size(); ++v) {
+    append_format(out, "%s %.1f", v == 0 ? "" : ",", drawing.views[v].stats.renderer_processor_ms);
   }
   out += '\n';
   return out;
