@@ -6,6 +6,7 @@
 #include "tool/common/clock.h"
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
+#include "tool/render/coincident_faces.h"
 #include "tool/render/polyline_models.h"
 #include "tool/session/piece_recorder.h"
 #include "tool/session/renderer_threads.h"
@@ -154,8 +155,9 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   };
   check_deadline(hooks);
   progress(hooks, capturing);
-  // Python's Drawing tells each line's model, found again on the scene.
-  const bool keep_scene = hooks.polyline_models;
+  // Python's Drawing tells each line's model, found again on the scene;
+  // intersection lines are checked against its faces.
+  const bool keep_scene = hooks.polyline_models || settings.intersections;
   const Picture_Times times =
       draw_picture(module_path, scene, keep_scene, *collector, threads.threads(), hooks,
                    capture_progress, [&](Renderer_Session& session) {
@@ -170,6 +172,8 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   stats.renderer_processor_ms = times.processor;
   result.drawing = collector->drawing();
   stats.pieces = collector->counts();
+  if (settings.intersections)
+    stats.coincident = leave_out_coincident_intersections(result.drawing, scene);
   if (!settings.keep_coincident) stats.precedence = apply_line_precedence(result.drawing);
   if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models.models);
   return result;
