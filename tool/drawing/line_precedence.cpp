@@ -1,5 +1,7 @@
 #include "tool/drawing/line_precedence.h"
 
+#include "tool/drawing/segment_grid.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -11,119 +13,12 @@ namespace hlr_tool {
 
 namespace {
 
-struct Segment {
-  Drawing_Point a, b;
-};
-
 // A piece of a segment as parameters along it: 0 at a, 1 at b.
 struct Range {
   double from, to;
 };
 
 double cross(double ax, double ay, double bx, double by) { return ax * by - ay * bx; }
-
-struct Bounds {
-  double min_x = std::numeric_limits<double>::infinity(), max_x = -min_x;
-  double min_y = min_x, max_y = -min_x;
-  void add(const Drawing_Point& p) {
-    min_x = std::min(min_x, p.x), max_x = std::max(max_x, p.x);
-    min_y = std::min(min_y, p.y), max_y = std::max(max_y, p.y);
-  }
-};
-
-// Segments in square cells; each segment is entered, a cell's length of it
-// at a time, in every cell that its pieces widened by the tolerance touch,
-// so that the cells a query segment's pieces touch hold every segment
-// within the tolerance of it. A cell's entries are a list threaded through
-// one array (newest first), so adding a segment allocates nothing per cell.
-class Segment_Grid {
- public:
-  Segment_Grid(const Bounds& bounds, std::size_t expected_segments, double tolerance)
-      : tolerance_(tolerance), min_x_(bounds.min_x), min_y_(bounds.min_y) {
-    const double width = std::max(bounds.max_x - bounds.min_x, 1.0);
-    const double height = std::max(bounds.max_y - bounds.min_y, 1.0);
-    // About one cell per segment, and never narrower than eight tolerances,
-    // so that a piece a cell long touches at most three cells a side.
-    const double per_segment =
-        std::sqrt(width * height / double(std::max<std::size_t>(expected_segments, 1)));
-    cell_ = std::max(per_segment, 8.0 * tolerance);
-    columns_ = std::size_t(width / cell_) + 1;
-    rows_ = std::size_t(height / cell_) + 1;
-    head_.assign(columns_ * rows_, no_entry);
-  }
-
-  std::size_t size() const { return segments_.size(); }
-  const Segment& operator[](std::size_t i) const { return segments_[i]; }
-
-  void add(const Segment& s) {
-    const auto id = std::uint32_t(segments_.size());
-    segments_.push_back(s);
-    stamp_.push_back(0);
-    for_each_cell(s, [&](std::size_t cell) {
-      // A segment's pieces are entered one after the other: a cell that
-      // already holds it has it at its head.
-      if (head_[cell] != no_entry && entries_[head_[cell]].segment == id) return;
-      entries_.push_back({id, head_[cell]});
-      head_[cell] = std::uint32_t(entries_.size() - 1);
-    });
-  }
-
-  // Calls visit(index) once for every segment that may lie within the
-  // tolerance of `s` (and some that do not).
-  template <class Visit>
-  void for_each_near(const Segment& s, Visit&& visit) {
-    ++query_;
-    for_each_cell(s, [&](std::size_t cell) {
-      for (std::uint32_t e = head_[cell]; e != no_entry; e = entries_[e].next) {
-        const std::uint32_t id = entries_[e].segment;
-        if (stamp_[id] == query_) continue;
-        stamp_[id] = query_;
-        visit(id);
-      }
-    });
-  }
-
- private:
-  static constexpr std::uint32_t no_entry = std::numeric_limits<std::uint32_t>::max();
-  struct Entry {
-    std::uint32_t segment;
-    std::uint32_t next;
-  };
-
-  std::size_t clamped(double v, double origin, std::size_t count) const {
-    const double k = std::floor((v - origin) / cell_);
-    if (!(k > 0.0)) return 0;  // NaN too
-    return std::min(std::size_t(k), count - 1);
-  }
-
-  template <class Visit>
-  void for_each_cell(const Segment& s, Visit&& visit) const {
-    const double length = std::hypot(s.b.x - s.a.x, s.b.y - s.a.y);
-    const std::size_t pieces = std::max<std::size_t>(1, std::size_t(std::ceil(length / cell_)));
-    for (std::size_t k = 0; k < pieces; ++k) {
-      const double t0 = double(k) / double(pieces), t1 = double(k + 1) / double(pieces);
-      const double x0 = s.a.x + t0 * (s.b.x - s.a.x), x1 = s.a.x + t1 * (s.b.x - s.a.x);
-      const double y0 = s.a.y + t0 * (s.b.y - s.a.y), y1 = s.a.y + t1 * (s.b.y - s.a.y);
-      const std::size_t c0 = clamped(std::min(x0, x1) - tolerance_, min_x_, columns_);
-      const std::size_t c1 = clamped(std::max(x0, x1) + tolerance_, min_x_, columns_);
-      const std::size_t r0 = clamped(std::min(y0, y1) - tolerance_, min_y_, rows_);
-      const std::size_t r1 = clamped(std::max(y0, y1) + tolerance_, min_y_, rows_);
-      for (std::size_t r = r0; r <= r1; ++r) {
-        for (std::size_t c = c0; c <= c1; ++c) visit(r * columns_ + c);
-      }
-    }
-  }
-
-  double tolerance_;
-  double min_x_, min_y_;
-  double cell_ = 1.0;
-  std::size_t columns_ = 1, rows_ = 1;
-  std::vector<std::uint32_t> head_;
-  std::vector<Entry> entries_;
-  std::vector<Segment> segments_;
-  std::vector<std::uint32_t> stamp_;  // per segment: the last query that saw it
-  std::uint32_t query_ = 0;
-};
 
 // The part of `s` that lies on `v`: where `v` runs parallel to `s` within
 // parallel_degrees, the parameters of `s` whose points lie within the

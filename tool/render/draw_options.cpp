@@ -303,7 +303,8 @@ std::vector<Draw_Option> line_options() {
       flag(
           {.name = "intersections",
            .group = lines,
-           .help = "Also draw the lines where faces cut through one another"},
+           .help = "Also draw the lines where faces cut through one another (faces of two "
+                   "bodies that coincide, a shaft in its bore, touch: no lines there)"},
           [](auto& r) -> auto& { return r.settings.intersections; }),
       colour(
           {.name = "intersection-color",

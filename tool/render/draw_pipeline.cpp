@@ -6,6 +6,7 @@
 #include "tool/common/clock.h"
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
+#include "tool/render/coincident_faces.h"
 #include "tool/render/polyline_models.h"
 #include "tool/render/true_curves.h"
 #include "tool/session/piece_recorder.h"
@@ -158,8 +159,9 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   // The pieces' curves are found after the capture, which may take the
   // scene's polylines; they need only the segments on curves.
   const Scene_Curves curves = std::move(scene.curves);
-  // Python's Drawing tells each line's model, found again on the scene.
-  const bool keep_scene = hooks.polyline_models;
+  // Python's Drawing tells each line's model, found again on the scene;
+  // intersection lines are checked against its faces.
+  const bool keep_scene = hooks.polyline_models || settings.intersections;
   const Picture_Times times =
       draw_picture(module_path, scene, keep_scene, *collector, threads.threads(), hooks,
                    capture_progress, [&](Renderer_Session& session) {
@@ -174,6 +176,8 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   stats.renderer_processor_ms = times.processor;
   result.drawing = collector->drawing();
   stats.pieces = collector->counts();
+  if (settings.intersections)
+    stats.coincident = leave_out_coincident_intersections(result.drawing, scene);
   if (!settings.keep_coincident) stats.precedence = apply_line_precedence(result.drawing);
   if (settings.arcs) find_true_curves(result.drawing, curves);
   if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models.models);

@@ -6,9 +6,10 @@
 // a Renderer_Session whose downstream renderer is a Drawing_Renderer, sets
 // the renderer's options from the settings, sends the scene between
 // begin_picture and update, and returns what reached the Drawing_Renderer,
-// thinned by line precedence unless the settings keep coincident lines,
-// its pieces of circles and ellipses marked as arcs unless the settings
-// ask for polylines (true_curves.h),
+// without intersection lines where faces of two bodies coincide
+// (coincident_faces.h), thinned by line precedence unless the settings
+// keep coincident lines, its pieces of circles and ellipses marked as arcs
+// unless the settings ask for polylines (true_curves.h),
 // with counts and phase times. Writing the drawing (SVG and the other
 // formats) is the caller's: see tool/drawing/.
 #pragma once
@@ -31,6 +32,7 @@
 #include "tool/models/edge_selection.h"
 #include "tool/models/model.h"
 #include "tool/models/scene.h"
+#include "tool/render/coincident_faces.h"
 #include "tool/session/renderer_session.h"
 
 namespace hlr_tool {
@@ -73,6 +75,8 @@ struct Draw_Stats {
   Scene_Stats scene;
   Drawing_Counts pieces;         // what reached the Drawing_Renderer
   Precedence_Counts precedence;  // what line precedence left out
+  // Intersection lines on coincident faces of two bodies, left out.
+  Coincident_Counts coincident;
   // Phase times in milliseconds: framing and building the scene; sending
   // it (establish to the last primitive); update and end_picture.
   double scene_ms = 0.0;

@@ -432,6 +432,8 @@ Draw_Totals draw_totals(const Finished_Drawing& drawing) {
     totals.precedence.hidden_under_hidden += stats.precedence.hidden_under_hidden;
     totals.precedence.centre_length += stats.precedence.centre_length;
     totals.precedence.centre_left_out += stats.precedence.centre_left_out;
+    totals.coincident.intersection_length += stats.coincident.intersection_length;
+    totals.coincident.left_out += stats.coincident.left_out;
     totals.scene.triangles += stats.scene.triangles;
     totals.scene.strips += stats.scene.strips;
     totals.scene.edges += stats.scene.edges;
@@ -473,6 +475,12 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
                   "precedence:      of %.1f hidden length %.1f on visible and %.1f on hidden "
                   "lines left out (device units)\n",
                   p.hidden_length, p.hidden_under_visible, p.hidden_under_hidden);
+  }
+  if (t.coincident.intersection_length > 0.0) {
+    append_format(out,
+                  "intersections:   of %.1f length %.1f on coincident faces of two bodies left "
+                  "out (device units)\n",
+                  t.coincident.intersection_length, t.coincident.left_out);
   }
   append_format(out, "written:         %zu polylines, %zu markers\n", t.svg_polylines, t.markers);
   const Sheet& sheet = drawing.sheet;

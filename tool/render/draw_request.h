@@ -227,6 +227,7 @@ struct Draw_Totals {
   Scene_Stats scene;
   Drawing_Counts pieces;
   Precedence_Counts precedence;
+  Coincident_Counts coincident;
   std::size_t polylines = 0;      // joined polylines
   std::size_t svg_polylines = 0;  // the <polyline> elements of their SVG
   std::size_t markers = 0;

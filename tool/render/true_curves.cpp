@@ -5,7 +5,7 @@
 #include <numbers>
 #include <optional>
 
-#include "tool/render/segment_grid.h"
+#include "tool/drawing/segment_grid.h"
 
 namespace hlr_tool {
 
@@ -32,9 +32,13 @@ class Curve_Finder {
       : height_(drawing.height),
         // Pieces are float device coordinates worked out along their
         // edge: a few float steps of the drawing's size off it at most.
-        grid_(grid_segments(curves, drawing.height), drawing.width, drawing.height,
+        grid_(drawing_bounds(drawing), curves.segments.size(),
               1e-5 * (drawing.width + drawing.height)),
         curves_(curves) {
+    for (const Curve_Segment& s : curves.segments) {
+      grid_.add(
+          {{double(s.a.x), height_ - double(s.a.y)}, {double(s.b.x), height_ - double(s.b.y)}});
+    }
     for (const Device_Conic& c : curves.conics) {
       conics_.push_back({c.kind == Edge_Curve::Kind::ellipse,
                          {c.origin_x, height_ - c.origin_y},
@@ -68,14 +72,11 @@ class Curve_Finder {
   }
 
  private:
-  static std::vector<Grid_Segment> grid_segments(const Scene_Curves& curves, double height) {
-    std::vector<Grid_Segment> segments;
-    segments.reserve(curves.segments.size());
-    for (const Curve_Segment& s : curves.segments) {
-      segments.push_back(
-          {{double(s.a.x), height - double(s.a.y)}, {double(s.b.x), height - double(s.b.y)}});
-    }
-    return segments;
+  static Bounds drawing_bounds(const Drawing& drawing) {
+    Bounds bounds;
+    bounds.add({0.0, 0.0});
+    bounds.add({drawing.width, drawing.height});
+    return bounds;
   }
 
   // The parameter of p (a point on segment k) on the segment's conic,
@@ -100,8 +101,8 @@ class Curve_Finder {
   // The conic of the piece a-b: the one of the piece before when it holds
   // this one too (corners of two curves hold both pieces near them).
   Source source(const Drawing_Point& a, const Drawing_Point& b, std::uint32_t previous) const {
-    std::optional<std::uint32_t> found;
-    grid_.for_each_holding(a, b, [&](std::uint32_t k) {
+    std::optional<std::size_t> found;
+    grid_.for_each_holding({a, b}, [&](std::size_t k) {
       if (!found) found = k;
       if (curves_.segments[k].conic != previous) return false;
       found = k;
@@ -166,7 +167,8 @@ class Curve_Finder {
   }
 
   double height_;
-  Segment_Grid grid_;
+  // Its queries stamp the entries they saw: a finder is one thread's.
+  mutable Segment_Grid grid_;
   const Scene_Curves& curves_;
   std::vector<Conic> conics_;
 };
