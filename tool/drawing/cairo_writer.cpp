@@ -96,7 +96,6 @@ void draw_frame(cairo_t* cr, const Sheet_Frame& frame) {
   }
 }
 
-// Draws the sheet in sheet units; the caller has scaled the context to them.
 // The arc as cairo's arc of the unit circle under the affine map that
 // takes the circle onto the ellipse; the map is dropped again before the
 // stroke, so the pen keeps its width and dashes their lengths.
@@ -114,6 +113,7 @@ void add_arc(cairo_t* cr, const Drawing_Arc& arc) {
   cairo_restore(cr);
 }
 
+// Draws the sheet in sheet units; the caller has scaled the context to them.
 void draw_sheet(cairo_t* cr, const Sheet& sheet, bool transparent) {
   if (!transparent) {
     cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
