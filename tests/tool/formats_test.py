@@ -52,11 +52,11 @@ def box(tmp_path_factory):
     return path
 
 
-def svg_layers(path, prefix=""):
+def svg_layers(path, prefix="", layers_wanted=LAYERS):
     """Layer name -> list of (colour, points) of each <polyline>, in order."""
     root = ET.parse(path).getroot()
     layers = {}
-    for layer in LAYERS:
+    for layer in layers_wanted:
         group = root.find(f".//{SVG}g[@id='{prefix}{layer}']")
         assert group is not None, f"no layer {prefix}{layer} in {path}"
         layers[layer] = [
@@ -355,3 +355,49 @@ def test_arcs_lie_on_the_polylines_of_their_pieces(tmp_path, occt_parts, part):
         for points in (svg_points, dxf_points):
             assert distances_to_segments(np.array(points), segments).max() < 0.05, layer
     assert len(kinds) >= 2, kinds
+
+
+def test_screw_sheet_has_an_iso_scale_and_centre_lines_on_its_shaft(tmp_path, occt_parts):
+    """A four-view A4 sheet of screw.step (a shaft of coaxial cylinders and
+    cones, z up) states one of ISO 5455's scales in its title block. The
+    side views (front, right) draw the shaft's one axis as one vertical
+    chain line through the middle of the outline, 3 mm past the chamfer's
+    end and the domed head's top; the end view (top) a centre mark of four
+    arms out from the centre of the head's circle, each 3 mm past it; the
+    iso view none. The DXF
+    holds as many lines on its CENTER layer; --centre-lines off none."""
+    options = [occt_parts / "step/screw.step", "--views", "front,top,right,iso", "--page", "A4"]
+    draw(*options, "-o", tmp_path / "screw.svg")
+    draw(*options, "-o", tmp_path / "screw.dxf")
+    draw(*options, "--centre-lines", "off", "-o", tmp_path / "off.svg")
+    root = ET.parse(tmp_path / "screw.svg").getroot()
+    texts = [t.text for t in root.iter(f"{SVG}text")]
+    assert any(re.fullmatch(r"(1:[125]0*|[125]0*:1)", t or "") for t in texts), texts
+    wanted = ("centre-lines", "visible")
+    count = 0
+    for view in ("1-front", "2-top", "3-right", "4-iso"):
+        layers = svg_layers(tmp_path / "screw.svg", f"view-{view}-", wanted)
+        assert not svg_layers(tmp_path / "off.svg", f"view-{view}-", wanted)["centre-lines"]
+        lines = [np.array(points) for _, points in layers["centre-lines"]]
+        outline = np.concatenate([points for _, points in layers["visible"]])
+        low, high = outline.min(axis=0), outline.max(axis=0)
+        count += len(lines)
+        if view == "4-iso":
+            assert not lines
+        elif view == "2-top":
+            head = max((arc for path in root.find(f".//{SVG}g[@id='view-{view}-visible']")
+                        .iter(f"{SVG}path") for arc in parse_path(path.get("d"))
+                        if isinstance(arc, Arc)), key=lambda arc: arc.radius.real)
+            centre = np.array([head.center.real, head.center.imag])
+            arms = sorted(map(tuple, (np.array([line[-1] for line in lines]) - centre)
+                              / (head.radius.real + 3)))
+            assert all(np.allclose(line[0], centre, atol=0.01) for line in lines)
+            assert np.allclose(arms, [(-1, 0), (0, -1), (0, 1), (1, 0)], atol=0.01), arms
+        else:
+            assert len(lines) == 1 and len(lines[0]) == 2, lines
+            (x0, y0), (x1, y1) = lines[0]
+            assert x0 == pytest.approx((low[0] + high[0]) / 2, abs=0.05)
+            assert x1 == pytest.approx(x0, abs=1e-3)
+            assert sorted((y0, y1)) == pytest.approx([low[1] - 3, high[1] + 3], abs=0.05)
+    centre = ezdxf.readfile(tmp_path / "screw.dxf").modelspace().query('*[layer=="CENTER"]')
+    assert len(centre) == count

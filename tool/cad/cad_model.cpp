@@ -12,6 +12,8 @@
 #include "tool/models/position_key.h"
 
 #include <BRepAdaptor_Curve.hxx>
+#include <BRepAdaptor_Surface.hxx>
+#include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
@@ -31,8 +33,12 @@
 #include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
 #include <gp_Circ.hxx>
+#include <gp_Cone.hxx>
+#include <gp_Cylinder.hxx>
 #include <gp_Elips.hxx>
 #include <gp_Lin.hxx>
+#include <gp_Sphere.hxx>
+#include <gp_Torus.hxx>
 
 #include <algorithm>
 #include <array>
@@ -146,6 +152,7 @@ class Body_Maker {
     for (Standard_Integer f = 1; f <= faces_.Extent(); ++f) {
       ++failure.faces;
       if (!add_face(f)) ++failure.faces_failed;
+      add_axial_face(TopoDS::Face(faces_(f)));
     }
     add_edges(source.shape);
     faces_.Clear();
@@ -162,6 +169,85 @@ class Body_Maker {
       outlines_->places.emplace_back();
     }
     return it->second;
+  }
+
+  // A face round an axis. A cylinder's or cone's axis and extent come
+  // from its surface: on a cylinder the point (u, v) is at v along the
+  // axis; on a cone at v cos(angle), where the radius is the reference
+  // radius plus v sin(angle). A sphere's, torus' or surface of
+  // revolution's come from its tessellation's nodes (a dome is a small cap
+  // of its sphere), about the surface's own axis.
+  void add_axial_face(const TopoDS_Face& face) {
+    try {
+      const BRepAdaptor_Surface surface(face);
+      const auto vec = [](const gp_XYZ& p) { return Vec3{p.X(), p.Y(), p.Z()}; };
+      Standard_Real u0 = 0.0, u1 = 0.0, v0 = 0.0, v1 = 0.0;
+      BRepTools::UVBounds(face, u0, u1, v0, v1);
+      Axial_Face axial;
+      axial.turn = std::min(u1 - u0, 2.0 * std::numbers::pi);
+      gp_Ax1 axis;
+      switch (surface.GetType()) {
+        case GeomAbs_Cylinder: {
+          const gp_Cylinder cylinder = surface.Cylinder();
+          axis = cylinder.Axis();
+          axial.from = v0;
+          axial.to = v1;
+          axial.radius = cylinder.Radius();
+          axial.own_axis = true;
+          break;
+        }
+        case GeomAbs_Cone: {
+          const gp_Cone cone = surface.Cone();
+          const double along = std::cos(cone.SemiAngle()), out = std::sin(cone.SemiAngle());
+          axis = cone.Axis();
+          axial.from = std::min(v0 * along, v1 * along);
+          axial.to = std::max(v0 * along, v1 * along);
+          axial.radius = std::max(std::fabs(cone.RefRadius() + v0 * out),
+                                  std::fabs(cone.RefRadius() + v1 * out));
+          axial.own_axis = true;
+          break;
+        }
+        case GeomAbs_Sphere:
+          axis = surface.Sphere().Position().Axis();
+          break;
+        case GeomAbs_Torus:
+          axis = surface.Torus().Axis();
+          break;
+        case GeomAbs_SurfaceOfRevolution:
+          axis = surface.AxeOfRevolution();
+          break;
+        default:
+          return;
+      }
+      axial.origin = vec(axis.Location().XYZ());
+      axial.direction = vec(axis.Direction().XYZ());
+      if (!axial.own_axis && !measure_on_nodes(face, axis, axial)) return;
+      if (std::isfinite(axial.from) && std::isfinite(axial.to) && axial.to > axial.from &&
+          std::isfinite(axial.radius) && axial.radius > 0.0 && axial.turn > 0.0)
+        body_.axial_faces.push_back(axial);
+    } catch (const Standard_Failure&) {
+      // A face without a surface to adapt has no axis to draw.
+    }
+  }
+
+  // The extent along `axis` and the largest distance from it of the
+  // face's tessellation nodes; false without a tessellation.
+  static bool measure_on_nodes(const TopoDS_Face& face, const gp_Ax1& axis, Axial_Face& axial) {
+    TopLoc_Location location;
+    const Handle(Poly_Triangulation)& mesh = BRep_Tool::Triangulation(face, location);
+    if (mesh.IsNull() || mesh->NbNodes() == 0) return false;
+    const gp_Trsf placement = location.Transformation();
+    const gp_Lin line(axis);
+    axial.from = std::numeric_limits<double>::infinity();
+    axial.to = -axial.from;
+    for (Standard_Integer n = 1; n <= mesh->NbNodes(); ++n) {
+      const gp_Pnt p = mesh->Node(n).Transformed(placement);
+      const double s = gp_Vec(axis.Location(), p).Dot(gp_Vec(axis.Direction()));
+      axial.from = std::min(axial.from, s);
+      axial.to = std::max(axial.to, s);
+      axial.radius = std::max(axial.radius, line.Distance(p));
+    }
+    return true;
   }
 
   static bool finite(const gp_Pnt& p) {

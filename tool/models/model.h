@@ -61,6 +61,24 @@ struct Line_Curve {
   std::vector<double> parameters;  // empty with none
 };
 
+// A face of a CAD part round an axis, for its centre lines: the points
+// origin + s * direction (unit length) are the axis, and the face lies
+// between s = from and s = to (from < to), at most `radius` from it. A
+// cylinder or cone (a hole, a shaft, a boss, a chamfer) has an axis of its
+// own, and goes `turn` radians round it (2 pi for a whole cylinder, pi for
+// each of the halves many files split one into); a sphere, torus or
+// surface of revolution (a screw's domed head, a fillet round a shaft)
+// only lengthens and widens the axis of such faces when it lies on it.
+struct Axial_Face {
+  Vec3 origin{0, 0, 0};
+  Vec3 direction{0, 0, 1};
+  double from = 0.0;
+  double to = 0.0;
+  double radius = 0.0;
+  double turn = 0.0;
+  bool own_axis = false;
+};
+
 // The geometry of one material: everything in the file that shares the
 // material becomes one body, so edges between its parts are found.
 struct Body {
@@ -82,6 +100,8 @@ struct Body {
   // deflection. line_curves is empty, or holds one entry per line.
   std::vector<Edge_Curve> curves;
   std::vector<Line_Curve> line_curves;
+  // Its faces round an axis (CAD parts); empty for meshes.
+  std::vector<Axial_Face> axial_faces;
 };
 
 struct Model {

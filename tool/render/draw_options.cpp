@@ -515,6 +515,16 @@ std::vector<Draw_Option> sheet_options() {
             return *date;
           },
           [](const std::string& date) { return date; }),
+      choice<std::optional<bool>>(
+          {.name = "centre-lines",
+           .group = sheet,
+           .value_name = "on|off",
+           .help = "Centre lines on the axes of the cylindrical and conical faces of CAD parts "
+                   "(holes, shafts, bosses): a centre mark where a view sees along an axis, the "
+                   "axis as a long-dash-dot line where it sees it from the side, 3 mm beyond "
+                   "the circle or the outline on the page",
+           .default_note = "on with --page, off without"},
+          {{"on", true}, {"off", false}}, [](auto& r) -> auto& { return r.centre_lines; }),
       flag(
           {.name = "first-angle",
            .group = sheet,

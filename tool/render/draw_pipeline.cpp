@@ -181,6 +181,8 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   if (!settings.keep_coincident) stats.precedence = apply_line_precedence(result.drawing);
   if (settings.arcs) find_true_curves(result.drawing, curves);
   if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models.models);
+  if (settings.centre_lines)
+    result.centre_axes = centre_axes(models.models, result.camera, result.drawing.height);
   return result;
 }
 

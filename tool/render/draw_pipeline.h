@@ -9,7 +9,8 @@
 // without intersection lines where faces of two bodies coincide
 // (coincident_faces.h), thinned by line precedence unless the settings
 // keep coincident lines, its pieces of circles and ellipses marked as arcs
-// unless the settings ask for polylines (true_curves.h),
+// unless the settings ask for polylines (true_curves.h), and the axes of
+// its centre lines when the settings ask for them (centre_lines.h),
 // with counts and phase times. Writing the drawing (SVG and the other
 // formats) is the caller's: see tool/drawing/.
 #pragma once
@@ -32,6 +33,7 @@
 #include "tool/models/edge_selection.h"
 #include "tool/models/model.h"
 #include "tool/models/scene.h"
+#include "tool/render/centre_lines.h"
 #include "tool/render/coincident_faces.h"
 #include "tool/session/renderer_session.h"
 
@@ -68,6 +70,9 @@ struct Draw_Settings {
   // Pieces of the models' lines, circles and ellipses are marked as what
   // they are (true_curves.h), for the writers to draw as lines and arcs.
   bool arcs = true;
+  // The axes of the CAD parts' cylindrical and conical faces are found
+  // (centre_lines.h), for the caller to draw once it knows the scale.
+  bool centre_lines = false;
 };
 
 struct Draw_Stats {
@@ -95,6 +100,9 @@ struct Draw_Result {
   // y runs up, the drawing's y = height - device y) and device units per
   // model unit, for laying several views out at one scale.
   Camera camera;
+  // With Draw_Settings::centre_lines: the axes this view draws as centre
+  // lines (add_centre_lines), not yet in the drawing.
+  std::vector<Centre_Axis> centre_axes;
 };
 
 // The models of a drawing, and their scene topology when it was made once

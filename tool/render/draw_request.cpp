@@ -14,6 +14,7 @@
 #include "tool/common/thread_budget.h"
 #include "tool/drawing/pen_order.h"
 #include "tool/drawing/svg_writer.h"
+#include "tool/render/centre_lines.h"
 #include "tool/render/draw_options.h"
 #include "tool/render/draw_views.h"
 #include "tool/script/script_recorder.h"
@@ -187,20 +188,37 @@ Finished_Drawing draw_views_of(const Draw_Request& request, std::span<const Mode
       "renderer.\nReplay: hlr-render run FILE.pic [--svg FILE.svg]");
   if (!request.record.empty()) hooks.observer = &recorder;
   if (!request.trace.empty()) hooks.trace = &finished.trace;
+  Draw_Settings settings = request.settings;
+  settings.centre_lines = request.centre_lines.value_or(request.page.has_value());
   finished.views =
-      draw_views({models, topology}, request.settings, view_requests_of(request),
+      draw_views({models, topology}, settings, view_requests_of(request),
                  renderer_module_path(request.module, front_end.default_module), threads, hooks);
   if (!request.record.empty()) finished.script = recorder.text();
   return finished;
 }
 
-// The views on their sheet, in plotter order with --optimize.
+// ISO 128's centre lines reach this far past their circle or outline.
+constexpr double centre_line_beyond_mm = 3.0;
+
+// The views on their sheet with their centre lines, which reach a length
+// of the sheet beyond their circles and outlines, so are drawn once the
+// sheet's scale is known (they stand in the margins the layout left round
+// the views' lines); in plotter order with --optimize.
 void place_views(const Draw_Request& request, Finished_Drawing& finished) {
   const bool own_size = finished.views.size() == 1 && !request.page && !request.scale_mm;
+  finished.sheet = sheet_of(request, finished.views, own_size);
+  for (std::size_t v = 0; v < finished.views.size(); ++v) {
+    Draw_Result& view = finished.views[v];
+    if (view.centre_axes.empty()) continue;
+    const double mm_per_unit = finished.sheet.views[v].factor * finished.sheet.mm_per_unit;
+    const Precedence_Counts counts =
+        add_centre_lines(view.drawing, view.centre_axes, centre_line_beyond_mm / mm_per_unit);
+    view.stats.precedence.centre_length += counts.centre_length;
+    view.stats.precedence.centre_left_out += counts.centre_left_out;
+  }
   finished.plain = own_size && !request.optimize;
   std::vector<Pen_Travel> view_travel;
   if (request.optimize) view_travel = order_views_for_plotter(finished.views);
-  finished.sheet = sheet_of(request, finished.views, own_size);
   if (request.optimize) {
     // On the sheet: each view's travel scaled by its factor.
     Pen_Travel& travel = finished.travel.emplace();
@@ -475,6 +493,11 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
                   "precedence:      of %.1f hidden length %.1f on visible and %.1f on hidden "
                   "lines left out (device units)\n",
                   p.hidden_length, p.hidden_under_visible, p.hidden_under_hidden);
+  }
+  if (t.precedence.centre_length > 0.0) {
+    append_format(out,
+                  "centre lines:    of %.1f length %.1f on other lines left out (device units)\n",
+                  t.precedence.centre_length, t.precedence.centre_left_out);
   }
   if (t.coincident.intersection_length > 0.0) {
     append_format(out,

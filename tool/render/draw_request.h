@@ -66,6 +66,9 @@ struct Draw_Request {
   std::optional<double> scale_mm;            // sheet mm per model unit; none: fit
   std::optional<Line_Weights> line_weights;  // mm, on a page; none: ISO 128's
   bool first_angle = false;
+  // Centre lines on the axes of holes and shafts (centre_lines.h); none:
+  // on with a page, off without.
+  std::optional<bool> centre_lines;
   // A page's title block (sheet_frame.h): the title (empty: the first model
   // file's name), the creator, and the date of issue as YYYY-MM-DD (empty:
   // the day of $SOURCE_DATE_EPOCH, else today, in UTC).
