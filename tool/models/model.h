@@ -68,7 +68,8 @@ struct Line_Curve {
 // own, and goes `turn` radians round it (2 pi for a whole cylinder, pi for
 // each of the halves many files split one into); a sphere, torus or
 // surface of revolution (a screw's domed head, a fillet round a shaft)
-// only lengthens and widens the axis of such faces when it lies on it.
+// only lengthens and widens the axis of such faces when it lies on it and
+// goes half a turn round it or more.
 struct Axial_Face {
   Vec3 origin{0, 0, 0};
   Vec3 direction{0, 0, 1};

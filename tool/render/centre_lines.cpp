@@ -117,7 +117,11 @@ std::vector<Centre_Axis> centre_axes(std::span<const Model> models, const Camera
     double from = 0.0, to = 0.0, radius = 0.0;
     bool any = false;
     for (const Axial_Face& face : group.faces) {
-      if (face.own_axis && !goes_half_round(face, group.faces)) continue;
+      // A sphere, torus or surface of revolution only counts whole enough
+      // to show as a circle end on (a blend that turns a little way round
+      // a boss into an arm does not).
+      if (face.own_axis ? !goes_half_round(face, group.faces) : face.turn < std::numbers::pi - 1e-6)
+        continue;
       const double offset = dot(face.origin - group.origin, group.direction);
       from = any ? std::min(from, offset + face.from) : offset + face.from;
       to = any ? std::max(to, offset + face.to) : offset + face.to;
