@@ -79,13 +79,16 @@ std::vector<Axis_Group> axis_groups(std::span<const Model> models) {
   return groups;
 }
 
-// Whether a cylinder or cone has company enough at its radius (within a
+// Whether a face has company enough of its kind at its radius (within a
 // millionth) to go half a turn round the axis: a bore split into halves
-// does, the fillets along a part's edges do not.
+// does, and a domed head cut by its slot, but not the fillets along a
+// part's edges, nor the blend that turns a little way round a boss into
+// an arm.
 bool goes_half_round(const Axial_Face& face, const std::vector<Axial_Face>& faces) {
   double turn = 0.0;
   for (const Axial_Face& other : faces) {
-    if (other.own_axis && std::fabs(other.radius - face.radius) <= 1e-6 * face.radius)
+    if (other.own_axis == face.own_axis &&
+        std::fabs(other.radius - face.radius) <= 1e-6 * face.radius)
       turn += other.turn;
   }
   return turn >= std::numbers::pi - 1e-6;
@@ -117,11 +120,7 @@ std::vector<Centre_Axis> centre_axes(std::span<const Model> models, const Camera
     double from = 0.0, to = 0.0, radius = 0.0;
     bool any = false;
     for (const Axial_Face& face : group.faces) {
-      // A sphere, torus or surface of revolution only counts whole enough
-      // to show as a circle end on (a blend that turns a little way round
-      // a boss into an arm does not).
-      if (face.own_axis ? !goes_half_round(face, group.faces) : face.turn < std::numbers::pi - 1e-6)
-        continue;
+      if (!goes_half_round(face, group.faces)) continue;
       const double offset = dot(face.origin - group.origin, group.direction);
       from = any ? std::min(from, offset + face.from) : offset + face.from;
       to = any ? std::max(to, offset + face.to) : offset + face.to;

@@ -9,8 +9,9 @@
 // slant, and perspective views, draw none for it: drafting draws centre
 // lines where a circle is seen true or edge on.
 //
-// Cylinders and cones that go less than half a turn round their axis at
-// one radius (the fillets along a part's edges) have no centre lines.
+// Faces that go less than half a turn round their axis at one radius (the
+// fillets along a part's edges, a blend from a boss into an arm) count
+// for none.
 //
 // The axes are found while the models are at hand (centre_axes) and drawn
 // once the sheet's scale is known (add_centre_lines): the length beyond
