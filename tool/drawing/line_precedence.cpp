@@ -7,6 +7,8 @@
 #include <numbers>
 #include <vector>
 
+#include "tool/common/parallel.h"
+
 namespace hlr_tool {
 
 namespace {
@@ -112,10 +114,11 @@ class Segment_Grid {
   std::uint32_t added() const { return added_; }
 
   // Calls visit(segment, id) for every segment that may lie on `s` within
-  // the tolerance and runs parallel to it (and some that do not); id is
-  // the number add() gave it, or no_entry for a covering line.
+  // the tolerance and runs parallel to it (and some that do not): the
+  // covering lines if `covering` (id no_entry), and the pieces added if
+  // `added` (id the number add() gave it).
   template <class Visit>
-  void for_each_near(const Segment& s, Visit&& visit) const {
+  void for_each_near(const Segment& s, bool covering, bool added, Visit&& visit) const {
     // The classes whose directions come within parallel_degrees of s's,
     // with a little to spare for rounding.
     const double angle = direction_degrees(s);
@@ -124,10 +127,14 @@ class Segment_Grid {
     for_each_cell(s, tolerance_, [&](std::size_t cell) {
       for (std::size_t c = first;; c = (c + 1) % classes) {
         const std::size_t key = cell * classes + c;
-        for (std::uint32_t k = frozen_start_[key]; k < frozen_start_[key + 1]; ++k)
-          visit(frozen_[k], no_entry);
-        for (std::uint32_t e = head_[key]; e != no_entry; e = entries_[e].next)
-          visit(entries_[e].segment, entries_[e].id);
+        if (covering) {
+          for (std::uint32_t k = frozen_start_[key]; k < frozen_start_[key + 1]; ++k)
+            visit(frozen_[k], no_entry);
+        }
+        if (added) {
+          for (std::uint32_t e = head_[key]; e != no_entry; e = entries_[e].next)
+            visit(entries_[e].segment, entries_[e].id);
+        }
         if (c == last) break;
       }
     });
@@ -250,12 +257,85 @@ Drawing_Point at(const Segment& s, double t) {
   return {s.a.x + t * (s.b.x - s.a.x), s.a.y + t * (s.b.y - s.a.y)};
 }
 
+// For every segment of a layer, in the Drawing's order, the merged ranges
+// of it that lie on the covering lines. The covering lines never change
+// while a layer is thinned, so this is found for all segments at once, on
+// several threads (it is most of the work); what lies on the layer's own
+// kept pieces depends on the order and is found afterwards, on one.
+struct Layer_Covering {
+  std::vector<std::uint32_t> first;  // per segment, then one past the last
+  std::vector<Range> ranges;
+};
+
+Layer_Covering covering_of(const Segment_Grid& grid, const std::vector<Style_Group>& groups,
+                           std::size_t threads) {
+  std::vector<const Drawing_Polyline*> lines;
+  std::size_t segments = 0;
+  for (const Style_Group& group : groups) {
+    for (const Drawing_Polyline& line : group.polylines) {
+      lines.push_back(&line);
+      segments += line.size() - 1;
+    }
+  }
+  // Runs of whole polylines, about the same number of segments in each,
+  // several per thread so that a crowded run does not keep the rest
+  // waiting.
+  const std::size_t runs = std::max<std::size_t>(1, std::min(segments / 4096, threads * 8));
+  std::vector<std::size_t> run_start{0};
+  for (std::size_t l = 0, in_run = 0; l < lines.size(); ++l) {
+    in_run += lines[l]->size() - 1;
+    if (in_run * runs >= segments && l + 1 < lines.size() && run_start.size() < runs) {
+      run_start.push_back(l + 1);
+      in_run = 0;
+    }
+  }
+  run_start.push_back(lines.size());
+  struct Run_Result {
+    std::vector<std::uint32_t> counts;  // ranges per segment
+    std::vector<Range> ranges;
+  };
+  std::vector<Run_Result> results(run_start.size() - 1);
+  const double sin_parallel = std::sin(parallel_degrees * std::numbers::pi / 180.0);
+  for_each_in_parallel(results.size(), threads, [&](std::size_t r) {
+    Run_Result& result = results[r];
+    std::vector<Range> found;
+    for (std::size_t l = run_start[r]; l < run_start[r + 1]; ++l) {
+      const Drawing_Polyline& line = *lines[l];
+      for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+        const Segment s{line[i], line[i + 1]};
+        found.clear();
+        grid.for_each_near(s, true, false, [&](const Segment& v, std::uint32_t) {
+          const Range range = range_on(s, v, coincidence_tolerance, sin_parallel);
+          if (range.from < range.to) found.push_back(range);
+        });
+        merge(found);
+        result.counts.push_back(std::uint32_t(found.size()));
+        result.ranges.insert(result.ranges.end(), found.begin(), found.end());
+      }
+    }
+  });
+  Layer_Covering covering;
+  covering.first.reserve(segments + 1);
+  covering.first.push_back(0);
+  for (Run_Result& result : results) {
+    for (const std::uint32_t count : result.counts) {
+      covering.first.push_back(covering.first.back() + count);
+    }
+    covering.ranges.insert(covering.ranges.end(), result.ranges.begin(), result.ranges.end());
+    result = {};
+  }
+  return covering;
+}
+
 // Thins one layer against the grid and adds what it keeps to the grid.
 class Layer_Thinner {
  public:
   // Pieces the grid numbered below `covering_pieces` are of higher layers.
-  Layer_Thinner(Segment_Grid& grid, std::uint32_t covering_pieces)
-      : grid_(grid), covering_(covering_pieces) {}
+  // `found`, when given, holds what of each segment of the layer lies on
+  // the covering lines (covering_of), and no pieces cover.
+  Layer_Thinner(Segment_Grid& grid, std::uint32_t covering_pieces,
+                const Layer_Covering* found = nullptr)
+      : grid_(grid), covering_(covering_pieces), found_(found) {}
 
   // Lengths, in device units, of the layer before and of what was left
   // out because it lay on a covering segment or on the layer's own.
@@ -307,14 +387,25 @@ class Layer_Thinner {
   const std::vector<Range>& kept_pieces(const Segment& s, double s_length) {
     covering_ranges_.clear();
     own_ranges_.clear();
+    kept_.clear();
     const double sin_parallel = std::sin(parallel_degrees * std::numbers::pi / 180.0);
-    grid_.for_each_near(s, [&](const Segment& v, std::uint32_t id) {
+    if (found_) {
+      const std::size_t k = segment_++;
+      covering_ranges_.assign(found_->ranges.begin() + found_->first[k],
+                              found_->ranges.begin() + found_->first[k + 1]);
+      // All of it on covering lines: nothing of its own layer can matter.
+      if (covering_ranges_.size() == 1 && covering_ranges_[0].from == 0.0 &&
+          covering_ranges_[0].to == 1.0) {
+        under_covering += s_length;
+        return kept_;
+      }
+    }
+    grid_.for_each_near(s, !found_, true, [&](const Segment& v, std::uint32_t id) {
       const Range r = range_on(s, v, coincidence_tolerance, sin_parallel);
       if (!(r.from < r.to)) return;
       const bool covering = id == Segment_Grid::no_entry || id < covering_;
       (covering ? covering_ranges_ : own_ranges_).push_back(r);
     });
-    kept_.clear();
     if (covering_ranges_.empty() && own_ranges_.empty()) {
       kept_.push_back({0.0, 1.0});
       return kept_;
@@ -345,12 +436,14 @@ class Layer_Thinner {
 
   Segment_Grid& grid_;
   std::uint32_t covering_;
+  const Layer_Covering* found_;
+  std::size_t segment_ = 0;  // the layer's segments so far, for found_
   std::vector<Range> covering_ranges_, own_ranges_, kept_;
 };
 
 }  // namespace
 
-Precedence_Counts apply_line_precedence(Drawing& drawing) {
+Precedence_Counts apply_line_precedence(Drawing& drawing, std::size_t threads) {
   Precedence_Counts counts;
   const auto& hidden = drawing.layer(Layer::hidden);
   const auto& centre = drawing.layer(Layer::centre_lines);
@@ -381,7 +474,8 @@ Precedence_Counts apply_line_precedence(Drawing& drawing) {
     }
   });
 
-  Layer_Thinner hidden_thinner(grid, 0);
+  const Layer_Covering hidden_covering = covering_of(grid, hidden, threads);
+  Layer_Thinner hidden_thinner(grid, 0, &hidden_covering);
   hidden_thinner.thin(drawing.layer(Layer::hidden));
   counts.hidden_length = hidden_thinner.length;
   counts.hidden_under_visible = hidden_thinner.under_covering;

@@ -171,7 +171,7 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   stats.pieces = collector->counts();
   if (!settings.keep_coincident) {
     const Clock::time_point precedence_start = Clock::now();
-    stats.precedence = apply_line_precedence(result.drawing);
+    stats.precedence = apply_line_precedence(result.drawing, std::size_t(threads.threads()));
     stats.precedence_ms = milliseconds_since(precedence_start);
   }
   if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models.models);
