@@ -161,6 +161,39 @@ std::vector<Outline_Point> in_outline_order(const std::vector<Outline_Point>& po
   return kept;
 }
 
+// The chain in outline order (in_outline_order) piece by piece, between
+// its steps from one face edge to another at least a tooth long. Such a
+// step is one of the triangles' own edges, along an edge between two
+// faces (a smooth one, not drawn) or across a face from one of its edges
+// to another (a cone's ruling beside a blend): no point of the face lies between
+// to move onto the surface, so the outline is drawn as that step, both
+// ends kept. Ordered across it, a turn of the chain at its end (up one
+// face, then back along the step) would read as points behind and leave
+// the step out, and the chord drawn instead would pass through the part,
+// hidden. Shorter steps between edges are the chain bouncing on them,
+// which the order along the outline smooths.
+std::vector<Outline_Point> in_order_between_edges(const std::vector<Outline_Point>& points) {
+  if (points.size() < 2) return points;
+  std::vector<Outline_Point> ordered;
+  std::size_t from = 0;
+  const auto add_run = [&](std::size_t to) {  // points[from..to]
+    std::vector<Outline_Point> run(points.begin() + std::ptrdiff_t(from),
+                                   points.begin() + std::ptrdiff_t(to + 1));
+    run = in_outline_order(run);
+    ordered.insert(ordered.end(), run.begin() + (ordered.empty() ? 0 : 1), run.end());
+  };
+  for (std::size_t k = 0; k + 1 < points.size(); ++k) {
+    if (points[k].inside || points[k + 1].inside) continue;
+    if (device_distance(points[k], points[k + 1]) < tooth_device_units) continue;
+    if (k > from) add_run(k);
+    if (ordered.empty()) ordered.push_back(points[k]);
+    ordered.push_back(points[k + 1]);
+    from = k + 1;
+  }
+  if (points.size() - 1 > from || ordered.empty()) add_run(points.size() - 1);
+  return ordered;
+}
+
 // What the order along the outline leaves, where the chain bounced on an
 // edge or Newton's method failed: teeth in the drawing, the outline
 // turning back over a leg shorter than `tooth` device units. The tooth's
@@ -265,7 +298,7 @@ std::vector<std::vector<Model_Point>> Face_Outlines::outlines(
     std::vector<Outline_Point> points;
     points.reserve(chain.size());
     for (const std::uint32_t vertex : chain) points.push_back(refined(vertex));
-    points = without_teeth(in_outline_order(points), tooth_device_units);
+    points = without_teeth(in_order_between_edges(points), tooth_device_units);
     without_steps_along_edges(points, on_line);
     // Its length, and how far it reaches from its start: a piece that
     // goes out and comes back within a device unit shows as a dot.

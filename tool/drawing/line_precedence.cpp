@@ -1,7 +1,5 @@
 #include "tool/drawing/line_precedence.h"
 
-#include "tool/drawing/segment_grid.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -9,9 +7,15 @@
 #include <numbers>
 #include <vector>
 
+#include "tool/common/parallel.h"
+
 namespace hlr_tool {
 
 namespace {
+
+struct Segment {
+  Drawing_Point a, b;
+};
 
 // A piece of a segment as parameters along it: 0 at a, 1 at b.
 struct Range {
@@ -20,6 +24,182 @@ struct Range {
 
 double cross(double ax, double ay, double bx, double by) { return ax * by - ay * bx; }
 
+struct Bounds {
+  double min_x = std::numeric_limits<double>::infinity(), max_x = -min_x;
+  double min_y = min_x, max_y = -min_x;
+  void add(const Drawing_Point& p) {
+    min_x = std::min(min_x, p.x), max_x = std::max(max_x, p.x);
+    min_y = std::min(min_y, p.y), max_y = std::max(max_y, p.y);
+  }
+};
+
+// Segments in square cells and, within a cell, in classes of direction:
+// a piece can only lie on a segment that runs parallel to it, so a query
+// reads the one or two classes within parallel_degrees of its own
+// direction, and skips the segments that cross it, most of those near it
+// where lines crowd (the far hills of a terrain seen with every edge: 25
+// segments to a square device unit).
+//
+// Each segment is entered, a cell's length of it at a time, in every cell
+// that its pieces touch; a query reads the cells that its own pieces,
+// widened by the tolerance, touch, and so meets every segment within the
+// tolerance of it (widening both would read twice the area). A segment
+// may be met in several cells: the caller sees it once per cell,
+// which changes nothing, since what it does with a segment is take the
+// union of ranges. The lines that cover all others (visible, intersections)
+// are entered first and then frozen into one array ordered by cell and
+// class, coordinates inline, so that a query reads them in sequence; what
+// the thinning keeps later goes into lists threaded through a second array
+// (newest first), so adding allocates nothing per cell.
+class Segment_Grid {
+ public:
+  Segment_Grid(const Bounds& bounds, std::size_t expected_segments, double tolerance)
+      : tolerance_(tolerance), min_x_(bounds.min_x), min_y_(bounds.min_y) {
+    const double width = std::max(bounds.max_x - bounds.min_x, 1.0);
+    const double height = std::max(bounds.max_y - bounds.min_y, 1.0);
+    // About one cell per segment, and never narrower than two tolerances,
+    // so that a piece a cell long, widened by the tolerance, touches at
+    // most three cells a side.
+    const double per_segment =
+        std::sqrt(width * height / double(std::max<std::size_t>(expected_segments, 1)));
+    cell_ = std::max(per_segment, 2.0 * tolerance);
+    columns_ = std::size_t(width / cell_) + 1;
+    rows_ = std::size_t(height / cell_) + 1;
+    head_.assign(columns_ * rows_ * classes, no_entry);
+  }
+
+  // The covering lines, once, before anything is added: `each(f)` calls
+  // f(segment) for each of them, the same ones in the same order on each
+  // of its two calls (one counts, one fills).
+  template <class Each>
+  void set_covering(Each&& each) {
+    std::vector<std::uint32_t> keys;  // of one segment, each cell once
+    const auto keys_of = [&](const Segment& s) {
+      keys.clear();
+      const std::size_t direction = direction_class(s);
+      for_each_cell(s, 0.0, [&](std::size_t cell) {
+        const auto key = std::uint32_t(cell * classes + direction);
+        if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+      });
+    };
+    frozen_start_.assign(head_.size() + 1, 0);
+    each([&](const Segment& s) {
+      keys_of(s);
+      for (const std::uint32_t key : keys) ++frozen_start_[key + 1];
+    });
+    for (std::size_t k = 1; k < frozen_start_.size(); ++k) {
+      frozen_start_[k] += frozen_start_[k - 1];
+    }
+    frozen_.resize(frozen_start_.back());
+    std::vector<std::uint32_t> next(frozen_start_.begin(), frozen_start_.end() - 1);
+    each([&](const Segment& s) {
+      keys_of(s);
+      for (const std::uint32_t key : keys) frozen_[next[key]++] = s;
+    });
+  }
+
+  // After set_covering(): a kept piece, numbered in the order of adding from 0.
+  void add(const Segment& s) {
+    const auto id = added_++;
+    const std::size_t direction = direction_class(s);
+    for_each_cell(s, 0.0, [&](std::size_t cell) {
+      std::uint32_t& head = head_[cell * classes + direction];
+      // A segment's pieces are entered one after the other: a cell that
+      // already holds it has it at its head.
+      if (head != no_entry && entries_[head].id == id) return;
+      entries_.push_back({s, id, head});
+      head = std::uint32_t(entries_.size() - 1);
+    });
+  }
+  std::uint32_t added() const { return added_; }
+
+  // Calls visit(segment, id) for every segment that may lie on `s` within
+  // the tolerance and runs parallel to it (and some that do not): the
+  // covering lines if `covering` (id no_entry), and the pieces added if
+  // `added` (id the number add() gave it).
+  template <class Visit>
+  void for_each_near(const Segment& s, bool covering, bool added, Visit&& visit) const {
+    // The classes whose directions come within parallel_degrees of s's,
+    // with a little to spare for rounding.
+    const double angle = direction_degrees(s);
+    const double reach = parallel_degrees + 0.5;
+    std::size_t first = class_of(angle - reach), last = class_of(angle + reach);
+    for_each_cell(s, tolerance_, [&](std::size_t cell) {
+      for (std::size_t c = first;; c = (c + 1) % classes) {
+        const std::size_t key = cell * classes + c;
+        if (covering) {
+          for (std::uint32_t k = frozen_start_[key]; k < frozen_start_[key + 1]; ++k)
+            visit(frozen_[k], no_entry);
+        }
+        if (added) {
+          for (std::uint32_t e = head_[key]; e != no_entry; e = entries_[e].next)
+            visit(entries_[e].segment, entries_[e].id);
+        }
+        if (c == last) break;
+      }
+    });
+  }
+
+  static constexpr std::uint32_t no_entry = std::numeric_limits<std::uint32_t>::max();
+
+ private:
+  // Directions are taken modulo 180 degrees (a line has no sense), in
+  // classes of 30 degrees: wider than the two tolerances, so a query reads
+  // at most two.
+  static constexpr std::size_t classes = 6;
+  static double direction_degrees(const Segment& s) {
+    const double degrees = std::atan2(s.b.y - s.a.y, s.b.x - s.a.x) * (180.0 / std::numbers::pi);
+    return degrees < 0.0 ? degrees + 180.0 : degrees;
+  }
+  static std::size_t class_of(double degrees) {
+    degrees = std::fmod(degrees + 360.0, 180.0);
+    return std::min(classes - 1, std::size_t(degrees / (180.0 / classes)));
+  }
+  static std::size_t direction_class(const Segment& s) { return class_of(direction_degrees(s)); }
+
+  struct Entry {
+    Segment segment;
+    std::uint32_t id;
+    std::uint32_t next;
+  };
+
+  std::size_t clamped(double v, double origin, std::size_t count) const {
+    const double k = std::floor((v - origin) / cell_);
+    if (!(k > 0.0)) return 0;  // NaN too
+    return std::min(std::size_t(k), count - 1);
+  }
+
+  // The cells that the pieces of `s` touch, each piece widened by `widen`.
+  template <class Visit>
+  void for_each_cell(const Segment& s, double widen, Visit&& visit) const {
+    const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
+    const double length = std::sqrt(dx * dx + dy * dy);
+    const std::size_t pieces = std::max<std::size_t>(1, std::size_t(std::ceil(length / cell_)));
+    for (std::size_t k = 0; k < pieces; ++k) {
+      const double t0 = double(k) / double(pieces), t1 = double(k + 1) / double(pieces);
+      const double x0 = s.a.x + t0 * dx, x1 = s.a.x + t1 * dx;
+      const double y0 = s.a.y + t0 * dy, y1 = s.a.y + t1 * dy;
+      const std::size_t c0 = clamped(std::min(x0, x1) - widen, min_x_, columns_);
+      const std::size_t c1 = clamped(std::max(x0, x1) + widen, min_x_, columns_);
+      const std::size_t r0 = clamped(std::min(y0, y1) - widen, min_y_, rows_);
+      const std::size_t r1 = clamped(std::max(y0, y1) + widen, min_y_, rows_);
+      for (std::size_t r = r0; r <= r1; ++r) {
+        for (std::size_t c = c0; c <= c1; ++c) visit(r * columns_ + c);
+      }
+    }
+  }
+
+  double tolerance_;
+  double min_x_, min_y_;
+  double cell_ = 1.0;
+  std::size_t columns_ = 1, rows_ = 1;
+  std::vector<std::uint32_t> frozen_start_;  // per cell and class, then one past the end
+  std::vector<Segment> frozen_;
+  std::vector<std::uint32_t> head_;  // per cell and class
+  std::vector<Entry> entries_;
+  std::uint32_t added_ = 0;
+};
+
 // The part of `s` that lies on `v`: where `v` runs parallel to `s` within
 // parallel_degrees, the parameters of `s` whose points lie within the
 // tolerance of v's line and whose foot on that line falls within `v`.
@@ -27,12 +207,13 @@ double cross(double ax, double ay, double bx, double by) { return ax * by - ay *
 Range range_on(const Segment& s, const Segment& v, double tolerance, double sin_parallel) {
   const double sx = s.b.x - s.a.x, sy = s.b.y - s.a.y;
   const double vx = v.b.x - v.a.x, vy = v.b.y - v.a.y;
-  const double s_length2 = sx * sx + sy * sy, v_length = std::hypot(vx, vy);
+  const double s_length2 = sx * sx + sy * sy, v_length2 = vx * vx + vy * vy;
   constexpr Range none{1.0, 0.0};
-  if (!(s_length2 > 0.0 && v_length > 0.0)) return none;
-  if (std::fabs(cross(sx, sy, vx, vy)) > sin_parallel * std::sqrt(s_length2) * v_length) {
-    return none;
-  }
+  if (!(s_length2 > 0.0 && v_length2 > 0.0)) return none;
+  // Most segments near `s` cross it: they are turned away before any root.
+  const double turn = cross(sx, sy, vx, vy);
+  if (turn * turn > sin_parallel * sin_parallel * s_length2 * v_length2) return none;
+  const double v_length = std::sqrt(v_length2);
   // Signed distances of s's ends from v's line; between them it is linear.
   const double da = cross(vx, vy, s.a.x - v.a.x, s.a.y - v.a.y) / v_length;
   const double db = cross(vx, vy, s.b.x - v.a.x, s.b.y - v.a.y) / v_length;
@@ -76,11 +257,85 @@ Drawing_Point at(const Segment& s, double t) {
   return {s.a.x + t * (s.b.x - s.a.x), s.a.y + t * (s.b.y - s.a.y)};
 }
 
+// For every segment of a layer, in the Drawing's order, the merged ranges
+// of it that lie on the covering lines. The covering lines never change
+// while a layer is thinned, so this is found for all segments at once, on
+// several threads (it is most of the work); what lies on the layer's own
+// kept pieces depends on the order and is found afterwards, on one.
+struct Layer_Covering {
+  std::vector<std::uint32_t> first;  // per segment, then one past the last
+  std::vector<Range> ranges;
+};
+
+Layer_Covering covering_of(const Segment_Grid& grid, const std::vector<Style_Group>& groups,
+                           std::size_t threads) {
+  std::vector<const Drawing_Polyline*> lines;
+  std::size_t segments = 0;
+  for (const Style_Group& group : groups) {
+    for (const Drawing_Polyline& line : group.polylines) {
+      lines.push_back(&line);
+      segments += line.size() - 1;
+    }
+  }
+  // Runs of whole polylines, about the same number of segments in each,
+  // several per thread so that a crowded run does not keep the rest
+  // waiting.
+  const std::size_t runs = std::max<std::size_t>(1, std::min(segments / 4096, threads * 8));
+  std::vector<std::size_t> run_start{0};
+  for (std::size_t l = 0, in_run = 0; l < lines.size(); ++l) {
+    in_run += lines[l]->size() - 1;
+    if (in_run * runs >= segments && l + 1 < lines.size() && run_start.size() < runs) {
+      run_start.push_back(l + 1);
+      in_run = 0;
+    }
+  }
+  run_start.push_back(lines.size());
+  struct Run_Result {
+    std::vector<std::uint32_t> counts;  // ranges per segment
+    std::vector<Range> ranges;
+  };
+  std::vector<Run_Result> results(run_start.size() - 1);
+  const double sin_parallel = std::sin(parallel_degrees * std::numbers::pi / 180.0);
+  for_each_in_parallel(results.size(), threads, [&](std::size_t r) {
+    Run_Result& result = results[r];
+    std::vector<Range> found;
+    for (std::size_t l = run_start[r]; l < run_start[r + 1]; ++l) {
+      const Drawing_Polyline& line = *lines[l];
+      for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+        const Segment s{line[i], line[i + 1]};
+        found.clear();
+        grid.for_each_near(s, true, false, [&](const Segment& v, std::uint32_t) {
+          const Range range = range_on(s, v, coincidence_tolerance, sin_parallel);
+          if (range.from < range.to) found.push_back(range);
+        });
+        merge(found);
+        result.counts.push_back(std::uint32_t(found.size()));
+        result.ranges.insert(result.ranges.end(), found.begin(), found.end());
+      }
+    }
+  });
+  Layer_Covering covering;
+  covering.first.reserve(segments + 1);
+  covering.first.push_back(0);
+  for (Run_Result& result : results) {
+    for (const std::uint32_t count : result.counts) {
+      covering.first.push_back(covering.first.back() + count);
+    }
+    covering.ranges.insert(covering.ranges.end(), result.ranges.begin(), result.ranges.end());
+    result = {};
+  }
+  return covering;
+}
+
 // Thins one layer against the grid and adds what it keeps to the grid.
 class Layer_Thinner {
  public:
-  Layer_Thinner(Segment_Grid& grid, std::size_t covering_segments)
-      : grid_(grid), covering_(covering_segments) {}
+  // Pieces the grid numbered below `covering_pieces` are of higher layers.
+  // `found`, when given, holds what of each segment of the layer lies on
+  // the covering lines (covering_of), and no pieces cover.
+  Layer_Thinner(Segment_Grid& grid, std::uint32_t covering_pieces,
+                const Layer_Covering* found = nullptr)
+      : grid_(grid), covering_(covering_pieces), found_(found) {}
 
   // Lengths, in device units, of the layer before and of what was left
   // out because it lay on a covering segment or on the layer's own.
@@ -132,12 +387,25 @@ class Layer_Thinner {
   const std::vector<Range>& kept_pieces(const Segment& s, double s_length) {
     covering_ranges_.clear();
     own_ranges_.clear();
-    const double sin_parallel = std::sin(parallel_degrees * std::numbers::pi / 180.0);
-    grid_.for_each_near(s, [&](std::size_t id) {
-      const Range r = range_on(s, grid_[id], coincidence_tolerance, sin_parallel);
-      if (r.from < r.to) (id < covering_ ? covering_ranges_ : own_ranges_).push_back(r);
-    });
     kept_.clear();
+    const double sin_parallel = std::sin(parallel_degrees * std::numbers::pi / 180.0);
+    if (found_) {
+      const std::size_t k = segment_++;
+      covering_ranges_.assign(found_->ranges.begin() + found_->first[k],
+                              found_->ranges.begin() + found_->first[k + 1]);
+      // All of it on covering lines: nothing of its own layer can matter.
+      if (covering_ranges_.size() == 1 && covering_ranges_[0].from == 0.0 &&
+          covering_ranges_[0].to == 1.0) {
+        under_covering += s_length;
+        return kept_;
+      }
+    }
+    grid_.for_each_near(s, !found_, true, [&](const Segment& v, std::uint32_t id) {
+      const Range r = range_on(s, v, coincidence_tolerance, sin_parallel);
+      if (!(r.from < r.to)) return;
+      const bool covering = id == Segment_Grid::no_entry || id < covering_;
+      (covering ? covering_ranges_ : own_ranges_).push_back(r);
+    });
     if (covering_ranges_.empty() && own_ranges_.empty()) {
       kept_.push_back({0.0, 1.0});
       return kept_;
@@ -167,13 +435,15 @@ class Layer_Thinner {
   }
 
   Segment_Grid& grid_;
-  std::size_t covering_;  // grid segments below this index are of higher layers
+  std::uint32_t covering_;
+  const Layer_Covering* found_;
+  std::size_t segment_ = 0;  // the layer's segments so far, for found_
   std::vector<Range> covering_ranges_, own_ranges_, kept_;
 };
 
 }  // namespace
 
-Precedence_Counts apply_line_precedence(Drawing& drawing) {
+Precedence_Counts apply_line_precedence(Drawing& drawing, std::size_t threads) {
   Precedence_Counts counts;
   const auto& hidden = drawing.layer(Layer::hidden);
   const auto& centre = drawing.layer(Layer::centre_lines);
@@ -194,21 +464,24 @@ Precedence_Counts apply_line_precedence(Drawing& drawing) {
     }
   }
   Segment_Grid grid(bounds, segments, coincidence_tolerance);
-  for (Layer covering : {Layer::visible, Layer::intersections}) {
-    for (const Style_Group& group : drawing.layer(covering)) {
-      for (const Drawing_Polyline& line : group.polylines) {
-        for (std::size_t i = 0; i + 1 < line.size(); ++i) grid.add({line[i], line[i + 1]});
+  grid.set_covering([&](auto&& cover) {
+    for (Layer covering : {Layer::visible, Layer::intersections}) {
+      for (const Style_Group& group : drawing.layer(covering)) {
+        for (const Drawing_Polyline& line : group.polylines) {
+          for (std::size_t i = 0; i + 1 < line.size(); ++i) cover(Segment{line[i], line[i + 1]});
+        }
       }
     }
-  }
+  });
 
-  Layer_Thinner hidden_thinner(grid, grid.size());
+  const Layer_Covering hidden_covering = covering_of(grid, hidden, threads);
+  Layer_Thinner hidden_thinner(grid, 0, &hidden_covering);
   hidden_thinner.thin(drawing.layer(Layer::hidden));
   counts.hidden_length = hidden_thinner.length;
   counts.hidden_under_visible = hidden_thinner.under_covering;
   counts.hidden_under_hidden = hidden_thinner.under_own;
 
-  Layer_Thinner centre_thinner(grid, grid.size());
+  Layer_Thinner centre_thinner(grid, grid.added());
   centre_thinner.thin(drawing.layer(Layer::centre_lines));
   counts.centre_length = centre_thinner.length;
   counts.centre_left_out = centre_thinner.under_covering + centre_thinner.under_own;

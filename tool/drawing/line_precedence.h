@@ -57,6 +57,8 @@ struct Precedence_Counts {
   double centre_left_out = 0.0;
 };
 
-Precedence_Counts apply_line_precedence(Drawing& drawing);
+// `threads`: at most that many threads share the work; the drawing is the
+// same for any number.
+Precedence_Counts apply_line_precedence(Drawing& drawing, std::size_t threads = 1);
 
 }  // namespace hlr_tool

@@ -1,8 +1,8 @@
 // A uniform grid over a drawing of the segments (and boxes) that a
-// post-pass on a finished Drawing looks up by place: line precedence finds
-// the lines a piece lies on, the intersection pass the triangles under a
-// piece. Coordinates are the drawing's (device units). Time grows with the
-// number of segments and their length, never with their square.
+// post-pass on a finished Drawing looks up by place: the intersection pass
+// finds the triangles and edges under a piece. Coordinates are the
+// drawing's (device units). Time grows with the number of segments and
+// their length, never with their square.
 #pragma once
 
 #include <algorithm>

@@ -178,7 +178,11 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   stats.pieces = collector->counts();
   if (settings.intersections)
     stats.coincident = leave_out_coincident_intersections(result.drawing, scene);
-  if (!settings.keep_coincident) stats.precedence = apply_line_precedence(result.drawing);
+  if (!settings.keep_coincident) {
+    const Clock::time_point precedence_start = Clock::now();
+    stats.precedence = apply_line_precedence(result.drawing, std::size_t(threads.threads()));
+    stats.precedence_ms = milliseconds_since(precedence_start);
+  }
   if (settings.arcs) find_true_curves(result.drawing, curves);
   if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models.models);
   if (settings.centre_lines)

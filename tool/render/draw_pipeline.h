@@ -83,10 +83,12 @@ struct Draw_Stats {
   // Intersection lines on coincident faces of two bodies, left out.
   Coincident_Counts coincident;
   // Phase times in milliseconds: framing and building the scene; sending
-  // it (establish to the last primitive); update and end_picture.
+  // it (establish to the last primitive); update and end_picture; line
+  // precedence on the finished drawing.
   double scene_ms = 0.0;
   double capture_ms = 0.0;
   double update_ms = 0.0;
+  double precedence_ms = 0.0;
   // The processor time of the process from loading the renderer to its
   // end_picture (its threads included), in milliseconds. Views drawn at
   // the same time count each other's time too.

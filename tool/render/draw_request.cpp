@@ -467,6 +467,7 @@ Draw_Totals draw_totals(const Finished_Drawing& drawing) {
     totals.scene_ms += stats.scene_ms;
     totals.capture_ms += stats.capture_ms;
     totals.update_ms += stats.update_ms;
+    totals.precedence_ms += stats.precedence_ms;
   }
   return totals;
 }
@@ -542,13 +543,13 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
     append_format(out, "pen-up travel:   %.1f before, %.1f after ordering (%s)\n",
                   drawing.travel->before, drawing.travel->after, unit);
   }
-  const double total =
-      drawing.times.import + t.scene_ms + t.capture_ms + t.update_ms + drawing.times.write;
+  const double total = drawing.times.import + t.scene_ms + t.capture_ms + t.update_ms +
+                       t.precedence_ms + drawing.times.write;
   append_format(out,
                 "time (ms):       import %.1f, scene %.1f, capture %.1f, hidden-line passes "
-                "%.1f, writing %.1f, total %.1f\n",
-                drawing.times.import, t.scene_ms, t.capture_ms, t.update_ms, drawing.times.write,
-                total);
+                "%.1f, precedence %.1f, writing %.1f, total %.1f\n",
+                drawing.times.import, t.scene_ms, t.capture_ms, t.update_ms, t.precedence_ms,
+                drawing.times.write, total);
   // One renderer per view, in the order of the views.
   append_format(out, "renderers:       %zu, processor time (ms)", drawing.views.size());
   for (std::size_t v = 0; v < drawing.views.size(); ++v) {
