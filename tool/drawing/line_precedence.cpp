@@ -8,14 +8,11 @@
 #include <vector>
 
 #include "tool/common/parallel.h"
+#include "tool/drawing/segment_grid.h"
 
 namespace hlr_tool {
 
 namespace {
-
-struct Segment {
-  Drawing_Point a, b;
-};
 
 // A piece of a segment as parameters along it: 0 at a, 1 at b.
 struct Range {
@@ -23,15 +20,6 @@ struct Range {
 };
 
 double cross(double ax, double ay, double bx, double by) { return ax * by - ay * bx; }
-
-struct Bounds {
-  double min_x = std::numeric_limits<double>::infinity(), max_x = -min_x;
-  double min_y = min_x, max_y = -min_x;
-  void add(const Drawing_Point& p) {
-    min_x = std::min(min_x, p.x), max_x = std::max(max_x, p.x);
-    min_y = std::min(min_y, p.y), max_y = std::max(max_y, p.y);
-  }
-};
 
 // Segments in square cells and, within a cell, in classes of direction:
 // a piece can only lie on a segment that runs parallel to it, so a query
@@ -51,9 +39,9 @@ struct Bounds {
 // class, coordinates inline, so that a query reads them in sequence; what
 // the thinning keeps later goes into lists threaded through a second array
 // (newest first), so adding allocates nothing per cell.
-class Segment_Grid {
+class Covering_Grid {
  public:
-  Segment_Grid(const Bounds& bounds, std::size_t expected_segments, double tolerance)
+  Covering_Grid(const Bounds& bounds, std::size_t expected_segments, double tolerance)
       : tolerance_(tolerance), min_x_(bounds.min_x), min_y_(bounds.min_y) {
     const double width = std::max(bounds.max_x - bounds.min_x, 1.0);
     const double height = std::max(bounds.max_y - bounds.min_y, 1.0);
@@ -267,7 +255,7 @@ struct Layer_Covering {
   std::vector<Range> ranges;
 };
 
-Layer_Covering covering_of(const Segment_Grid& grid, const std::vector<Style_Group>& groups,
+Layer_Covering covering_of(const Covering_Grid& grid, const std::vector<Style_Group>& groups,
                            std::size_t threads) {
   std::vector<const Drawing_Polyline*> lines;
   std::size_t segments = 0;
@@ -333,7 +321,7 @@ class Layer_Thinner {
   // Pieces the grid numbered below `covering_pieces` are of higher layers.
   // `found`, when given, holds what of each segment of the layer lies on
   // the covering lines (covering_of), and no pieces cover.
-  Layer_Thinner(Segment_Grid& grid, std::uint32_t covering_pieces,
+  Layer_Thinner(Covering_Grid& grid, std::uint32_t covering_pieces,
                 const Layer_Covering* found = nullptr)
       : grid_(grid), covering_(covering_pieces), found_(found) {}
 
@@ -403,7 +391,7 @@ class Layer_Thinner {
     grid_.for_each_near(s, !found_, true, [&](const Segment& v, std::uint32_t id) {
       const Range r = range_on(s, v, coincidence_tolerance, sin_parallel);
       if (!(r.from < r.to)) return;
-      const bool covering = id == Segment_Grid::no_entry || id < covering_;
+      const bool covering = id == Covering_Grid::no_entry || id < covering_;
       (covering ? covering_ranges_ : own_ranges_).push_back(r);
     });
     if (covering_ranges_.empty() && own_ranges_.empty()) {
@@ -434,7 +422,7 @@ class Layer_Thinner {
     return kept_;
   }
 
-  Segment_Grid& grid_;
+  Covering_Grid& grid_;
   std::uint32_t covering_;
   const Layer_Covering* found_;
   std::size_t segment_ = 0;  // the layer's segments so far, for found_
@@ -463,7 +451,7 @@ Precedence_Counts apply_line_precedence(Drawing& drawing, std::size_t threads) {
       }
     }
   }
-  Segment_Grid grid(bounds, segments, coincidence_tolerance);
+  Covering_Grid grid(bounds, segments, coincidence_tolerance);
   grid.set_covering([&](auto&& cover) {
     for (Layer covering : {Layer::visible, Layer::intersections}) {
       for (const Style_Group& group : drawing.layer(covering)) {
