@@ -66,6 +66,9 @@ struct Draw_Stats {
   double update_ms = 0.0;
   // Per renderer, the processor time of its thread in milliseconds.
   std::vector<double> renderer_processor_ms;
+  // Drawn in tiles (draw_tiles.h): per tile, its worker's peak resident
+  // memory in MiB.
+  std::vector<double> tile_peak_mib;
 };
 
 struct Draw_Result {

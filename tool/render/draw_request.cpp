@@ -63,6 +63,16 @@ void check_options_together(const Draw_Request& request) {
   if (!request.trace.empty() && request.views.size() > 1) {
     throw input_error("--trace: a call trace is of one view, not a sheet of --views");
   }
+  if (request.tiles && request.views.size() > 1) {
+    throw input_error("--tiles: a view is cut into tiles, not a sheet of --views");
+  }
+  if (request.tiles && (!request.record.empty() || !request.trace.empty())) {
+    throw input_error(std::string("--") + (request.record.empty() ? "trace" : "record") +
+                      ": the calls of one renderer, not of the renderers of --tiles");
+  }
+  if (!request.tile_folder.empty() && !request.tiles) {
+    throw input_error("--tile-folder: needs --tiles (the folder is where the tile files go)");
+  }
 }
 
 void check_models(const Draw_Request& request) {
@@ -226,9 +236,19 @@ Finished_Drawing draw_request(const Draw_Request& request, const Draw_Front_End&
       "renderer.\nReplay: hlr-render run FILE.pic [--svg FILE.svg]");
   if (!request.record.empty()) hooks.observer = &recorder;
   if (!request.trace.empty()) hooks.trace = &finished.trace;
-  finished.views =
-      draw_views(models, request.settings, view_requests_of(request),
-                 renderer_module_path(request.module, front_end.default_module), threads, hooks);
+  const std::string module = renderer_module_path(request.module, front_end.default_module);
+  if (request.tiles) {
+    const View_Request view = view_requests_of(request)[0];
+    Draw_Settings settings = request.settings;
+    settings.camera.view = view.view;
+    settings.camera.field_of_view_degrees = view.field_of_view_degrees;
+    const Tiled_View tiled{*request.tiles, request.tile_folder, module, front_end.worker_program,
+                           front_end.run_tiles};
+    finished.views.push_back(draw_in_tiles(models, settings, tiled, threads, hooks));
+  } else {
+    finished.views =
+        draw_views(models, request.settings, view_requests_of(request), module, threads, hooks);
+  }
   models.clear();
   if (!request.record.empty()) finished.script = recorder.text();
 
@@ -351,6 +371,18 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
   std::size_t renderers = 0;
   for (const Draw_Result& view : drawing.views)
     renderers += view.stats.renderer_processor_ms.size();
+  std::size_t tiles = 0;
+  for (const Draw_Result& view : drawing.views) tiles += view.stats.tile_peak_mib.size();
+  if (tiles > 0) {
+    append_format(out, "tiles:           %zu, each worker's peak memory (MiB)", tiles);
+    std::size_t k = 0;
+    for (const Draw_Result& view : drawing.views) {
+      for (const double mib : view.stats.tile_peak_mib) {
+        append_format(out, "%s %.1f", k++ == 0 ? "" : ",", mib);
+      }
+    }
+    out += '\n';
+  }
   append_format(out, "renderers:       %zu, processor time (ms)", renderers);
   std::size_t k = 0;
   for (const Draw_Result& view : drawing.views) {

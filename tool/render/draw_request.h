@@ -23,6 +23,7 @@
 #include "tool/drawing/sheet_formats.h"
 #include "tool/models/camera.h"
 #include "tool/render/draw_pipeline.h"
+#include "tool/render/draw_tiles.h"
 #include "tool/render/model_files.h"
 
 namespace hlr_tool {
@@ -74,6 +75,10 @@ struct Draw_Request {
   bool quiet = false;         // no progress
   int jobs = 0;               // threads, 1 to max_jobs; 0: one per processor
   std::string module;         // empty: $HLR_RENDERER_MODULE, else beside the program
+  // The view drawn in tiles, each by a worker of its own (draw_tiles.h);
+  // none: by one renderer.
+  std::optional<Tile_Grid> tiles;
+  std::string tile_folder;  // empty: a temporary folder
 
   // The long names of the options a front end gave (apply_draw_option),
   // for the options that exclude one another.
@@ -139,6 +144,11 @@ struct Draw_Front_End {
   // Find the model of every polyline (Style_Group::models): the Python
   // package's Drawing tells them; files never do.
   bool polyline_models = false;
+  // hlr-render-worker beside the front end, which draws tiles (--tiles)
+  // in processes of their own, unless `run_tiles` draws them elsewhere (on
+  // a cluster).
+  std::string worker_program;
+  Tile_Runner run_tiles;
 };
 
 // Validates the request, then reads its models (the CAD parts with its
