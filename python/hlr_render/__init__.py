@@ -230,6 +230,9 @@ def draw(*models: Union[ModelLike, Sequence[ModelLike]], vertices: Any = None,
     given_module = dict(texts).get("module", "")
     _check_module(given_module)
     run_tiles = None
+    if client is not None and "tiles" not in dict(texts):
+        raise ValueError("client: a cluster draws the tiles of tiles=(columns, rows); without "
+                         "tiles= the drawing is made here")
     if client is not None:
         from ._cluster import tile_runner
         run_tiles = tile_runner(client, given_module)
