@@ -2,8 +2,14 @@
 Debian's occt-misc, the hlr-render command line to compare with, and small
 models made with numpy."""
 
+import contextlib
 import os
+import re
+import select
 import subprocess
+import time
+import urllib.error
+import urllib.request
 from pathlib import Path
 
 import numpy as np
@@ -60,6 +66,62 @@ def run_cli(models, options, check=True):
 def draw_with_cli(models, output, options):
     run_cli(models, {"output": output, **options})
     return Path(output).read_bytes()
+
+
+def undated(path):
+    """The file's bytes without the creation time cairo writes into PDF and
+    EPS files (to the second)."""
+    data = path if isinstance(path, bytes) else Path(path).read_bytes()
+    return re.sub(rb"(/CreationDate \(D:|%%CreationDate: )[^)\n]*", rb"\1", data)
+
+
+class Viewer:
+    """A running `hlr-render view`: its address and token, and its process."""
+
+    def __init__(self, process, url):
+        self.process = process
+        self.url = url
+        self.base, self.token = url.split("/?token=")
+
+    def get(self, path, query="", token=True):
+        """(status, body bytes) of GET path?query, with the token unless told."""
+        parts = [query] if query else []
+        if token:
+            parts.append("token=" + self.token)
+        address = self.base + path + ("?" + "&".join(parts) if parts else "")
+        try:
+            with urllib.request.urlopen(address, timeout=120) as answer:
+                return answer.status, answer.read()
+        except urllib.error.HTTPError as error:
+            return error.code, error.read()
+
+    def resident_kib(self):
+        status = Path(f"/proc/{self.process.pid}/status").read_text()
+        return int(re.search(r"VmRSS:\s+(\d+)", status).group(1))
+
+
+@contextlib.contextmanager
+def running_viewer(*arguments, timeout=300):
+    """`hlr-render view --port 0 --no-browser ARGUMENTS` in the project's
+    folder, once its first line (the address) is out; ended whatever
+    happens in the block."""
+    process = subprocess.Popen([hlr_render_command(), "view", "--port", "0", "--no-browser",
+                                *map(str, arguments)],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               cwd=ROOT)
+    try:
+        deadline = time.monotonic() + timeout
+        while not select.select([process.stdout], [], [], 1)[0]:
+            assert process.poll() is None, process.stderr.read()
+            assert time.monotonic() < deadline, "hlr-render view printed no address"
+        url = process.stdout.readline().strip()
+        assert re.fullmatch(r"http://127\.0\.0\.1:\d+/\?token=[0-9a-f]{32}", url), url
+        yield Viewer(process, url)
+    finally:
+        process.kill()
+        process.wait()
+        process.stdout.close()
+        process.stderr.close()
 
 
 def box_arrays(low, high):

@@ -9,7 +9,7 @@ import numpy as np
 import pytest
 
 import hlr_render
-from conftest import BRACKET, box_arrays, draw_with_cli, write_obj
+from conftest import BRACKET, box_arrays, draw_with_cli, undated, write_obj
 
 # (models, draw's options, extension, save's options); occt-misc's parts
 # are named by their path below its data folder.
@@ -37,12 +37,6 @@ CASES = [
                            "deflection": 0.01}, ".svg", {}),
     (["step/screw.step", BRACKET], {"view": "iso", "smooth_edges": True}, ".svg", {}),
 ]
-
-
-def undated(path):
-    """The file's bytes without the creation time cairo writes into PDF and
-    EPS files (to the second)."""
-    return re.sub(rb"(/CreationDate \(D:|%%CreationDate: )[^)\n]*", rb"\1", path.read_bytes())
 
 
 @pytest.mark.parametrize("models, options, extension, save", CASES)

@@ -400,7 +400,7 @@ TEST_F(Draw_Test, EachBadInputGivesItsMessageAndStatusAndNoOutput) {
   }
   // A mistyped command is named with the one meant.
   EXPECT_EQ(run({"drw", bracket}).err,
-            "hlr-render: unknown command 'drw'; did you mean draw? (commands: draw, run)\n");
+            "hlr-render: unknown command 'drw'; did you mean draw? (commands: draw, run, view)\n");
 }
 
 // Mesh files are read on several threads at once; the error is still that

@@ -51,6 +51,8 @@ struct Cad_Tessellation {
   // A part that fails to tessellate is drawn without the faces that failed
   // (reported through Cad_Options::warn) instead of failing the whole file.
   bool keep_going = false;
+
+  bool operator==(const Cad_Tessellation&) const = default;
 };
 
 struct Cad_Options {

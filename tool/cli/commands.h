@@ -12,6 +12,10 @@ namespace hlr_tool {
 // writes the call trace (run_command.cpp).
 void add_run_command(CLI::App& app, const char* argv0);
 
+// `view MODEL... [draw options] [--port N] [--no-browser]`: serves a page
+// that turns the models and shows their drawing (view_command.cpp).
+void add_view_command(CLI::App& app, const char* argv0);
+
 // `batch INPUT... -o PATTERN [draw options] [--force] [--report FILE]`:
 // one drawing per input, each in a process of its own (batch_command.cpp).
 void add_batch_command(CLI::App& app, const char* argv0);

@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
   try {
     hlr_tool::add_draw_command(app, argc > 0 ? argv[0] : nullptr);
     hlr_tool::add_run_command(app, argc > 0 ? argv[0] : nullptr);
+    hlr_tool::add_view_command(app, argc > 0 ? argv[0] : nullptr);
     hlr_tool::add_batch_command(app, argc > 0 ? argv[0] : nullptr);
     refuse_unknown_subcommand(app, argc, argv);
     app.parse(argc, argv);

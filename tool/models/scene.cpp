@@ -1,8 +1,6 @@
 #include "tool/models/scene.h"
 
 #include "tool/common/errors.h"
-#include "tool/models/edge_table.h"
-#include "tool/models/strips.h"
 
 #include <algorithm>
 #include <limits>
@@ -37,14 +35,20 @@ void add_line_segments(const Body& body, const Edge_Table& table,
   }
 }
 
-Scene_Body build_body(const Body& body, const Camera& camera, const Edge_Options& options,
-                      Scene_Stats& stats) {
+Body_Topology body_topology(const Body& body) {
   // Half-edges are numbered 3 * t + k in 32 bits.
   if (body.triangles.size() > std::numeric_limits<std::uint32_t>::max() / 3 ||
       body.positions.size() >= std::numeric_limits<std::uint32_t>::max())
     throw Tool_Error("body '" + body.name + "' is too large to draw (" +
                      std::to_string(body.triangles.size()) + " triangles)");
+  Body_Topology topology;
+  topology.table = build_edge_table(body.triangles, body.positions.size());
+  topology.strips = build_strips(body.triangles, topology.table);
+  return topology;
+}
 
+Scene_Body build_body(const Body& body, const Body_Topology& topology, const Camera& camera,
+                      const Edge_Options& options, Scene_Stats& stats) {
   Scene_Body out;
   out.name = body.name;
   out.face_color = body.color.value_or(default_face_color);
@@ -54,10 +58,8 @@ Scene_Body build_body(const Body& body, const Camera& camera, const Edge_Options
   device.reserve(body.positions.size());
   for (const Model_Point& p : body.positions) device.push_back(camera.to_device(p));
 
-  const Edge_Table table = build_edge_table(body.triangles, body.positions.size());
-
-  for (const Strip& strip : build_strips(body.triangles, table))
-    out.strips.push_back(to_device_points(strip, device));
+  const Edge_Table& table = topology.table;
+  for (const Strip& strip : topology.strips) out.strips.push_back(to_device_points(strip, device));
 
   Edge_Options body_options = options;
   if (body.lines_are_edges && options.selection != Edge_Selection::all)
@@ -85,14 +87,27 @@ Scene_Body build_body(const Body& body, const Camera& camera, const Edge_Options
 
 }  // namespace
 
-Scene build_scene(std::span<const Model> models, const Camera& camera,
-                  const Edge_Options& options) {
+Scene_Topology build_scene_topology(std::span<const Model> models) {
+  Scene_Topology topology;
+  for (const Model& model : models) {
+    for (const Body& body : model.bodies) topology.push_back(body_topology(body));
+  }
+  return topology;
+}
+
+Scene build_scene(std::span<const Model> models, const Camera& camera, const Edge_Options& options,
+                  const Scene_Topology* topology) {
   Scene scene;
   scene.width = camera.width();
   scene.height = camera.height();
   for (const Model& model : models) {
-    for (const Body& body : model.bodies)
-      scene.bodies.push_back(build_body(body, camera, options, scene.stats));
+    for (const Body& body : model.bodies) {
+      const std::size_t b = scene.bodies.size();
+      scene.bodies.push_back(
+          topology != nullptr
+              ? build_body(body, topology->at(b), camera, options, scene.stats)
+              : build_body(body, body_topology(body), camera, options, scene.stats));
+    }
   }
   return scene;
 }

@@ -4,7 +4,9 @@
 
 #include "tool/models/camera.h"
 #include "tool/models/edge_selection.h"
+#include "tool/models/edge_table.h"
 #include "tool/models/model.h"
+#include "tool/models/strips.h"
 
 #include <cstddef>
 #include <span>
@@ -41,10 +43,29 @@ struct Scene {
   Scene_Stats stats;
 };
 
+// What of a body's scene holds in every view: its edge table and its
+// triangles as strips of vertex indices.
+struct Body_Topology {
+  Edge_Table table;
+  std::vector<Strip> strips;
+};
+
+// One per body of the models, in the scene's order.
+using Scene_Topology = std::vector<Body_Topology>;
+
+// Throws Tool_Error (exit status 2) for a body too large to draw (its
+// half-edges are numbered in 32 bits).
+Scene_Topology build_scene_topology(std::span<const Model> models);
+
 // Projects every body through the camera, strips its triangles and selects
 // and joins its edges. A line segment of the file that repeats a selected
-// edge, or another line segment, is drawn once.
-// Throws Tool_Error (exit status 2) for a crease angle outside [0, 180].
-Scene build_scene(std::span<const Model> models, const Camera& camera, const Edge_Options& options);
+// edge, or another line segment, is drawn once. `topology`, when given, is
+// build_scene_topology(models), made once for many views; without it each
+// body's is made as the body is projected and dropped after it, so the
+// scene is the same either way.
+// Throws Tool_Error (exit status 2) for a crease angle outside [0, 180] and
+// for a body too large to draw.
+Scene build_scene(std::span<const Model> models, const Camera& camera, const Edge_Options& options,
+                  const Scene_Topology* topology = nullptr);
 
 }  // namespace hlr_tool

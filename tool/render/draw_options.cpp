@@ -339,25 +339,29 @@ std::vector<Draw_Option> cad_options() {
            .value_name = "D",
            .help = "Largest distance between a face and its triangles, in model units",
            .default_note = "half a device unit at the drawing's size",
-           .range = Option_Range{0.0}},
+           .range = Option_Range{0.0},
+           .once_per_run = true},
           [](auto& r) -> auto& { return r.cad.deflection; }),
       real(
           {.name = "angular-deflection",
            .group = cad,
            .value_name = "DEG",
            .help = "Largest angle between neighbouring triangles of a curved face",
-           .range = Option_Range{0.0, 90.0, true}},
+           .range = Option_Range{0.0, 90.0, true},
+           .once_per_run = true},
           [](auto& r) -> auto& { return r.cad.angular_deflection_degrees; }),
       flag(
           {.name = "smooth-edges",
            .group = cad,
-           .help = "Also draw the edges between tangent faces (such as the ends of a fillet)"},
+           .help = "Also draw the edges between tangent faces (such as the ends of a fillet)",
+           .once_per_run = true},
           [](auto& r) -> auto& { return r.cad.smooth_edges; }),
       flag(
           {.name = "keep-going",
            .group = cad,
            .help = "Draw the rest when faces of a part fail to tessellate (a warning names the "
-                   "part) instead of failing"},
+                   "part) instead of failing",
+           .once_per_run = true},
           [](auto& r) -> auto& { return r.cad.keep_going; }),
   };
 }
@@ -431,7 +435,8 @@ std::vector<Draw_Option> output_options() {
            .value_name = "FILE",
            .help = "The file to write; its extension names the format: .svg, .pdf, .png, .eps "
                    "or .dxf",
-           .required_on_command_line = true},
+           .required_on_command_line = true,
+           .once_per_run = true},
           [](auto& r) -> auto& { return r.output; }),
       real(
           {.name = "dpi",
@@ -457,21 +462,24 @@ std::vector<Draw_Option> output_options() {
           {.name = "stats",
            .group = output,
            .help = "Print counts (faces, edges, pieces), the sheet and its scale, and the time "
-                   "of each phase"},
+                   "of each phase",
+           .once_per_run = true},
           [](auto& r) -> auto& { return r.stats; }),
       path(
           {.name = "record",
            .group = output,
            .value_name = "FILE",
            .help = "Also write the picture script of every call made on the renderer; "
-                   "`hlr-render run FILE` replays it"},
+                   "`hlr-render run FILE` replays it",
+           .once_per_run = true},
           [](auto& r) -> auto& { return r.record; }),
       path(
           {.name = "trace",
            .group = output,
            .value_name = "FILE",
            .help = "Also write every call the renderer sent downstream, one line each (the "
-                   "format of `hlr-render run`)"},
+                   "format of `hlr-render run`)",
+           .once_per_run = true},
           [](auto& r) -> auto& { return r.trace; }),
       whole(
           {.name = "jobs",
@@ -483,7 +491,8 @@ std::vector<Draw_Option> output_options() {
                    "renderer)",
            .default_note = "one per processor (" + std::to_string(Thread_Budget().threads()) +
                            " here), renderers sized to the picture",
-           .range = Option_Range{0.0, double(max_jobs)}},
+           .range = Option_Range{0.0, double(max_jobs)},
+           .once_per_run = true},
           [](auto& r) -> auto& { return r.jobs; }),
       own_text(
           {.name = "tiles",
@@ -506,14 +515,19 @@ std::vector<Draw_Option> output_options() {
            .default_note = "a temporary folder"},
           [](auto& r) -> auto& { return r.tile_folder; }),
       flag(
-          {.name = "quiet", .short_name = 'q', .group = output, .help = "No progress"},
+          {.name = "quiet",
+           .short_name = 'q',
+           .group = output,
+           .help = "No progress",
+           .once_per_run = true},
           [](auto& r) -> auto& { return r.quiet; }),
       path(
           {.name = "module",
            .group = output,
            .value_name = "PATH",
            .help = "The renderer module to load",
-           .default_note = "$HLR_RENDERER_MODULE, else the one installed beside the program"},
+           .default_note = "$HLR_RENDERER_MODULE, else the one installed beside the program",
+           .once_per_run = true},
           [](auto& r) -> auto& { return r.module; }),
   };
 }

@@ -41,6 +41,11 @@ void progress(const Draw_Hooks& hooks, const std::string& status) {
   if (hooks.progress) hooks.progress(status);
 }
 
+// Between phases only: nothing is left half done.
+void check_deadline(const Draw_Hooks& hooks) {
+  if (hooks.deadline && Clock::now() > *hooks.deadline) throw Deadline_Passed();
+}
+
 }  // namespace
 
 void set_draw_options(Renderer_Session& session, const Draw_Settings& settings) {
@@ -60,16 +65,17 @@ void set_draw_options(Renderer_Session& session, const Draw_Settings& settings) 
   session.set_option("Use Double Precision", settings.double_precision);
 }
 
-Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& settings,
+Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& settings,
                         const std::string& module_path, const Thread_Budget& threads,
                         const Draw_Hooks& hooks) {
   Draw_Result result;
   Draw_Stats& stats = result.stats;
 
+  check_deadline(hooks);
   Clock::time_point start = Clock::now();
   progress(hooks, "projecting, stripping and selecting edges");
-  result.camera = Camera::frame(settings.camera, models);
-  const Scene scene = build_scene(models, result.camera, settings.edges);
+  result.camera = Camera::frame(settings.camera, models.models);
+  const Scene scene = build_scene(models.models, result.camera, settings.edges, models.topology);
   stats.bodies = scene.bodies.size();
   stats.scene = scene.stats;
   stats.scene_ms = milliseconds_since(start);
@@ -88,6 +94,7 @@ Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& sett
                "capturing body " + std::to_string(body + 1) + " of " + std::to_string(bodies));
     }
   };
+  check_deadline(hooks);
   progress(hooks, "capturing " + std::to_string(scene.stats.triangles) + " triangles and " +
                       std::to_string(scene.stats.edges) + " edges, " +
                       (settings.intersections ? "intersection and hidden-line passes"
@@ -105,7 +112,7 @@ Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& sett
   stats.renderer_processor_ms = times.renderer_processor;
   result.drawing = collector->drawing();
   stats.pieces = collector->counts();
-  if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models);
+  if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models.models);
   return result;
 }
 

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "tool/common/clock.h"
+#include "tool/common/errors.h"
 #include "tool/common/thread_budget.h"
 #include "tool/drawing/drawing.h"
 #include "tool/drawing/drawing_renderer.h"
@@ -80,6 +82,21 @@ struct Draw_Result {
   Camera camera;
 };
 
+// The models of a drawing, and their scene topology when it was made once
+// for many views (build_scene_topology) or null: the scene, and so the
+// drawing, is the same either way.
+struct Drawn_Models {
+  std::span<const Model> models;
+  const Scene_Topology* topology = nullptr;
+};
+
+// What a drawing throws at its next phase once Draw_Hooks::deadline has
+// passed.
+class Deadline_Passed : public Tool_Error {
+ public:
+  Deadline_Passed() : Tool_Error("the drawing took longer than it was allowed") {}
+};
+
 struct Draw_Hooks {
   // Told a short status ("hidden-line pass") as each phase starts.
   std::function<void(const std::string&)> progress;
@@ -93,6 +110,10 @@ struct Draw_Hooks {
   // Find the model of every polyline (Style_Group::models,
   // polyline_models.h).
   bool polyline_models = false;
+  // When given, a view not finished by then stops with Deadline_Passed
+  // before its next phase (the scene, the capture); the renderer's passes,
+  // once begun, run to their end.
+  std::optional<Clock::time_point> deadline;
 };
 
 // Draws `models` together on at most threads.threads() threads (the
@@ -100,7 +121,7 @@ struct Draw_Hooks {
 // for every number). The settings are in range (Draw_Request::validate).
 // Throws Tool_Error: exit status 2 for bodies too large to draw, 1 when the
 // module at `module_path` cannot be loaded or the renderer fails.
-Draw_Result draw_models(std::span<const Model> models, const Draw_Settings& settings,
+Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& settings,
                         const std::string& module_path, const Thread_Budget& threads,
                         const Draw_Hooks& hooks = {});
 

@@ -152,6 +152,85 @@ Sheet sheet_of(const Draw_Request& request, const std::vector<Draw_Result>& view
   return lay_out_sheet(inputs, sheet_settings_of(request));
 }
 
+// Every view of the request drawn, not yet placed on the sheet.
+Finished_Drawing draw_views_of(const Draw_Request& request, std::span<const Model> models,
+                               const Scene_Topology* topology, const Draw_Front_End& front_end) {
+  const Thread_Budget threads(request.jobs);
+  Finished_Drawing finished;
+  finished.model_count = request.models.size();
+  finished.stroke_width = request.stroke_width;
+  finished.cairo = request.cairo;
+  for (const View_Spec& view : request.drawn_views()) finished.view_names.push_back(view.name);
+
+  Draw_Hooks hooks;
+  hooks.progress = front_end.progress;
+  hooks.polyline_models = front_end.polyline_models;
+  hooks.deadline = front_end.deadline;
+  Script_Recorder recorder(
+      "hlr-render draw --record: every call the drawing made on the "
+      "renderer.\nReplay: hlr-render run FILE.pic [--svg FILE.svg]");
+  if (!request.record.empty()) hooks.observer = &recorder;
+  if (!request.trace.empty()) hooks.trace = &finished.trace;
+  const std::string module = renderer_module_path(request.module, front_end.default_module);
+  if (request.tiles) {
+    const View_Request view = view_requests_of(request)[0];
+    Draw_Settings settings = request.settings;
+    settings.camera.view = view.view;
+    settings.camera.field_of_view_degrees = view.field_of_view_degrees;
+    const Tiled_View tiled{*request.tiles, request.tile_folder, module, front_end.worker_program,
+                           front_end.run_tiles};
+    finished.views.push_back(draw_in_tiles(models, settings, tiled, threads, hooks));
+  } else {
+    finished.views = draw_views({models, topology}, request.settings, view_requests_of(request),
+                                module, threads, hooks);
+  }
+  if (!request.record.empty()) finished.script = recorder.text();
+  return finished;
+}
+
+// The views on their sheet, in plotter order with --optimize.
+void place_views(const Draw_Request& request, Finished_Drawing& finished) {
+  const bool own_size = finished.views.size() == 1 && !request.page && !request.scale_mm;
+  finished.plain = own_size && !request.optimize;
+  std::vector<Pen_Travel> view_travel;
+  if (request.optimize) view_travel = order_views_for_plotter(finished.views);
+  finished.sheet = sheet_of(request, finished.views, own_size);
+  if (request.optimize) {
+    // On the sheet: each view's travel scaled by its factor.
+    Pen_Travel& travel = finished.travel.emplace();
+    for (std::size_t v = 0; v < view_travel.size(); ++v) {
+      travel.before += finished.sheet.views[v].factor * view_travel[v].before;
+      travel.after += finished.sheet.views[v].factor * view_travel[v].after;
+    }
+  }
+}
+
+bool same_inputs(const std::vector<Model_Input>& a, const std::vector<Model_Input>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const Model_Input& x, const Model_Input& y) {
+                      return x.path == y.path && x.model == y.model;
+                    });
+}
+
+void check_same_reading(const Model_Reading& wanted, const Model_Reading& read) {
+  if (!same_inputs(wanted.models, read.models)) {
+    throw input_error("these are not the models that were read");
+  }
+  if (wanted.cad != read.cad) {
+    throw input_error(
+        "--deflection, --angular-deflection, --smooth-edges and --keep-going: the CAD parts "
+        "were tessellated with other values");
+  }
+  if (wanted.drawing_side != read.drawing_side) {
+    throw input_error(
+        "--size: the CAD parts were tessellated for a drawing whose shorter side "
+        "is " +
+        std::to_string(read.drawing_side) +
+        " (their default --deflection follows it); draw at that size, or read "
+        "them with --deflection");
+  }
+}
+
 void append_format(std::string& out, const char* format, auto... values) {
   char line[256];
   std::snprintf(line, sizeof line, format, values...);
@@ -217,65 +296,55 @@ std::span<const View_Spec> Draw_Request::drawn_views() const {
 
 Finished_Drawing draw_request(const Draw_Request& request, const Draw_Front_End& front_end) {
   request.validate();
-  const Thread_Budget threads(request.jobs);
-  Finished_Drawing finished;
-  finished.model_count = request.models.size();
-  finished.stroke_width = request.stroke_width;
-  finished.cairo = request.cairo;
-  for (const View_Spec& view : request.drawn_views()) finished.view_names.push_back(view.name);
-
-  Clock::time_point start = Clock::now();
+  const Clock::time_point start = Clock::now();
   std::vector<Model> models = load_request_models(request, front_end);
-  finished.times.import = milliseconds_since(start);
-
-  Draw_Hooks hooks;
-  hooks.progress = front_end.progress;
-  hooks.polyline_models = front_end.polyline_models;
-  Script_Recorder recorder(
-      "hlr-render draw --record: every call the drawing made on the "
-      "renderer.\nReplay: hlr-render run FILE.pic [--svg FILE.svg]");
-  if (!request.record.empty()) hooks.observer = &recorder;
-  if (!request.trace.empty()) hooks.trace = &finished.trace;
-  const std::string module = renderer_module_path(request.module, front_end.default_module);
-  if (request.tiles) {
-    const View_Request view = view_requests_of(request)[0];
-    Draw_Settings settings = request.settings;
-    settings.camera.view = view.view;
-    settings.camera.field_of_view_degrees = view.field_of_view_degrees;
-    const Tiled_View tiled{*request.tiles, request.tile_folder, module, front_end.worker_program,
-                           front_end.run_tiles};
-    finished.views.push_back(draw_in_tiles(models, settings, tiled, threads, hooks));
-  } else {
-    finished.views =
-        draw_views(models, request.settings, view_requests_of(request), module, threads, hooks);
-  }
+  const double import_ms = milliseconds_since(start);
+  Finished_Drawing finished = draw_views_of(request, models, nullptr, front_end);
   models.clear();
-  if (!request.record.empty()) finished.script = recorder.text();
+  finished.times.import = import_ms;
+  place_views(request, finished);
+  return finished;
+}
 
-  const bool own_size = finished.views.size() == 1 && !request.page && !request.scale_mm;
-  finished.plain = own_size && !request.optimize;
-  std::vector<Pen_Travel> view_travel;
-  if (request.optimize) view_travel = order_views_for_plotter(finished.views);
-  finished.sheet = sheet_of(request, finished.views, own_size);
-  if (request.optimize) {
-    // On the sheet: each view's travel scaled by its factor.
-    Pen_Travel& travel = finished.travel.emplace();
-    for (std::size_t v = 0; v < view_travel.size(); ++v) {
-      travel.before += finished.sheet.views[v].factor * view_travel[v].before;
-      travel.after += finished.sheet.views[v].factor * view_travel[v].after;
+Model_Reading model_reading_of(const Draw_Request& request) {
+  Model_Reading reading{request.models, request.cad, 0};
+  for (const Model_Input& input : request.models) {
+    if (!input.model && is_cad_file(input.path)) {
+      reading.drawing_side =
+          std::min(request.settings.camera.width, request.settings.camera.height);
     }
   }
-  return finished;
+  return reading;
 }
 
 std::vector<Model> load_request_models(const Draw_Request& request,
                                        const Draw_Front_End& front_end) {
+  const Model_Reading reading = model_reading_of(request);
   Cad_Options cad;
-  cad.tessellation = request.cad;
-  cad.drawing_side = std::min(request.settings.camera.width, request.settings.camera.height);
+  cad.tessellation = reading.cad;
+  cad.drawing_side = std::max(reading.drawing_side, 1);
   cad.progress = front_end.progress;
   cad.warn = front_end.warn;
-  return load_models(request.models, cad, Thread_Budget(request.jobs));
+  return load_models(reading.models, cad, Thread_Budget(request.jobs));
+}
+
+Prepared_Models prepare_models(const Draw_Request& request, const Draw_Front_End& front_end) {
+  request.validate();
+  Prepared_Models prepared;
+  prepared.reading = model_reading_of(request);
+  prepared.models = load_request_models(request, front_end);
+  prepared.topology = build_scene_topology(prepared.models);
+  return prepared;
+}
+
+Finished_Drawing draw_prepared(const Draw_Request& request, const Prepared_Models& prepared,
+                               const Draw_Front_End& front_end) {
+  request.validate();
+  check_same_reading(model_reading_of(request), prepared.reading);
+  Finished_Drawing finished =
+      draw_views_of(request, prepared.models, &prepared.topology, front_end);
+  place_views(request, finished);
+  return finished;
 }
 
 std::string drawing_bytes(const Finished_Drawing& drawing, Output_Format format,

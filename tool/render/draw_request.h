@@ -144,6 +144,9 @@ struct Draw_Front_End {
   // Find the model of every polyline (Style_Group::models): the Python
   // package's Drawing tells them; files never do.
   bool polyline_models = false;
+  // A drawing still running then stops with Deadline_Passed between its
+  // phases (draw_pipeline.h); none: it runs to its end.
+  std::optional<Clock::time_point> deadline;
   // hlr-render-worker beside the front end, which draws tiles (--tiles)
   // in processes of their own, unless `run_tiles` draws them elsewhere (on
   // a cluster).
@@ -158,10 +161,39 @@ struct Draw_Front_End {
 // the request or its models, 1 for anything else.
 Finished_Drawing draw_request(const Draw_Request& request, const Draw_Front_End& front_end);
 
+// Everything reading a request's models depends on, and nothing else.
+struct Model_Reading {
+  std::vector<Model_Input> models;
+  Cad_Tessellation cad;
+  // The drawing's shorter side, which the CAD parts' default deflection
+  // follows; 0 when no file is a CAD part (nothing else reads it).
+  int drawing_side = 0;
+};
+Model_Reading model_reading_of(const Draw_Request& request);
+
 // The request's models as draw_request reads them (Python's load: a request
 // of defaults with one file).
 std::vector<Model> load_request_models(const Draw_Request& request,
                                        const Draw_Front_End& front_end);
+
+// A request's models read once, with what of their scene holds in every
+// view, for drawing them in view after view (hlr-render view).
+struct Prepared_Models {
+  Model_Reading reading;
+  std::vector<Model> models;
+  Scene_Topology topology;
+};
+
+// Validates the request and reads its models as draw_request does.
+Prepared_Models prepare_models(const Draw_Request& request, const Draw_Front_End& front_end);
+
+// draw_request for a request whose models are `prepared`: the same drawing,
+// byte for byte, without reading them again (finished.times.import is 0).
+// Throws Tool_Error (exit status 2) as draw_request does, and for a request
+// whose models would be read differently (model_reading_of), naming the
+// option that makes the difference.
+Finished_Drawing draw_prepared(const Draw_Request& request, const Prepared_Models& prepared,
+                               const Draw_Front_End& front_end);
 
 // The file of the drawing in `format`, `options` for PNG, PDF and EPS.
 std::string drawing_bytes(const Finished_Drawing& drawing, Output_Format format,

@@ -6,7 +6,7 @@
 
 namespace hlr_tool {
 
-std::vector<Draw_Result> draw_views(std::span<const Model> models, const Draw_Settings& settings,
+std::vector<Draw_Result> draw_views(const Drawn_Models& models, const Draw_Settings& settings,
                                     std::span<const View_Request> views,
                                     const std::string& module_path, const Thread_Budget& threads,
                                     const Draw_Hooks& hooks) {
@@ -28,6 +28,7 @@ std::vector<Draw_Result> draw_views(std::span<const Model> models, const Draw_Se
   const Thread_Budget view_threads = threads.share(views.size());
   Draw_Hooks view_hooks;
   view_hooks.polyline_models = hooks.polyline_models;
+  view_hooks.deadline = hooks.deadline;
   for_each_in_parallel(views.size(), threads.parts_at_once(views.size()), [&](std::size_t v) {
     results[v] = draw_models(models, settings_of(views[v]), module_path, view_threads, view_hooks);
   });

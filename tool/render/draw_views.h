@@ -26,10 +26,10 @@ struct View_Request {
 // first failed view in the views' order, once every thread has finished.
 // With one view the hooks are draw_models'; with several, hooks.progress
 // is told once that they are being drawn (the threads report nothing),
-// hooks.polyline_models holds for every view, hooks.trace is not written
-// and hooks.observer must be null (std::invalid_argument otherwise: it
+// hooks.polyline_models and hooks.deadline hold for every view,
+// hooks.trace is not written and hooks.observer must be null (std::invalid_argument otherwise: it
 // sees the calls of one renderer).
-std::vector<Draw_Result> draw_views(std::span<const Model> models, const Draw_Settings& settings,
+std::vector<Draw_Result> draw_views(const Drawn_Models& models, const Draw_Settings& settings,
                                     std::span<const View_Request> views,
                                     const std::string& module_path, const Thread_Budget& threads,
                                     const Draw_Hooks& hooks = {});
