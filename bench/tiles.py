@@ -92,11 +92,18 @@ def memory(path):
         out.unlink(missing_ok=True)
 
 
-print(f"machine: {os.uname().machine}, {os.cpu_count()} processors; load average "
-      f"{' '.join(f'{x:.2f}' for x in os.getloadavg())}")
-print("\n| terrain | run | wall (s) | visible length | hidden length | polylines (visible / hidden) |")
-print("|---|---|---:|---:|---:|---:|")
-on_cluster(terrain(1_000_000))
-print("\n| terrain | run | wall (s) | peak resident (MiB) | each tile's worker (MiB) |")
-print("|---|---|---:|---:|---|")
-memory(terrain(10_000_000))
+def main():
+    print(f"machine: {os.uname().machine}, {os.cpu_count()} processors; load average "
+          f"{' '.join(f'{x:.2f}' for x in os.getloadavg())}")
+    print("\n| terrain | run | wall (s) | visible length | hidden length | polylines (visible / hidden) |")
+    print("|---|---|---:|---:|---:|---:|")
+    on_cluster(terrain(1_000_000))
+    print("\n| terrain | run | wall (s) | peak resident (MiB) | each tile's worker (MiB) |")
+    print("|---|---|---:|---:|---|")
+    memory(terrain(10_000_000))
+
+
+# The LocalCluster starts its workers as fresh interpreters that import this
+# file: only the run that was started runs the benchmarks.
+if __name__ == "__main__":
+    main()
