@@ -1,5 +1,6 @@
 #!/bin/bash
-# --jobs N: the same output for every N, and what N buys.
+# --jobs N, the threads of the renderer's passes: the same output for every
+# N, and what N buys.
 #
 #   bench/jobs.sh [BUILD_DIR] [RUNS] [TERRAIN_TRIANGLES]
 #
@@ -10,14 +11,14 @@
 # terrain with --edges all.
 #
 # 1. Sameness: every scene is drawn with --jobs 1, 2 and 4 and --trace; the
-#    MD5 of the SVG and of the trace (every call the renderers sent
+#    MD5 of the SVG and of the trace (every call the renderer sent
 #    downstream, in the order it reached the drawing) must be the same for
-#    every N, and the same as a plain --jobs 1 run without a trace (one
+#    every N, and the same as a plain --jobs 1 run without a trace (the
 #    renderer sending straight to the drawing). A difference ends the script
 #    with status 1.
 # 2. Timing: RUNS alternating pairs of --jobs 1 and --jobs 2 runs (so that
 #    other load on the machine falls on both alike); medians of the tool's
-#    hidden-line time (capture to last piece, --stats), its total, the wall
+#    hidden-line passes (update and end_picture, --stats), its total, the wall
 #    clock and the peak resident memory (/usr/bin/time -v). The load average
 #    is printed before and after: on a busy machine the --jobs 2 figures say
 #    little.
@@ -86,7 +87,7 @@ for scene in "${scenes[@]}"; do
 done
 echo
 
-echo "| scene | N | hidden-line work (ms) | tool total (ms) | wall (s) | peak RSS (MB) | speed-up of the hidden-line work |"
+echo "| scene | N | hidden-line passes (ms) | tool total (ms) | wall (s) | peak RSS (MB) | speed-up of the passes |"
 echo "|---|---:|---:|---:|---:|---:|---:|"
 for scene in "${scenes[@]}"; do
   IFS='|' read -r name file flags <<< "$scene"
@@ -96,9 +97,8 @@ for scene in "${scenes[@]}"; do
       # shellcheck disable=SC2086
       /usr/bin/time -v "$tool" draw "$file" -o "$scratch/out.svg" $flags --jobs "$n" --stats --quiet \
         > "$scratch/stats" 2> "$scratch/time"
-      # The hidden-line work: capture and passes, which --jobs shares out.
-      sed -n 's/.*capture \([0-9.]*\), hidden-line passes \([0-9.]*\).*/\1 \2/p' "$scratch/stats" |
-        awk '{print $1 + $2}' >> "$scratch/passes$n"
+      # The hidden-line passes, which --jobs shares out.
+      sed -n 's/.*hidden-line passes \([0-9.]*\).*/\1/p' "$scratch/stats" >> "$scratch/passes$n"
       sed -n 's/.*total \([0-9.]*\).*/\1/p' "$scratch/stats" >> "$scratch/total$n"
       awk -F': ' '/Elapsed/ {n=split($2,t,":"); s=0; for(i=1;i<=n;i++) s=s*60+t[i]; print s}' "$scratch/time" >> "$scratch/wall$n"
       awk -F': ' '/Maximum resident/ {printf "%.1f\n", $2/1024}' "$scratch/time" >> "$scratch/rss$n"

@@ -5,17 +5,20 @@
 // edge selection), from a model file or from a generated mesh, and it is
 // captured through the renderer's actions as draw captures it. Then the
 // steps of update run one by one, each timed: the intersection pass (which
-// builds the face index; timed with the packing of its crowded lists), the
-// hidden-line pass, the emission into a sink that only counts pieces, and
-// the clearing of the store. With --runs N the renderer part is repeated N
-// times and each figure is the median.
+// builds the face index), the hidden-line pass, the emission into a sink
+// that only counts pieces, and the clearing of the store. With --runs N the
+// renderer part is repeated N times and each figure is the median; with
+// --threads N the passes use N threads (omp_set_num_threads in this
+// thread; the default is the OpenMP default, every processor).
 //
 //   hlr_scene_bench (--model FILE | --generate terrain|sphere:TRIANGLES)
 //       [--edges all|feature] [--intersections] [--view YAW,PITCH]
-//       [--size W,H] [--runs N] [--counts]
+//       [--size W,H] [--runs N] [--threads N] [--counts]
 //
 // --counts adds what the pass did: how many faces the face index offered
-// per edge, and the shape of the index (items per depth, crowded leaves).
+// per edge, and the shape of the index (items per depth, crowded lists and
+// their cells).
+#include <omp.h>
 #include <sys/resource.h>
 
 #include <CLI/CLI.hpp>
@@ -34,7 +37,6 @@
 #include "hlr_renderer.h"
 #include "intersection_pass.h"
 #include "intervals.h"
-#include "packed_lists.h"
 #include "tool/common/clock.h"
 #include "tool/models/model.h"
 #include "tool/models/scene.h"
@@ -68,29 +70,28 @@ struct Pass_Counts {
   std::uint64_t interval_nodes = 0;
 };
 
-// The hidden-line pass's own loop with counters; it makes the same calls
-// in the same order as hide_edges, so the edges end in the same state.
-Pass_Counts counted_hide_edges(HLR_Renderer_State& renderer, HLR_Packed_Lists& packed) {
+// The hidden-line pass's own loop with counters, on this thread alone; it
+// offers the same faces in the same order as hide_edges, so the edges end
+// in the same state.
+Pass_Counts counted_hide_edges(HLR_Renderer_State& renderer) {
   Pass_Counts counts;
-  HLR_Index_Node* root = renderer.face_index;
+  const HLR_Face_Index& index = *renderer.face_index;
+  const HLR_Index_Node& root = index.root();
+  if (renderer.interval_pools == nullptr) renderer.interval_pools = new HLR_Interval_Pools;
+  HLR_Interval_Pool& pool = renderer.interval_pools->of_thread.emplace_back();
   for (HLR_Edge* edge = renderer.edge_list.head; edge != nullptr; edge = edge->link) {
     ++counts.edges;
-    if (!(root->x_max >= edge->x_min && root->y_max >= edge->y_min && edge->x_max >= root->x_min &&
-          edge->y_max >= root->y_min)) {
+    if (!(root.x_max >= edge->x_min && root.y_max >= edge->y_min && edge->x_max >= root.x_min &&
+          edge->y_max >= root.y_min)) {
       ++counts.edges_outside_root;
       continue;
     }
     std::uint64_t offered = 0;
-    root->cursor = root->items;
-    HLR_Index_Node* node =
-        packed.query_area(root, edge->x_min, edge->x_max, edge->y_min, edge->y_max, edge->z_max);
-    while (node != nullptr) {
+    HLR_Area_Query faces(index);
+    while (const HLR_Face* face =
+               faces.next(edge->x_min, edge->x_max, edge->y_min, edge->y_max, edge->z_max)) {
       ++offered;
-      HLR_Index_Item* item = node->cursor;
-      if (test_face(*edge, renderer.depth_tolerance, *item->face)) break;
-      node->cursor = item->next_item;
-      node =
-          packed.query_area(node, edge->x_min, edge->x_max, edge->y_min, edge->y_max, edge->z_max);
+      if (test_face(*edge, renderer.depth_tolerance, *face, pool)) break;
     }
     counts.faces_offered += offered;
     counts.max_faces_offered = std::max(counts.max_faces_offered, offered);
@@ -102,22 +103,18 @@ Pass_Counts counted_hide_edges(HLR_Renderer_State& renderer, HLR_Packed_Lists& p
   return counts;
 }
 
-// The shape of the face index: nodes and items per depth, and the longest
-// item lists.
-void print_index_shape(const HLR_Index_Node* root) {
-  constexpr int depth_count = 7;
+// The shape of the face index: nodes and items per depth, the longest
+// item lists, and the cells of the crowded ones.
+void print_index_shape(const HLR_Face_Index& index) {
+  constexpr int depth_count = index_depth_limit + 1;
   std::uint64_t nodes[depth_count] = {}, items[depth_count] = {}, longest[depth_count] = {};
   std::uint64_t leaves_over_100 = 0, items_in_them = 0;
-  for (const HLR_Index_Node* node = root; node != nullptr;
-       node = node->first_child != nullptr ? node->first_child : node->successor) {
-    int depth = 0;
-    for (const HLR_Index_Node* p = node; p->parent != nullptr; p = p->parent) ++depth;
-    std::uint64_t length = 0;
-    for (const HLR_Index_Item* i = node->items; i->next_item != nullptr; i = i->next_item) ++length;
-    ++nodes[depth];
-    items[depth] += length;
-    longest[depth] = std::max(longest[depth], length);
-    if (node->first_child == nullptr && length > 100) {
+  for (const HLR_Index_Node& node : index.nodes()) {
+    const std::uint64_t length = node.end_item - node.first_item;
+    ++nodes[node.depth];
+    items[node.depth] += length;
+    longest[node.depth] = std::max(longest[node.depth], length);
+    if (length > 100) {
       ++leaves_over_100;
       items_in_them += length;
     }
@@ -128,9 +125,11 @@ void print_index_shape(const HLR_Index_Node* root) {
                 static_cast<unsigned long long>(items[d]),
                 static_cast<unsigned long long>(longest[d]));
   }
-  std::printf("index: leaves holding more than 100 items: %llu, with %llu items\n",
+  std::printf("index: lists holding more than 100 items: %llu, with %llu items\n",
               static_cast<unsigned long long>(leaves_over_100),
               static_cast<unsigned long long>(items_in_them));
+  std::printf("index: %zu lists with cells, %zu entries in the cells\n", index.grid_count(),
+              index.cell_entry_count());
 }
 
 struct Bench_Options {
@@ -142,6 +141,7 @@ struct Bench_Options {
   int width = 1000;
   int height = 1000;
   int runs = 3;
+  int threads = 0;  // 0: the OpenMP default
   bool counts = false;
 };
 
@@ -166,14 +166,13 @@ Run_Result run_renderer(const hlr_tool::Scene& scene, const Bench_Options& optio
   if (renderer.face_list.head != nullptr) {
     start = Clock::now();
     intersection_pass(renderer);
-    HLR_Packed_Lists packed(renderer.face_index);
     result.times.intersection_pass = milliseconds_since(start);
     result.edges = renderer.edge_list.count;
     start = Clock::now();
-    const double cpu_start = thread_processor_milliseconds();
+    const double cpu_start = process_processor_milliseconds();
     if (with_counts) {
-      print_index_shape(renderer.face_index);
-      const Pass_Counts c = counted_hide_edges(renderer, packed);
+      print_index_shape(*renderer.face_index);
+      const Pass_Counts c = counted_hide_edges(renderer);
       std::printf(
           "pass: %llu edges, %llu outside the root box, %llu fully hidden; faces offered "
           "%llu (%.1f per edge, at most %llu); %llu interval nodes left\n",
@@ -185,10 +184,10 @@ Run_Result run_renderer(const hlr_tool::Scene& scene, const Bench_Options& optio
           static_cast<unsigned long long>(c.max_faces_offered),
           static_cast<unsigned long long>(c.interval_nodes));
     } else {
-      hide_edges(renderer, packed);
+      hide_edges(renderer);
     }
     result.times.hidden_line_pass = milliseconds_since(start);
-    result.times.hidden_line_pass_cpu = thread_processor_milliseconds() - cpu_start;
+    result.times.hidden_line_pass_cpu = process_processor_milliseconds() - cpu_start;
   }
   start = Clock::now();
   renderer.update();
@@ -246,7 +245,8 @@ int run(const Bench_Options& options) {
       median_of(&Phase_Times::emission), median_of(&Phase_Times::clear));
   std::printf("hidden-line pass runs (ms):");
   for (const Run_Result& r : results) std::printf(" %.1f", r.times.hidden_line_pass);
-  std::printf("; processor time median %.1f\n", median_of(&Phase_Times::hidden_line_pass_cpu));
+  std::printf("; processor time median %.1f (%d threads)\n",
+              median_of(&Phase_Times::hidden_line_pass_cpu), omp_get_max_threads());
   if (options.counts) run_renderer(scene, options, true);
 
   rusage usage{};
@@ -273,8 +273,12 @@ int main(int argc, char** argv) {
   app.add_option("--runs", options.runs, "Renderer runs; figures are medians")
       ->check(CLI::Range(1, 1000))
       ->capture_default_str();
+  app.add_option("--threads", options.threads, "Threads of the passes (0: the OpenMP default)")
+      ->check(CLI::Range(0, 1024))
+      ->capture_default_str();
   app.add_flag("--counts", options.counts, "One more run that counts what the pass did");
   CLI11_PARSE(app, argc, argv);
+  if (options.threads > 0) omp_set_num_threads(options.threads);
   if (options.model.empty() && options.generate.empty()) {
     std::fprintf(stderr, "hlr_scene_bench: give --model FILE or --generate SHAPE:N\n");
     return 2;

@@ -4,6 +4,7 @@
 #include "face_index.h"
 #include "hlr_renderer.h"
 #include "intervals.h"
+#include "store.h"
 
 HLR_Renderer::HLR_Renderer(const KT_Renderer_Data* next) : KT_Renderer_Data(next) {
   // From here on the object is an HLR_Renderer; if a step below throws, the
@@ -17,6 +18,7 @@ HLR_Renderer::HLR_Renderer(const KT_Renderer_Data* next) : KT_Renderer_Data(next
   face_list = {};
   marker_list = {};
   face_index = nullptr;
+  interval_pools = nullptr;
   extent = empty_extent;
   set_standard_actions(false);
 }
@@ -32,34 +34,10 @@ KT_Renderer_Options& HLR_Renderer::current_renderer_options() { return next->own
 KT_Option_Table& HLR_Renderer::current_options() { return next->current_option_table; }
 
 void HLR_Renderer::clear_picture() {
-  if (face_index != nullptr) free_face_index(face_index);
-
-  // Each list is walked by reading a record's link before freeing it.
-  for (HLR_Edge* edge = edge_list.head; edge != nullptr;) {
-    HLR_Edge* following = edge->link;
-    free_intervals(*edge);
-    edge->rendition.reset();
-    delete edge;
-    --edge_list.count;
-    edge = following;
-  }
-  for (HLR_Face* face = face_list.head; face != nullptr;) {
-    HLR_Face* following = face->link;
-    face->rendition.reset();
-    delete face;
-    --face_list.count;
-    face = following;
-  }
-  for (HLR_Marker* marker = marker_list.head; marker != nullptr;) {
-    HLR_Marker* following = marker->link;
-    marker->rendition.reset();
-    delete marker;
-    marker = following;
-  }
-
-  edge_list = {};
-  face_list = {};
-  marker_list = {};
+  // The index and the interval pools point into the records: they go first.
+  delete face_index;
   face_index = nullptr;
-  extent = empty_extent;
+  delete interval_pools;
+  interval_pools = nullptr;
+  clear_records(*this);
 }

@@ -19,10 +19,10 @@ void HLR_Renderer::update() {
                           : 0.1f;
     if (face_list.head != nullptr) {
       intersection_pass(*this);
-      // The index is complete: its crowded lists are packed for the
-      // hidden-line pass's area queries, and released with the pass.
-      HLR_Packed_Lists packed(face_index);
-      hide_edges(*this, packed);
+      hide_edges(*this);
+      // Only the marker test asks the index from here on, a few times per
+      // marker: the cells of its crowded lists go before the emission.
+      face_index->release_cells();
     }
   }
 
@@ -36,7 +36,7 @@ void HLR_Renderer::update() {
 
   // Newest first, one call per marker.
   for (const HLR_Marker* marker = marker_list.head; marker != nullptr; marker = marker->link) {
-    if (face_index != nullptr && !marker_visible(*marker, depth_tolerance, face_index)) continue;
+    if (face_index != nullptr && !marker_visible(*marker, depth_tolerance, *face_index)) continue;
     next->actions.call(KT_Actions::marker_action, marker->rendition, 1, &marker->position);
   }
 }

@@ -101,7 +101,7 @@ HLR_Span covered_span(const HLR_Edge& edge, float depth_tolerance, const HLR_Fac
 }
 
 void hide_by_face(HLR_Edge& edge, float depth_tolerance, const HLR_Face& face, float d_start,
-                  float d_end) {
+                  float d_end, HLR_Interval_Pool& pool) {
   // 1. Where the working range passes through the plane, moved one
   // tolerance into the part behind it.
   double t_c = 0.0;
@@ -126,17 +126,17 @@ void hide_by_face(HLR_Edge& edge, float depth_tolerance, const HLR_Face& face, f
   if (d_start * d_end < 0.0f && inside_triangle(face, point_at(edge, t_c))) {
     if (d_start > 0.0f) {
       if (inside_triangle(face, point_at(edge, edge.t_min))) {
-        hide_start(edge, t_c);
+        hide_start(edge, t_c, pool);
       } else {
         const double t = first_side_crossing(edge, face, 0.0, t_c);
-        if (t != 1.0) hide_interval(edge, t, t_c);
+        if (t != 1.0) hide_interval(edge, t, t_c, pool);
       }
     } else {
       if (inside_triangle(face, point_at(edge, edge.t_max))) {
-        hide_end(edge, t_c);
+        hide_end(edge, t_c, pool);
       } else {
         const double t = first_side_crossing(edge, face, t_c, 1.0);
-        if (t != 1.0) hide_interval(edge, t_c, t);
+        if (t != 1.0) hide_interval(edge, t_c, t, pool);
       }
     }
     return;
@@ -151,26 +151,27 @@ void hide_by_face(HLR_Edge& edge, float depth_tolerance, const HLR_Face& face, f
     // Fully hidden; the box is left as it was.
     edge.t_min = 1.0;
     edge.t_max = 1.0;
-    free_intervals(edge);
+    free_intervals(edge, pool);
   } else if (in_start && d_start >= 0.0f) {
     const double lo = edge.t_min + edge.t_tolerance;
     if (lo < 1.0) {
       const double t = first_side_crossing(edge, face, lo, 1.0);
-      if (t != 1.0) hide_start(edge, t);
+      if (t != 1.0) hide_start(edge, t, pool);
     }
   } else if (in_end && d_end >= 0.0f) {
     const double hi = edge.t_max - edge.t_tolerance;
     if (hi > 0.0) {
       const double t = first_side_crossing(edge, face, 0.0, hi);
-      if (t != 1.0) hide_end(edge, t);
+      if (t != 1.0) hide_end(edge, t, pool);
     }
   } else {
     const HLR_Span span = covered_span(edge, depth_tolerance, face);
-    if (span.from != 1.0) hide_interval(edge, span.from, span.to);
+    if (span.from != 1.0) hide_interval(edge, span.from, span.to, pool);
   }
 }
 
-bool test_face(HLR_Edge& edge, float depth_tolerance, const HLR_Face& face) {
+bool test_face(HLR_Edge& edge, float depth_tolerance, const HLR_Face& face,
+               HLR_Interval_Pool& pool) {
   if (edge.t_min == 1.0) return true;
 
   // Plane values of the end points, snapped to the plane within the
@@ -187,6 +188,6 @@ bool test_face(HLR_Edge& edge, float depth_tolerance, const HLR_Face& face) {
   // bounding the face, or where it meets another, is never hidden by it.
   if (d_start <= 0.0f && d_end <= 0.0f) return false;
 
-  hide_by_face(edge, depth_tolerance, face, d_start, d_end);
+  hide_by_face(edge, depth_tolerance, face, d_start, d_end, pool);
   return edge.t_min == 1.0;
 }

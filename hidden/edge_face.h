@@ -7,6 +7,7 @@
 // products; 1.0 stands for "no crossing" or "nothing covered".
 #pragma once
 
+#include "intervals.h"
 #include "records.h"
 
 struct HLR_Span {
@@ -28,8 +29,10 @@ double first_side_crossing(const HLR_Edge& edge, const HLR_Face& face, double lo
 // The part of the working range that the face covers and that lies behind
 // or on its plane, or (1.0, 1.0).
 HLR_Span covered_span(const HLR_Edge& edge, float depth_tolerance, const HLR_Face& face);
+// The hidden parts are recorded with nodes from `pool` (intervals.h).
 void hide_by_face(HLR_Edge& edge, float depth_tolerance, const HLR_Face& face, float d_start,
-                  float d_end);
+                  float d_end, HLR_Interval_Pool& pool);
 // True when the edge is fully hidden after the test (also when it already
 // was).
-bool test_face(HLR_Edge& edge, float depth_tolerance, const HLR_Face& face);
+bool test_face(HLR_Edge& edge, float depth_tolerance, const HLR_Face& face,
+               HLR_Interval_Pool& pool);

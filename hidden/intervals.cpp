@@ -1,31 +1,79 @@
 #include "intervals.h"
 
 #include <algorithm>
+#include <new>
+#include <utility>
+
+struct HLR_Interval_Pool::Block {
+  Block* previous;
+  hidden_interval nodes[block_nodes];
+};
+
+HLR_Interval_Pool::~HLR_Interval_Pool() {
+  while (blocks_ != nullptr) delete std::exchange(blocks_, blocks_->previous);
+}
+
+HLR_Interval_Pool::HLR_Interval_Pool(HLR_Interval_Pool&& other) noexcept
+    : blocks_(std::exchange(other.blocks_, nullptr)),
+      used_(std::exchange(other.used_, block_nodes)),
+      free_(std::exchange(other.free_, nullptr)) {}
+
+void HLR_Interval_Pool::reserve() {
+  if (blocks_ != nullptr) return;
+  blocks_ = new Block;
+  blocks_->previous = nullptr;
+  used_ = 0;
+}
+
+hidden_interval* HLR_Interval_Pool::make(double from, double to, hidden_interval* prev,
+                                         hidden_interval* next) {
+  hidden_interval* node;
+  if (free_ != nullptr) {
+    node = free_;
+    free_ = node->next_interval;
+  } else {
+    if (used_ == block_nodes) {
+      auto* block = new Block;
+      block->previous = blocks_;
+      blocks_ = block;
+      used_ = 0;
+    }
+    node = &blocks_->nodes[used_++];
+  }
+  *node = {from, to, prev, next};
+  return node;
+}
+
+void HLR_Interval_Pool::release(hidden_interval* node) noexcept {
+  node->next_interval = free_;
+  free_ = node;
+}
 
 namespace {
 
-// Frees the nodes from `node` up to, not including, `stop` (null: to the
-// end). Linking the neighbours is the caller's business.
-void free_nodes(hidden_interval* node, const hidden_interval* stop) {
+// Gives back the nodes from `node` up to, not including, `stop` (null: to
+// the end). Linking the neighbours is the caller's business.
+void free_nodes(hidden_interval* node, const hidden_interval* stop, HLR_Interval_Pool& pool) {
   while (node != stop) {
     hidden_interval* next = node->next_interval;
-    delete node;
+    pool.release(node);
     node = next;
   }
 }
 
-void make_fully_hidden(HLR_Edge& edge) {
+void make_fully_hidden(HLR_Edge& edge, HLR_Interval_Pool& pool) {
   edge.t_min = 1.0;
   edge.t_max = 1.0;
-  free_intervals(edge);
+  free_intervals(edge, pool);
 }
 
 // Links a new node {from, to} in front of `before`, or at the end when
 // `before` is null. The node is requested before the list is touched, so a
 // failed allocation leaves the list as it was.
-void insert_before(HLR_Edge& edge, hidden_interval* before, double from, double to) {
+void insert_before(HLR_Edge& edge, hidden_interval* before, double from, double to,
+                   HLR_Interval_Pool& pool) {
   hidden_interval* previous = before != nullptr ? before->prev_interval : edge.intervals_tail;
-  auto* node = new hidden_interval{from, to, previous, before};
+  hidden_interval* node = pool.make(from, to, previous, before);
   if (previous != nullptr) {
     previous->next_interval = node;
   } else {
@@ -40,7 +88,7 @@ void insert_before(HLR_Edge& edge, hidden_interval* before, double from, double 
 
 // hide_interval's merge step: the interval lies at least a tolerance inside
 // both ends of the working range.
-void merge_interval(HLR_Edge& edge, double from, double to) {
+void merge_interval(HLR_Edge& edge, double from, double to, HLR_Interval_Pool& pool) {
   const double tol = edge.t_tolerance;
   hidden_interval* first = edge.intervals;
   hidden_interval* last = edge.intervals_tail;
@@ -49,15 +97,15 @@ void merge_interval(HLR_Edge& edge, double from, double to) {
   // comparisons: they make appending, prepending and growing an end node
   // constant-time.
   if (first == nullptr) {
-    insert_before(edge, nullptr, from, to);
+    insert_before(edge, nullptr, from, to, pool);
     return;
   }
   if (first->from >= to + tol) {
-    insert_before(edge, first, from, to);
+    insert_before(edge, first, from, to, pool);
     return;
   }
   if (from - tol >= last->to) {
-    insert_before(edge, nullptr, from, to);
+    insert_before(edge, nullptr, from, to, pool);
     return;
   }
   if (first->to >= to) {
@@ -89,7 +137,7 @@ void merge_interval(HLR_Edge& edge, double from, double to) {
     // No node touches. Where rounding let a walk run off the list (or
     // leave nodes between the two), the new node goes where the forward
     // walk stopped: in front of `forward`, or last when it ran off the end.
-    insert_before(edge, forward, from, to);
+    insert_before(edge, forward, from, to, pool);
     return;
   }
 
@@ -98,7 +146,7 @@ void merge_interval(HLR_Edge& edge, double from, double to) {
   forward->to = std::max(backward->to, to);
   if (forward != backward) {
     hidden_interval* after = backward->next_interval;
-    free_nodes(forward->next_interval, after);
+    free_nodes(forward->next_interval, after, pool);
     forward->next_interval = after;
     if (after != nullptr) {
       after->prev_interval = forward;
@@ -123,16 +171,8 @@ KT_Point point_at(const HLR_Edge& edge, double t) {
 
 HLR_Double_End_Points double_end_points(const HLR_Edge& edge) {
   // Edges captured from float or integer points (intersection lines too)
-  // keep a_d and b_d all zero. No flag tells them apart from a double edge
-  // whose end points are both the origin, and none is needed: such an
-  // edge's float end points are those zeros converted, so widening them
-  // gives back the same values, signs of zero included. Any non-zero double
-  // coordinate marks an edge that carries its own double end points.
-  const KT_Point_D& a_d = edge.a_d;
-  const KT_Point_D& b_d = edge.b_d;
-  const bool has_double_points =
-      a_d.x != 0.0 || a_d.y != 0.0 || a_d.z != 0.0 || b_d.x != 0.0 || b_d.y != 0.0 || b_d.z != 0.0;
-  if (has_double_points) return {a_d, b_d};
+  // have no double end points: their float end points widened stand in.
+  if (edge.double_ends != nullptr) return {edge.double_ends->a, edge.double_ends->b};
   return {
       {static_cast<double>(edge.a.x), static_cast<double>(edge.a.y), static_cast<double>(edge.a.z)},
       {static_cast<double>(edge.b.x), static_cast<double>(edge.b.y),
@@ -152,10 +192,10 @@ KT_Point_D point_at_d(const HLR_Edge& edge, double t) {
   return point_at_d(edge, double_end_points(edge), t);
 }
 
-void hide_start(HLR_Edge& edge, double t) {
+void hide_start(HLR_Edge& edge, double t, HLR_Interval_Pool& pool) {
   const double tol = edge.t_tolerance;
   if (t > edge.t_max - tol) {
-    make_fully_hidden(edge);
+    make_fully_hidden(edge, pool);
   } else {
     // Nodes starting within a tolerance of the new start merge into the
     // hidden start; the list is ascending, so they are a prefix and the
@@ -164,14 +204,14 @@ void hide_start(HLR_Edge& edge, double t) {
     hidden_interval* last = edge.intervals_tail;
     if (last != nullptr && last->from < limit) {
       edge.t_min = std::max(t, last->to);
-      free_intervals(edge);
+      free_intervals(edge, pool);
     } else {
       bool removed = false;
       double largest_to = 0.0;
       while (edge.intervals != nullptr && edge.intervals->from < limit) {
         largest_to = edge.intervals->to;
         removed = true;
-        remove_interval(edge, edge.intervals);
+        remove_interval(edge, edge.intervals, pool);
       }
       edge.t_min = removed ? std::max(t, largest_to) : t;
     }
@@ -179,10 +219,10 @@ void hide_start(HLR_Edge& edge, double t) {
   refresh_box_start(edge);
 }
 
-void hide_end(HLR_Edge& edge, double t) {
+void hide_end(HLR_Edge& edge, double t, HLR_Interval_Pool& pool) {
   const double tol = edge.t_tolerance;
   if (edge.t_min + tol > t) {
-    make_fully_hidden(edge);
+    make_fully_hidden(edge, pool);
   } else {
     // The mirror image of hide_start: a suffix of the list merges into the
     // hidden end, the first of it has the smallest `from`.
@@ -190,14 +230,14 @@ void hide_end(HLR_Edge& edge, double t) {
     hidden_interval* first = edge.intervals;
     if (first != nullptr && first->to > limit) {
       edge.t_max = std::min(t, first->from);
-      free_intervals(edge);
+      free_intervals(edge, pool);
     } else {
       bool removed = false;
       double smallest_from = 0.0;
       while (edge.intervals_tail != nullptr && edge.intervals_tail->to > limit) {
         smallest_from = edge.intervals_tail->from;
         removed = true;
-        remove_interval(edge, edge.intervals_tail);
+        remove_interval(edge, edge.intervals_tail, pool);
       }
       edge.t_max = removed ? std::min(t, smallest_from) : t;
     }
@@ -205,29 +245,29 @@ void hide_end(HLR_Edge& edge, double t) {
   refresh_box_end(edge);
 }
 
-void hide_interval(HLR_Edge& edge, double from, double to) {
+void hide_interval(HLR_Edge& edge, double from, double to, HLR_Interval_Pool& pool) {
   // 1.0 is the face tests' "nothing hidden".
   if (from == 1.0) return;
   const double tol = edge.t_tolerance;
   if (tol > to - from) return;
   if (from < edge.t_min + tol) {
-    hide_start(edge, to);
+    hide_start(edge, to, pool);
     return;
   }
   if (to > edge.t_max - tol) {
-    hide_end(edge, from);
+    hide_end(edge, from, pool);
     return;
   }
-  merge_interval(edge, from, to);
+  merge_interval(edge, from, to, pool);
 }
 
-void free_intervals(HLR_Edge& edge) {
-  free_nodes(edge.intervals, nullptr);
+void free_intervals(HLR_Edge& edge, HLR_Interval_Pool& pool) {
+  free_nodes(edge.intervals, nullptr, pool);
   edge.intervals = nullptr;
   edge.intervals_tail = nullptr;
 }
 
-void remove_interval(HLR_Edge& edge, hidden_interval* node) {
+void remove_interval(HLR_Edge& edge, hidden_interval* node, HLR_Interval_Pool& pool) {
   hidden_interval* previous = node->prev_interval;
   hidden_interval* next = node->next_interval;
   if (previous != nullptr) {
@@ -240,7 +280,7 @@ void remove_interval(HLR_Edge& edge, hidden_interval* node) {
   } else {
     edge.intervals_tail = previous;
   }
-  delete node;
+  pool.release(node);
 }
 
 void refresh_box_start(HLR_Edge& edge) {

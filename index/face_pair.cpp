@@ -94,34 +94,12 @@ bool crossing_segment(const HLR_Face& face, const HLR_Plane& plane, float tolera
 
 }  // namespace
 
-void intersect_face(HLR_Renderer_State& renderer, const KT_Rendition& rendition, HLR_Face* a,
-                    HLR_Index_Node* root) {
-  const KT_Point* v = a->vertices;
-  const float x_min = std::min(std::min(v[0].x, v[1].x), v[2].x);
-  const float x_max = std::max(std::max(v[0].x, v[1].x), v[2].x);
-  const float y_min = std::min(std::min(v[0].y, v[1].y), v[2].y);
-  const float y_max = std::max(std::max(v[0].y, v[1].y), v[2].y);
-  const float z_min = std::min(std::min(v[0].z, v[1].z), v[2].z);
-  const float z_max = std::max(std::max(v[0].z, v[1].z), v[2].z);
-
-  root->cursor = root->items;
-  HLR_Index_Node* node = index_query_box(root, x_min, x_max, y_min, y_max, z_min, z_max);
-  while (node != nullptr) {
-    HLR_Index_Item* item = node->cursor;
-    intersect_face_pair(renderer, rendition, a, item->face);
-    node->cursor = item->next_item;
-    node = index_query_box(node, x_min, x_max, y_min, y_max, z_min, z_max);
-  }
-}
-
-void intersect_face_pair(HLR_Renderer_State& renderer, const KT_Rendition& rendition,
-                         const HLR_Face* a, const HLR_Face* b) {
-  const float tolerance = renderer.depth_tolerance;
+bool face_pair_line(const HLR_Face& a, const HLR_Face& b, float tolerance, KT_Point line[2]) {
   // A first: most pairs stop here after three plane distances.
   Segment sa;
-  if (!crossing_segment(*a, b->plane, tolerance, sa)) return;
+  if (!crossing_segment(a, b.plane, tolerance, sa)) return false;
   Segment sb;
-  if (!crossing_segment(*b, a->plane, tolerance, sb)) return;
+  if (!crossing_segment(b, a.plane, tolerance, sb)) return false;
 
   // The axis with the larger spread over the four points, each spread a
   // float difference of the float extremes; a tie chooses y.
@@ -144,15 +122,21 @@ void intersect_face_pair(HLR_Renderer_State& renderer, const KT_Rendition& rendi
   // The common part along the axis. On equal starts the line starts at a's
   // end point; the end point comes from the segment that gave the start on
   // equal ends. Segments that only meet end to end give nothing.
-  KT_Point points[2];
   if (axis(sb.first) > axis(sa.first)) {
-    if (axis(sa.second) <= axis(sb.first)) return;
-    points[0] = sb.first;
-    points[1] = axis(sb.second) > axis(sa.second) ? sa.second : sb.second;
+    if (axis(sa.second) <= axis(sb.first)) return false;
+    line[0] = sb.first;
+    line[1] = axis(sb.second) > axis(sa.second) ? sa.second : sb.second;
   } else {
-    if (axis(sb.second) <= axis(sa.first)) return;
-    points[0] = sa.first;
-    points[1] = axis(sa.second) <= axis(sb.second) ? sa.second : sb.second;
+    if (axis(sb.second) <= axis(sa.first)) return false;
+    line[0] = sa.first;
+    line[1] = axis(sa.second) <= axis(sb.second) ? sa.second : sb.second;
   }
-  polyline_f(renderer, rendition, 2, points);
+  return true;
+}
+
+void intersect_face_pair(HLR_Renderer_State& renderer, const KT_Rendition& rendition,
+                         const HLR_Face* a, const HLR_Face* b) {
+  KT_Point line[2];
+  if (face_pair_line(*a, *b, renderer.depth_tolerance, line))
+    polyline_f(renderer, rendition, 2, line);
 }

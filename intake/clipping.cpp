@@ -127,7 +127,7 @@ void polyline_f(HLR_Renderer_State& renderer, const KT_Rendition& rendition, int
                        t_out)) {
       continue;
     }
-    make_edge(renderer.edge_list, rendition, hidden_color, points[i], points[i + 1], t_in, t_out);
+    make_edge(renderer, rendition, hidden_color, points[i], points[i + 1], t_in, t_out);
   }
 }
 
@@ -151,8 +151,7 @@ void polyline_d(HLR_Renderer_State& renderer, const KT_Rendition& rendition, int
     float t_in = 0.0f;
     float t_out = 1.0f;
     if (every_inside || segment_range(sides, p, q, outcodes[i], outcodes[i + 1], t_in, t_out)) {
-      make_edge(renderer.edge_list, rendition, hidden_color, p, q, t_in, t_out, points[i],
-                points[i + 1]);
+      make_edge(renderer, rendition, hidden_color, p, q, t_in, t_out, points[i], points[i + 1]);
     }
     p = q;
   }

@@ -47,7 +47,7 @@ void colored_polyline_noclip(HLR_Renderer_State& renderer, const KT_Rendition& r
     segment_rendition.set_color(segment_color, false);
     const KT_RGB32 hidden_color = retain ? segment_color : option_hidden_color;
     const KT_Point q = to_float_point(points[i + 1]);
-    make_edge(renderer.edge_list, segment_rendition, hidden_color, p, q, 0.0f, 1.0f);
+    make_edge(renderer, segment_rendition, hidden_color, p, q, 0.0f, 1.0f);
     p = q;
     color.advance();
   }
@@ -112,7 +112,7 @@ void polyline_f_noclip(HLR_Renderer_State& renderer, const KT_Rendition& renditi
   const KT_RGB32 hidden_color = hidden_color_for(renderer, rendition);
   // Zero-length segments are captured like any other.
   for (int i = 0; i + 1 < count; ++i) {
-    make_edge(renderer.edge_list, rendition, hidden_color, points[i], points[i + 1], 0.0f, 1.0f);
+    make_edge(renderer, rendition, hidden_color, points[i], points[i + 1], 0.0f, 1.0f);
   }
 }
 
@@ -131,7 +131,7 @@ void polyline_i_noclip(HLR_Renderer_State& renderer, const KT_Rendition& renditi
   KT_Point p = to_float_point(points[0]);
   for (int i = 1; i < count; ++i) {
     const KT_Point q = to_float_point(points[i]);
-    make_edge(renderer.edge_list, rendition, hidden_color, p, q, 0.0f, 1.0f);
+    make_edge(renderer, rendition, hidden_color, p, q, 0.0f, 1.0f);
     p = q;
   }
 }
@@ -168,5 +168,5 @@ void marker_f(HLR_Renderer_State& renderer, const KT_Rendition& rendition, int c
               const KT_Point* points) {
   // Markers are neither clipped nor coloured here; the update tests each one
   // for visibility.
-  for (int i = 0; i < count; ++i) make_marker(renderer.marker_list, rendition, points[i]);
+  for (int i = 0; i < count; ++i) make_marker(renderer, rendition, points[i]);
 }

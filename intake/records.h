@@ -1,7 +1,7 @@
 // The records of one picture: faces that can hide lines, edges that may be
-// hidden, and markers. Each record is a separate heap block, zero-filled
-// before it is built, owned by the renderer's store from the moment it is
-// linked until the store is cleared.
+// hidden, and markers. Each record is zero-filled and built in place in the
+// store's record arena (record_arena.h), owned by the renderer's store from
+// the moment it is linked until the store is cleared.
 #pragma once
 
 #include "geometry.h"
@@ -9,15 +9,23 @@
 
 struct hidden_interval;
 
+// The end points of an edge captured from double points, as they came.
+struct HLR_Double_Ends {
+  KT_Point_D a;
+  KT_Point_D b;
+};
+
 // One captured straight segment. `a` has the smaller x (on equal x the
 // smaller y); the segment is stored whole, and the part inside the clip
 // rectangle is the parameter range [t_min_captured, t_max_captured] from
 // t = 0 at `a` to t = 1 at `b`.
+//
+// The captured range and the tolerance are single-precision values (the
+// clipping's parameters, 0.01f over a float length) and are kept as such;
+// they widen to exactly the doubles every test compares them as.
 struct HLR_Edge {
   KT_Point a;
   KT_Point b;
-  KT_Point_D a_d;  // only edges captured from double points; zero otherwise
-  KT_Point_D b_d;
   float dx;  // b.x - a.x, never negative
   float dy;
   float dz;
@@ -28,18 +36,20 @@ struct HLR_Edge {
   float y_min;
   float y_max;
   float z_max;
+  float t_min_captured;
+  float t_max_captured;
+  // 0.01 device units along the dominant axis, in parameter terms; at most
+  // 0.01.
+  float t_tolerance;
+  KT_RGB32 hidden_color;
   // The working range; t_min == 1.0 marks an edge as wholly hidden.
   double t_min;
   double t_max;
-  double t_min_captured;
-  double t_max_captured;
-  // 0.01 device units along the dominant axis, in parameter terms; at most
-  // 0.01.
-  double t_tolerance;
   hidden_interval* intervals;
   hidden_interval* intervals_tail;
   HLR_Edge* link;
-  KT_RGB32 hidden_color;
+  // Only for edges captured from double points; null otherwise.
+  const HLR_Double_Ends* double_ends;
   KT_Rendition rendition;
 };
 

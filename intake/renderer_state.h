@@ -12,9 +12,11 @@
 
 #include "geometry.h"
 #include "options.h"
+#include "record_arena.h"
 #include "records.h"
 
-struct HLR_Index_Node;
+class HLR_Face_Index;
+struct HLR_Interval_Pools;
 
 // Positions of the options in option_entries and current_option_entries.
 enum HLR_Option_Index : int {
@@ -76,11 +78,15 @@ struct HLR_Renderer_State {
   float wzero_factor;
   bool use_double_precision;
 
-  // The store of the current picture.
+  // The store of the current picture; its records live in `records`.
+  HLR_Record_Arena records;
   HLR_Edge_List edge_list;
   HLR_Face_List face_list;
   HLR_Marker_List marker_list;
-  HLR_Index_Node* face_index;  // null until the intersection pass builds it
+  HLR_Face_Index* face_index;  // null until the intersection pass builds it
+  // Where the edges' hidden intervals live; null until the hidden-line
+  // pass makes it.
+  HLR_Interval_Pools* interval_pools;
   HLR_Extent extent;
   float depth_tolerance;
 };

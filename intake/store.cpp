@@ -26,10 +26,11 @@ KT_RGB32 intersection_color_for(const HLR_Renderer_State& renderer, const KT_Ren
 
 namespace {
 
-// Fills every field but the double end points, then appends the edge.
+// Fills every field, keeping the double end points in `ends` when given,
+// then appends the edge.
 void build_edge(HLR_Edge_List& edges, HLR_Edge* edge, const KT_Rendition& rendition,
                 KT_RGB32 hidden_color, const KT_Point& p, const KT_Point& q, float t0, float t1,
-                const KT_Point_D& p_d, const KT_Point_D& q_d) {
+                HLR_Double_Ends* ends, const KT_Point_D& p_d, const KT_Point_D& q_d) {
   edge->hidden_color = hidden_color;
   edge->rendition = rendition;
 
@@ -42,20 +43,21 @@ void build_edge(HLR_Edge_List& edges, HLR_Edge* edge, const KT_Rendition& rendit
   if (keep) {
     edge->a = p;
     edge->b = q;
-    edge->a_d = p_d;
-    edge->b_d = q_d;
+    if (ends != nullptr) *ends = {p_d, q_d};
   } else {
     edge->a = q;
     edge->b = p;
-    edge->a_d = q_d;
-    edge->b_d = p_d;
+    if (ends != nullptr) *ends = {q_d, p_d};
     start = 1.0f - t1;
     end = 1.0f - t0;
   }
+  edge->double_ends = ends;
   // Not -(q.x - p.x) of the swapped order: a vertical edge gets dx = -0.0.
   edge->dx = d > 0.0f ? d : -d;
-  edge->t_min = edge->t_min_captured = static_cast<double>(start);
-  edge->t_max = edge->t_max_captured = static_cast<double>(end);
+  edge->t_min_captured = start;
+  edge->t_max_captured = end;
+  edge->t_min = static_cast<double>(start);
+  edge->t_max = static_cast<double>(end);
 
   const KT_Point& a = edge->a;
   const KT_Point& b = edge->b;
@@ -73,7 +75,7 @@ void build_edge(HLR_Edge_List& edges, HLR_Edge* edge, const KT_Rendition& rendit
   edge->z_max = std::max(a.z, b.z);
 
   const float dominant = edge->dx > std::fabs(edge->dy) ? edge->dx : std::fabs(edge->dy);
-  edge->t_tolerance = static_cast<double>(0.01f / std::max(dominant, 1.0f));
+  edge->t_tolerance = 0.01f / std::max(dominant, 1.0f);
 
   if (edges.head == nullptr) {
     edges.head = edge;
@@ -86,16 +88,18 @@ void build_edge(HLR_Edge_List& edges, HLR_Edge* edge, const KT_Rendition& rendit
 
 }  // namespace
 
-void make_edge(HLR_Edge_List& edges, const KT_Rendition& rendition, KT_RGB32 hidden_color,
+void make_edge(HLR_Renderer_State& renderer, const KT_Rendition& rendition, KT_RGB32 hidden_color,
                const KT_Point& p, const KT_Point& q, float t0, float t1) {
-  build_edge(edges, new HLR_Edge{}, rendition, hidden_color, p, q, t0, t1, KT_Point_D{},
-             KT_Point_D{});
+  build_edge(renderer.edge_list, renderer.records.make<HLR_Edge>(), rendition, hidden_color, p, q,
+             t0, t1, nullptr, KT_Point_D{}, KT_Point_D{});
 }
 
-void make_edge(HLR_Edge_List& edges, const KT_Rendition& rendition, KT_RGB32 hidden_color,
+void make_edge(HLR_Renderer_State& renderer, const KT_Rendition& rendition, KT_RGB32 hidden_color,
                const KT_Point& p, const KT_Point& q, float t0, float t1, const KT_Point_D& p_d,
                const KT_Point_D& q_d) {
-  build_edge(edges, new HLR_Edge{}, rendition, hidden_color, p, q, t0, t1, p_d, q_d);
+  auto* ends = renderer.records.make<HLR_Double_Ends>();
+  build_edge(renderer.edge_list, renderer.records.make<HLR_Edge>(), rendition, hidden_color, p, q,
+             t0, t1, ends, p_d, q_d);
 }
 
 HLR_Plane face_plane(const KT_Point& a, const KT_Point& b, const KT_Point& c) {
@@ -157,7 +161,7 @@ void make_face(HLR_Renderer_State& renderer, const KT_Rendition& rendition,
   // either end of a node's list and end no scan early.
   if (std::isnan(p0.z) || std::isnan(p1.z) || std::isnan(p2.z)) return;
 
-  auto* face = new HLR_Face{};
+  auto* face = renderer.records.make<HLR_Face>();
   face->rendition = rendition;
   face->vertices[0] = p0;
   face->vertices[1] = *second;
@@ -171,11 +175,28 @@ void make_face(HLR_Renderer_State& renderer, const KT_Rendition& rendition,
   ++renderer.face_list.count;
 }
 
-void make_marker(HLR_Marker_List& markers, const KT_Rendition& rendition,
+void make_marker(HLR_Renderer_State& renderer, const KT_Rendition& rendition,
                  const KT_Point& position) {
-  auto* marker = new HLR_Marker{};
+  auto* marker = renderer.records.make<HLR_Marker>();
   marker->position = position;
   marker->rendition = rendition;
-  marker->link = markers.head;
-  markers.head = marker;
+  marker->link = renderer.marker_list.head;
+  renderer.marker_list.head = marker;
+}
+
+void clear_records(HLR_Renderer_State& renderer) {
+  for (HLR_Edge* edge = renderer.edge_list.head; edge != nullptr; edge = edge->link) {
+    edge->rendition.reset();
+  }
+  for (HLR_Face* face = renderer.face_list.head; face != nullptr; face = face->link) {
+    face->rendition.reset();
+  }
+  for (HLR_Marker* marker = renderer.marker_list.head; marker != nullptr; marker = marker->link) {
+    marker->rendition.reset();
+  }
+  renderer.records.release();
+  renderer.edge_list = {};
+  renderer.face_list = {};
+  renderer.marker_list = {};
+  renderer.extent = empty_extent;
 }

@@ -19,9 +19,9 @@ KT_RGB32 intersection_color_for(const HLR_Renderer_State& renderer, const KT_Ren
 // Builds one edge from p to q with the captured range [t0, t1] measured from
 // p, and appends it to edge_list. The double form also keeps the double end
 // points.
-void make_edge(HLR_Edge_List& edges, const KT_Rendition& rendition, KT_RGB32 hidden_color,
+void make_edge(HLR_Renderer_State& renderer, const KT_Rendition& rendition, KT_RGB32 hidden_color,
                const KT_Point& p, const KT_Point& q, float t0, float t1);
-void make_edge(HLR_Edge_List& edges, const KT_Rendition& rendition, KT_RGB32 hidden_color,
+void make_edge(HLR_Renderer_State& renderer, const KT_Rendition& rendition, KT_RGB32 hidden_color,
                const KT_Point& p, const KT_Point& q, float t0, float t1, const KT_Point_D& p_d,
                const KT_Point_D& q_d);
 
@@ -36,4 +36,11 @@ HLR_Plane face_plane(const KT_Point& a, const KT_Point& b, const KT_Point& c);
 void grow_extent(HLR_Extent& extent, const KT_Point& a, const KT_Point& b, const KT_Point& c);
 
 // Pushes one marker at the head of marker_list.
-void make_marker(HLR_Marker_List& markers, const KT_Rendition& rendition, const KT_Point& position);
+void make_marker(HLR_Renderer_State& renderer, const KT_Rendition& rendition,
+                 const KT_Point& position);
+
+// Drops every record's rendition reference, releases the record arena and
+// empties the lists and the extent. The face index and the interval pools,
+// which point into the records, are the caller's to free first. Cannot
+// fail; idempotent.
+void clear_records(HLR_Renderer_State& renderer);

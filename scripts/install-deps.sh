@@ -15,6 +15,7 @@ packages=(
   python3-venv python3-pip python3-setuptools python3-wheel
   libcairo2-dev poppler-utils python3-ezdxf python3-pil
   libcpp-httplib-dev nlohmann-json3-dev python3-distributed
+  libdxflib-dev fonts-osifont fonts-dejavu-core
   "$@"
 )
 # The viewer's browser test drives Debian's Chromium headless; where these

@@ -235,7 +235,7 @@ def draw(*models: Union[ModelLike, Sequence[ModelLike]], vertices: Any = None,
                          "tiles= the drawing is made here")
     if client is not None:
         from ._cluster import tile_runner
-        run_tiles = tile_runner(client, given_module)
+        run_tiles = tile_runner(client, given_module, dict(texts).get("jobs", "1"))
     return Drawing(_core.draw(items, texts, _installed_module(), _worker_program(), run_tiles))
 
 

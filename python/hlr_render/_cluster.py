@@ -40,17 +40,23 @@ def batch_on_cluster(client: Any, words: list[str], batch_texts: list,
     return client.gather(futures)
 
 
-def _draw_tile(tile_file: str, drawing_file: str, module: str) -> None:
-    """A task: one tile drawn in this worker's process."""
+def _draw_tile(tile_file: str, drawing_file: str, module: str, threads: int) -> None:
+    """A task: one tile drawn in this worker's process on `threads` renderer
+    threads."""
     installed, _ = _installed()
-    _core.draw_tile(tile_file, drawing_file, _core.renderer_module_path(module, installed))
+    _core.draw_tile(tile_file, drawing_file, _core.renderer_module_path(module, installed),
+                    threads)
 
 
-def tile_runner(client: Any, module: str) -> Callable[[list], None]:
+def tile_runner(client: Any, module: str, jobs: str) -> Callable[[list], None]:
     """The function the drawing calls with its (tile file, drawing file)
-    pairs: a task per tile, returning when every tile is drawn."""
-    def run(jobs: list) -> None:
-        futures = [client.submit(_draw_tile, tile, drawing, module, pure=False)
-                   for tile, drawing in jobs]
+    pairs: a task per tile, returning when every tile is drawn. A worker
+    runs a task per thread, so each tile's renderer takes one thread unless
+    jobs= (its text, checked by the drawing before it runs the tiles) says
+    otherwise."""
+    def run(tiles: list) -> None:
+        threads = int(jobs)
+        futures = [client.submit(_draw_tile, tile, drawing, module, threads, pure=False)
+                   for tile, drawing in tiles]
         client.gather(futures)
     return run

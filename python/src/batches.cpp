@@ -14,6 +14,7 @@
 #include "tool/batch/batch_run.h"
 #include "tool/common/errors.h"
 #include "tool/common/output_file.h"
+#include "tool/common/thread_budget.h"
 #include "tool/render/draw_tiles.h"
 
 namespace hlr_python {
@@ -112,11 +113,15 @@ void bind_batches(py::module_& module) {
   module.def(
       "draw_tile",
       [](const std::string& tile_file, const std::string& drawing_file,
-         const std::string& module_path) {
+         const std::string& module_path, int threads) {
+        if (threads < 0 || threads > hlr_tool::max_jobs) {
+          throw py::value_error("threads: 0 to " + std::to_string(hlr_tool::max_jobs) + ", got " +
+                                std::to_string(threads));
+        }
         py::gil_scoped_release unlocked;
-        hlr_tool::draw_tile_file({tile_file, drawing_file}, module_path);
+        hlr_tool::draw_tile_file({tile_file, drawing_file}, module_path, threads);
       },
-      py::arg("tile_file"), py::arg("drawing_file"), py::arg("module"));
+      py::arg("tile_file"), py::arg("drawing_file"), py::arg("module"), py::arg("threads"));
 }
 
 }  // namespace hlr_python

@@ -103,32 +103,50 @@ void bind_models(py::module_& module) {
   py::class_<Model, std::shared_ptr<Model>>(
       module, "Model",
       "A model: its bodies (one per material of a file) in one coordinate system.\n\n"
-      "Model(bodies, *, path='') joins Body objects (or the bodies of Models) into one model.")
-      .def(py::init([](const py::object& bodies, std::string path) {
-             auto model = std::make_shared<Model>();
-             model->path = std::move(path);
-             const auto add = [&model](const py::handle& item) {
-               if (py::isinstance<Body>(item)) {
-                 model->bodies.push_back(item.cast<const Body&>());
-               } else if (py::isinstance<Model>(item)) {
-                 const Model& other = item.cast<const Model&>();
-                 model->bodies.insert(model->bodies.end(), other.bodies.begin(),
-                                      other.bodies.end());
-               } else {
-                 throw py::type_error("bodies: expected Body or Model objects, got " +
-                                      py::repr(item).cast<std::string>());
-               }
-             };
-             if (py::isinstance<Body>(bodies) || py::isinstance<Model>(bodies)) {
-               add(bodies);
-             } else {
-               for (const py::handle item : bodies) add(item);
-             }
-             if (model->bodies.empty()) throw py::value_error("bodies: a model needs a body");
-             return model;
-           }),
-           py::arg("bodies"), py::kw_only(), py::arg("path") = "")
+      "Model(bodies, *, path='', up=None) joins Body objects (or the bodies of Models) into "
+      "one model; up is which way is up in its coordinates ('x', 'y', 'z', '-x', '-y', '-z'), "
+      "by default that of the first Model among bodies, else 'y'.")
+      .def(
+          py::init([](const py::object& bodies, std::string path,
+                      const std::optional<std::string>& up) {
+            auto model = std::make_shared<Model>();
+            model->path = std::move(path);
+            std::optional<hlr_tool::Up_Axis> first_up;
+            const auto add = [&model, &first_up](const py::handle& item) {
+              if (py::isinstance<Body>(item)) {
+                model->bodies.push_back(item.cast<const Body&>());
+              } else if (py::isinstance<Model>(item)) {
+                const Model& other = item.cast<const Model&>();
+                if (!first_up) first_up = other.up;
+                model->bodies.insert(model->bodies.end(), other.bodies.begin(), other.bodies.end());
+              } else {
+                throw py::type_error("bodies: expected Body or Model objects, got " +
+                                     py::repr(item).cast<std::string>());
+              }
+            };
+            if (py::isinstance<Body>(bodies) || py::isinstance<Model>(bodies)) {
+              add(bodies);
+            } else {
+              for (const py::handle item : bodies) add(item);
+            }
+            if (model->bodies.empty()) throw py::value_error("bodies: a model needs a body");
+            model->up = first_up.value_or(hlr_tool::Up_Axis::y);
+            if (up) {
+              const std::optional<hlr_tool::Up_Axis> axis = hlr_tool::parse_up_axis(*up);
+              if (!axis) {
+                throw py::value_error("up: expected one of x, y, z, -x, -y, -z, not '" + *up + "'");
+              }
+              model->up = *axis;
+            }
+            return model;
+          }),
+          py::arg("bodies"), py::kw_only(), py::arg("path") = "", py::arg("up") = py::none())
       .def_readonly("path", &Model::path, "The file the model was read from ('' for none).")
+      .def_property_readonly(
+          "up", [](const Model& model) { return std::string(hlr_tool::up_axis_name(model.up)); },
+          "Which way is up in the model's coordinates: 'x', 'y', 'z', '-x', '-y' or '-z' (a "
+          "STEP, IGES, BREP, STL or 3MF file 'z', other meshes as their file says or 'y'). "
+          "The views stand it upright.")
       .def_property_readonly(
           "bodies",
           [](const Model& model) {

@@ -75,7 +75,7 @@ TEST(Batch, DrawsEachInputAsDrawDoesReportsTheBadOnesAndSkipsWhatIsUpToDate) {
   EXPECT_NE(messages["words.step"].find("cannot read the file as STEP"), std::string::npos);
   EXPECT_NE(messages["missing.obj"].find("no such file"), std::string::npos);
   EXPECT_NE(messages["edge.brep"].find("holds no faces"), std::string::npos);
-  EXPECT_NE(messages["blocks.obj"].find("time limit of 2 s"), std::string::npos);
+  EXPECT_NE(messages["blocks.obj"].find("time limit of 5 s"), std::string::npos);
   EXPECT_NE(first.err.find("9 inputs: 5 drawn, 0 up to date, 4 failed"), std::string::npos);
 
   const auto written = fs::last_write_time(folder / "out/screw.svg");

@@ -111,8 +111,8 @@ TEST_F(Edge_Face, EachWayAnEdgeMeetsTheFaceHidesWhatLiesBehindIt) {
     SCOPED_TRACE(c.what);
     HLR_Edge& e = edge(c.p, c.q, c.t0, 1.0f);
     // An earlier face's interval, which hiding the whole edge must drop.
-    if (c.t_min == 1.0) hide_interval(e, 0.25, 0.5);
-    EXPECT_EQ(test_face(e, depth_tolerance, face_), c.t_min == 1.0);
+    if (c.t_min == 1.0) hide_interval(e, 0.25, 0.5, intervals);
+    EXPECT_EQ(test_face(e, depth_tolerance, face_, intervals), c.t_min == 1.0);
     EXPECT_EQ(e.t_min, c.t_min);
     EXPECT_EQ(e.t_max, c.t_max);
     EXPECT_STREQ(check_intervals(e), "");
@@ -142,10 +142,10 @@ TEST_F(Edge_Face, CoveredSpanCountsOnlyCrossingsBehindOrOnThePlane) {
   // (t = 80/180) and x = 0 (before the start) span [0, 80/180], which moves
   // the start; in front covered_span counts nothing.
   HLR_Edge& behind = edge({10, 10, 20}, {190, 10, 20});
-  hide_by_face(behind, depth_tolerance, face_, -1.0f, 1.0f);
+  hide_by_face(behind, depth_tolerance, face_, -1.0f, 1.0f, intervals);
   EXPECT_EQ(behind.t_min, double(float(80.0 / 180.0)));
   HLR_Edge& in_front = edge({10, 10, 5}, {190, 10, 5});
-  hide_by_face(in_front, depth_tolerance, face_, -1.0f, 1.0f);
+  hide_by_face(in_front, depth_tolerance, face_, -1.0f, 1.0f, intervals);
   EXPECT_EQ(in_front.t_min, 0.0);
 }
 

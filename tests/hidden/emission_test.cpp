@@ -61,13 +61,13 @@ using Pieces = std::vector<std::string>;
 
 TEST_F(Emission, HiddenStartAndEndStretchesGoThroughFormOneInnerPartsFormTwo) {
   HLR_Edge& e = line();
-  hide_start(e, 0.125);
-  hide_end(e, 0.875);
-  hide_interval(e, 0.5, 0.625);
+  hide_start(e, 0.125, intervals);
+  hide_end(e, 0.875, intervals);
+  hide_interval(e, 0.5, 0.625, intervals);
   EXPECT_EQ(pieces(hidden()), (Pieces{"1 0-12.5", "2 50-62.5", "1 87.5-100"}));
   EXPECT_EQ(pieces(visible()), (Pieces{"1 12.5-50", "1 62.5-87.5"}));
   // Wholly hidden: one piece over the whole edge in every regime.
-  hide_start(e, 1.0);
+  hide_start(e, 1.0, intervals);
   EXPECT_TRUE(visible().empty());
   state.halo_gap = 2;
   EXPECT_EQ(pieces(hidden()), (Pieces{"1 0-100"}));
@@ -82,27 +82,29 @@ TEST_F(Emission, HaloShortensAtHiddenEndsButNotAtClippedOnes) {
   state.halo_gap = 2;
   line(0.25f, 0.75f);  // clipped, nothing hidden
   HLR_Edge& trimmed = line();
-  hide_start(trimmed, 0.25);
-  hide_end(trimmed, 0.75);
+  hide_start(trimmed, 0.25, intervals);
+  hide_end(trimmed, 0.75, intervals);
   HLR_Edge& edges_near_the_ends = line();
-  hide_start(edges_near_the_ends, 0.01);  // t_min - h < 0: no hidden stretch
-  hide_end(edges_near_the_ends, 0.99);    // t_max + h > 1
+  hide_start(edges_near_the_ends, 0.01, intervals);  // t_min - h < 0: no hidden stretch
+  hide_end(edges_near_the_ends, 0.99, intervals);    // t_max + h > 1
   EXPECT_EQ(pieces(visible()), (Pieces{"1 25-75", "1 27-73", "1 3-97"}));
   EXPECT_EQ(pieces(hidden()), (Pieces{"1 0-23", "1 77-100", "1 0-23", "1 77-100"}));
 }
 
 TEST_F(Emission, HaloIsWorkedOutInDouble) {
-  // With t_tolerance 0.001 and a halo of 1, h = 100 * 0.001 is the double
-  // 0.1; in float it would be 1.5e-9 larger. The visible piece between the
-  // hidden start at 0.3 and the hidden part from 0.5 + 1e-9 then runs from
-  // 0.3 + h = 0.4 to 0.4 + 1e-9 (a zero-length piece at x = 40 in float);
-  // with the float h it would be dropped.
+  // With t_tolerance 0.01f / 8 (that of an edge 8 units long,
+  // 0.00124999997 as a float) and a halo of 1, h = 100 * t_tolerance is
+  // 0.124999997 in double; in float it would round to 0.125. The visible
+  // piece between the hidden start at 0.3 and the hidden part from
+  // 0.55 - 1e-11 then runs from 0.3 + h to 0.55 - 1e-11 - h, 5.6e-9 long (a
+  // zero-length piece at x = 42.5 in float); with the float h it would be
+  // empty and dropped.
   state.halo_gap = 1;
   HLR_Edge& e = line();
-  e.t_tolerance = 0.001;
-  hide_start(e, 0.3);
-  hide_interval(e, 0.5 + 1e-9, 0.625);
-  EXPECT_EQ(pieces(visible()), (Pieces{"1 40-40", "1 72.5-100"}));
+  e.t_tolerance = 0.01f / 8.0f;
+  hide_start(e, 0.3, intervals);
+  hide_interval(e, 0.55 - 1e-11, 0.625, intervals);
+  EXPECT_EQ(pieces(visible()), (Pieces{"1 42.5-42.5", "1 75-100"}));
 }
 
 TEST_F(Emission, HiddenPiecesTakeTheEdgesHiddenColourExceptWithAHaloUnlessRetained) {
@@ -136,13 +138,13 @@ TEST_F(Emission, StoredEndPointsGoOutBitForBit) {
   // a.y + dy misses b.y here (1e8 + (0.3 - 1e8 in float) = 0): only the
   // stored points give 0.3 at the end, in float and in double.
   HLR_Edge& e = edge_d({0.1, 1e8, 2.0}, {7.0, 0.3, -1.0 / 3.0});
-  hide_interval(e, 0.25, 0.5);
+  hide_interval(e, 0.25, 0.5, intervals);
   const auto& shown = visible();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].float_points[0], e.a);
   EXPECT_EQ(shown[1].float_points[1].y, 0.3f);
   state.use_double_precision = true;
-  hide_end(e, 0.875);
+  hide_end(e, 0.875, intervals);
   const auto& pieces_d = hidden();
   ASSERT_EQ(pieces_d.size(), 2u);
   EXPECT_EQ(pieces_d[1].double_points[1], (KT_Point_D{7.0, 0.3, -1.0 / 3.0}));

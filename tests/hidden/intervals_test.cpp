@@ -131,7 +131,7 @@ class Value_Source {
 // One random sequence on `edge`: after every call the five invariants hold
 // and the state equals the model's, bit for bit. Ends when the edge is
 // fully hidden (the face tests never touch such an edge again).
-void run_sequence(HLR_Edge& edge, Value_Source& values, int steps) {
+void run_sequence(HLR_Edge& edge, Value_Source& values, int steps, HLR_Interval_Pool& intervals) {
   Model model{edge.t_min, edge.t_max, edge.t_tolerance, {}};
   for (int step = 0; step < steps && edge.t_min != 1.0; ++step) {
     // Mostly intervals, so that lists grow; trims now and then.
@@ -142,13 +142,13 @@ void run_sequence(HLR_Edge& edge, Value_Source& values, int steps) {
                             ? edge.t_tolerance * values.uniform(0.0, 3.0)
                             : (edge.t_max - edge.t_min) * std::pow(values.uniform(0.0, 0.5), 2.0);
       const double t = values.snapped(op == 0 ? edge.t_min + in : edge.t_max - in, edge);
-      (op == 0 ? hide_start : hide_end)(edge, t);
+      (op == 0 ? ::hide_start : ::hide_end)(edge, t, intervals);
       op == 0 ? model.hide_start(t) : model.hide_end(t);
     } else {
       // from == 1.0 is nothing, whatever the other end (even past t_max).
       const auto [from, to] =
           op == 2 ? std::pair{1.0, values.uniform(0.0, 2.0)} : values.interval(edge);
-      hide_interval(edge, from, to);
+      hide_interval(edge, from, to, intervals);
       model.hide_interval(from, to);
     }
     ASSERT_STREQ(check_intervals(edge), "") << "after step " << step;
@@ -181,7 +181,7 @@ TEST_F(IntervalProperties, RandomSequencesMatchTheModel) {
       const float length = setup.length;
       HLR_Edge& e = edge({1.0f, 2.0f, 3.0f}, {1.0f + length, 2.0f - 0.5f * length, 9.0f}, t0, t1);
       if (setup.grid_tolerance > 0) e.t_tolerance = setup.grid_tolerance;
-      run_sequence(e, values, 150);
+      run_sequence(e, values, 150, intervals);
       if (HasFatalFailure()) FAIL() << "length " << length << " seed " << seed;
       clear_edges();
     }
@@ -198,17 +198,17 @@ class Intervals : public State_Test {
 };
 
 TEST_F(Intervals, NeighboursCloserThanTheToleranceBecomeOneNode) {
-  hide_interval(edge_, 0.25, 0.375);
-  hide_interval(edge_, 0.375 + tol / 2.0, 0.5);
-  hide_interval(edge_, 0.6, 0.6 + tol / 2.0);  // shorter than the tolerance: nothing
+  hide_interval(edge_, 0.25, 0.375, intervals);
+  hide_interval(edge_, 0.375 + tol / 2.0, 0.5, intervals);
+  hide_interval(edge_, 0.6, 0.6 + tol / 2.0, intervals);  // shorter than the tolerance: nothing
   EXPECT_EQ(nodes_of(edge_), (Nodes{{0.25, 0.5}}));
   // A gap of exactly one tolerance stays open, and an interval exactly one
   // tolerance long is kept.
-  hide_interval(edge_, 0.5 + tol, 0.5 + 2 * tol);
+  hide_interval(edge_, 0.5 + tol, 0.5 + 2 * tol, intervals);
   EXPECT_EQ(nodes_of(edge_), (Nodes{{0.25, 0.5}, {0.5 + tol, 0.5 + 2 * tol}}));
   // An interval reaching across three nodes and their gaps merges them.
-  hide_interval(edge_, 0.75, 0.8125);
-  hide_interval(edge_, 0.3125, 0.75 - tol / 4.0);
+  hide_interval(edge_, 0.75, 0.8125, intervals);
+  hide_interval(edge_, 0.3125, 0.75 - tol / 4.0, intervals);
   EXPECT_EQ(nodes_of(edge_), (Nodes{{0.25, 0.8125}}));
 }
 
@@ -232,8 +232,8 @@ TEST_F(Intervals, TrimsNarrowTheBoxFromTheSideTheEdgeRunsAndNeverLowerZMax) {
   };
   for (const Case& c : cases) {
     HLR_Edge& e = edge(c.p, c.q);
-    hide_start(e, c.start);
-    hide_end(e, c.end);
+    hide_start(e, c.start, intervals);
+    hide_end(e, c.end, intervals);
     EXPECT_EQ((std::array{e.x_min, e.x_max, e.y_min, e.y_max, e.z_max}),
               (std::array{c.x_min, c.x_max, c.y_min, c.y_max, c.z_max}))
         << c.q.x;
@@ -241,15 +241,19 @@ TEST_F(Intervals, TrimsNarrowTheBoxFromTheSideTheEdgeRunsAndNeverLowerZMax) {
 }
 
 TEST_F(Intervals, FailedNodeAllocationLeavesTheListAsItWas) {
-  hide_interval(edge_, 0.25, 0.375);
-  hide_interval(edge_, 0.75, 0.875);
+  hide_interval(edge_, 0.25, 0.375, intervals);
+  hide_interval(edge_, 0.75, 0.875, intervals);
+  // The rest of the pool's block handed out: the next node needs a block.
+  for (std::size_t k = 2; k < HLR_Interval_Pool::block_nodes; ++k) {
+    intervals.make(0.0, 0.0, nullptr, nullptr);
+  }
   const Nodes before = nodes_of(edge_);
   const std::pair<double, double> between_before_after[] = {
       {0.5, 0.625}, {0.0625, 0.125}, {0.9, 0.95}};
   for (const auto& [from, to] : between_before_after) {
     {
       allocation_failure::Scope failing(1);
-      EXPECT_THROW(hide_interval(edge_, from, to), std::bad_alloc);
+      EXPECT_THROW(hide_interval(edge_, from, to, intervals), std::bad_alloc);
     }
     EXPECT_EQ(nodes_of(edge_), before);
     EXPECT_STREQ(check_intervals(edge_), "");
@@ -260,10 +264,10 @@ TEST_F(Intervals, NanArgumentsLeaveAWellLinkedList) {
   // Nothing sensible comes of a NaN, but the walks stop at the ends of the
   // list and every node stays linked both ways.
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  hide_interval(edge_, 0.25, 0.375);
-  hide_interval(edge_, 0.75, 0.875);
-  hide_interval(edge_, 0.5, nan);
-  hide_interval(edge_, nan, 0.5);
+  hide_interval(edge_, 0.25, 0.375, intervals);
+  hide_interval(edge_, 0.75, 0.875, intervals);
+  hide_interval(edge_, 0.5, nan, intervals);
+  hide_interval(edge_, nan, 0.5, intervals);
   const hidden_interval* last = nullptr;
   for (const hidden_interval* n = edge_.intervals; n != nullptr; n = n->next_interval) {
     ASSERT_EQ(n->prev_interval, last);

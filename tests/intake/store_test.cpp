@@ -15,14 +15,14 @@ using Store = State_Test;
 TEST_F(Store, ZeroLengthEdgeIsSwappedWithItsRangeMirroredInFloat) {
   const KT_Point_D p_d{4.0000001, 4, 1};
   const KT_Point_D q_d{4.0000002, 4, 1};
-  make_edge(state.edge_list, rendition, red, {4, 4, 1}, {4, 4, 1}, 0.2f, 0.7f, p_d, q_d);
+  make_edge(state, rendition, red, {4, 4, 1}, {4, 4, 1}, 0.2f, 0.7f, p_d, q_d);
   const HLR_Edge& e = *state.edge_list.head;
   // 1 - 0.7f is exact (0.3f); 1 - 0.2f = 0.79999999702 rounds to 0.8f in
   // float, where a double subtraction would keep 0.79999999702.
   EXPECT_EQ(e.t_min, double(0.3f));
   EXPECT_EQ(e.t_max, double(0.8f));
-  EXPECT_EQ(e.a_d, q_d);
-  EXPECT_EQ(e.b_d, p_d);
+  EXPECT_EQ(e.double_ends->a, q_d);
+  EXPECT_EQ(e.double_ends->b, p_d);
 }
 
 TEST_F(Store, ToleranceIsOneHundredthOfAUnitAlongTheDominantAxisAtMostOneHundredth) {
@@ -39,7 +39,7 @@ TEST_F(Store, ToleranceIsOneHundredthOfAUnitAlongTheDominantAxisAtMostOneHundred
       {{0, 0, 50}, 0.01f},         // depth never counts
   };
   for (const auto& c : cases) {
-    make_edge(state.edge_list, rendition, red, {0, 0, 0}, c.q, 0, 1);
+    make_edge(state, rendition, red, {0, 0, 0}, c.q, 0, 1);
     EXPECT_EQ(state.edge_list.tail->t_tolerance, double(c.tolerance)) << c.q.x << " " << c.q.y;
   }
 }

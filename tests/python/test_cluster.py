@@ -90,15 +90,22 @@ def farthest_from(points, lines, cell=4.0):
 
 def test_tiles_draw_the_single_runs_lines(client):
     vertices, triangles = terrain(20000)
-    options = {"vertices": vertices, "triangles": triangles, "edges": "all", "view": "iso"}
-    single = hlr_render.draw(**options)
-    for on in (client, None):
-        tiled = hlr_render.draw(tiles=(2, 2), client=on, **options)
-        for layer in ("visible", "hidden"):
-            ours, theirs = getattr(tiled, layer), getattr(single, layer)
-            length = [np.hypot(*(s[:, 2:] - s[:, :2]).T).sum() for s in
-                      (segments(ours), segments(theirs))]
-            assert abs(length[0] - length[1]) <= 1e-3 * length[1], layer
-            ends = segments(ours)
-            points = np.concatenate([ends[:, :2], ends[:, 2:], (ends[:, :2] + ends[:, 2:]) / 2])
-            assert farthest_from(points, theirs) <= 0.01, layer
+    # The renderer's lines join to the single run's within its tolerance.
+    # Line precedence keeps the first of two hidden lines a unit apart in
+    # the drawing's order, which tiles change: only the lengths agree then.
+    for keep in (True, False):
+        options = {"vertices": vertices, "triangles": triangles, "edges": "all",
+                   "view": "iso", "keep_coincident": keep}
+        single = hlr_render.draw(**options)
+        for on in (client, None) if keep else (client,):
+            tiled = hlr_render.draw(tiles=(2, 2), client=on, **options)
+            for layer in ("visible", "hidden"):
+                ours, theirs = getattr(tiled, layer), getattr(single, layer)
+                length = [np.hypot(*(s[:, 2:] - s[:, :2]).T).sum() for s in
+                          (segments(ours), segments(theirs))]
+                assert abs(length[0] - length[1]) <= 1e-3 * length[1], (keep, layer)
+                if keep:
+                    ends = segments(ours)
+                    points = np.concatenate([ends[:, :2], ends[:, 2:],
+                                             (ends[:, :2] + ends[:, 2:]) / 2])
+                    assert farthest_from(points, theirs) <= 0.01, layer

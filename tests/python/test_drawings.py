@@ -121,7 +121,8 @@ def test_each_polyline_names_the_model_it_was_drawn_from():
     spans = [(10, 12), (0, 4), (6, 8)]
     models = [hlr_render.Model(hlr_render.Body(*box_arrays((a, 0, 0), (b, 2, 1))))
               for a, b in spans]
-    drawing = hlr_render.draw(*models, views="front,top", edges="all", optimize=True)
+    drawing = hlr_render.draw(*models, views="front,top", edges="all", optimize=True,
+                              keep_coincident=True)
     left_to_right = np.argsort([a for a, _ in spans])
     for view in drawing.views:
         for layer in ("visible", "hidden"):
@@ -140,3 +141,41 @@ def test_stats_count_what_was_drawn():
     assert stats["triangles"] == len(model.triangles)
     drawn = stats["pieces_drawn"]
     assert 0 < drawn["visible"] <= stats["pieces_received"]["visible"]
+
+
+def test_models_stand_on_their_up_axis_and_up_overrides(tmp_path):
+    """A box 1 wide (x), 2 deep (y) and 3 tall (z): read z-up (an STL file,
+    or a Model saying so) its front view is 1 x 3; y-up (an OBJ file, or a
+    Model by default) 1 x 2; up= turns every model of the drawing."""
+    vertices, triangles = box_arrays((0, 0, 0), (1, 2, 3))
+    write_obj(tmp_path / "box.obj", vertices, triangles)
+    with open(tmp_path / "box.stl", "w") as out:
+        out.write("solid box\n")
+        for a, b, c in triangles:
+            out.write("facet normal 0 0 0\nouter loop\n")
+            for v in (a, b, c):
+                out.write("vertex {} {} {}\n".format(*vertices[v]))
+            out.write("endloop\nendfacet\n")
+        out.write("endsolid box\n")
+
+    def aspect(drawing):
+        points = np.concatenate(drawing.visible)
+        width, height = points.max(axis=0) - points.min(axis=0)
+        return round(height / width, 3)
+
+    assert hlr_render.load(tmp_path / "box.stl").up == "z"
+    assert hlr_render.load(tmp_path / "box.obj").up == "y"
+    assert hlr_render.load(tmp_path / "box.obj", up="-x").up == "-x"
+    body = hlr_render.Body(vertices, triangles)
+    assert hlr_render.Model(body).up == "y"
+    assert hlr_render.Model(hlr_render.Model(body, up="z")).up == "z"
+    cases = [(tmp_path / "box.stl", {}, 3.0), (tmp_path / "box.obj", {}, 2.0),
+             (tmp_path / "box.obj", {"up": "z"}, 3.0), (tmp_path / "box.stl", {"up": "y"}, 2.0),
+             (hlr_render.Model(body, up="z"), {}, 3.0), (body, {}, 2.0)]
+    for model, options, expected in cases:
+        assert aspect(hlr_render.draw(model, view="front", **options)) == expected, (model,
+                                                                                      options)
+    with pytest.raises(ValueError, match="--up: expected one of x, y, z, -x, -y, -z"):
+        hlr_render.draw(body, up="up")
+    with pytest.raises(ValueError, match="up: expected one of"):
+        hlr_render.Model(body, up="Z")

@@ -3,8 +3,9 @@
 // and the two colour options the intake and the intersection pass read
 // ("Hidden Line Color" and "Intersection Line Color", opaque black) in both
 // option tables. The fixture frees every record it finds in the store at
-// the end of the test, with the face index and the edges' interval lists
-// where the suite links the layers that make them.
+// the end of the test, with the face index and the interval pools where
+// the suite links the layers that make them; `intervals` is a pool for the
+// tests that hide parts of edges themselves.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -63,34 +64,26 @@ class State_Test : public ::testing::Test {
 
   KT_Option& current(HLR_Option_Index index) { return *state.current_option_entries[index]; }
 
-  // Frees the edges (and their intervals) and empties the edge list.
+  // Empties the edge list; the edges stay in the record arena, and their
+  // interval nodes with the pools they came from, until clear().
   void clear_edges() {
-    for (HLR_Edge* edge = state.edge_list.head; edge != nullptr;) {
-      HLR_Edge* next = edge->link;
-#ifdef HLR_STATE_FIXTURE_HAS_INTERVALS
-      free_intervals(*edge);
-#endif
-      delete edge;
-      edge = next;
+    for (HLR_Edge* edge = state.edge_list.head; edge != nullptr; edge = edge->link) {
+      edge->rendition.reset();
     }
     state.edge_list = {};
   }
-  // Frees every record and the index, and empties the store.
+  // Frees the index, the pass's pools and every record, and empties the
+  // store.
   void clear() {
-    clear_edges();
 #ifdef HLR_STATE_FIXTURE_HAS_INDEX
-    if (state.face_index != nullptr) free_face_index(state.face_index);
+    delete state.face_index;
     state.face_index = nullptr;
 #endif
-    free_list(state.face_list);
-    free_list(state.marker_list);
-    state.extent = empty_extent;
-  }
-
-  template <class List>
-  static void free_list(List& list) {
-    for (auto* record = list.head; record != nullptr;) delete std::exchange(record, record->link);
-    list = {};
+#ifdef HLR_STATE_FIXTURE_HAS_INTERVALS
+    delete state.interval_pools;
+    state.interval_pools = nullptr;
+#endif
+    clear_records(state);
   }
 
   // Whether every host object made since the fixture was built is gone
@@ -109,13 +102,13 @@ class State_Test : public ::testing::Test {
   // Records built by the store's own builders.
   HLR_Edge& edge(KT_Point p, KT_Point q, float t0 = 0.0f, float t1 = 1.0f,
                  KT_RGB32 hidden_color = opaque_black) {
-    make_edge(state.edge_list, rendition, hidden_color, p, q, t0, t1);
+    make_edge(state, rendition, hidden_color, p, q, t0, t1);
     return *state.edge_list.tail;
   }
   HLR_Edge& edge_d(KT_Point_D p, KT_Point_D q) {
     const KT_Point pf{float(p.x), float(p.y), float(p.z)};
     const KT_Point qf{float(q.x), float(q.y), float(q.z)};
-    make_edge(state.edge_list, rendition, opaque_black, pf, qf, 0.0f, 1.0f, p, q);
+    make_edge(state, rendition, opaque_black, pf, qf, 0.0f, 1.0f, p, q);
     return *state.edge_list.tail;
   }
   // The newest face, or null when the triangle was dropped.
@@ -141,6 +134,9 @@ class State_Test : public ::testing::Test {
   KT_Option_Table option_table;
   KT_Option_Table current_option_table;
   KT_Rendition rendition = KT_Rendition::create();
+#ifdef HLR_STATE_FIXTURE_HAS_INTERVALS
+  HLR_Interval_Pool intervals;
+#endif
   HLR_Renderer_State state{};
   std::int64_t live_at_start = 0;
 };

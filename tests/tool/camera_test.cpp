@@ -118,3 +118,90 @@ TEST(Camera, ViewsAndSettingsOutOfRangeAreInputErrors) {
 
 }  // namespace
 }  // namespace hlr_tool
+
+namespace hlr_tool {
+namespace {
+
+// Standing a model upright: with z up the front view looks along the
+// model's +y, the top view down its -z and the right view along its -x, so
+// that each view's device point is the y-up model's at the turned point.
+// A box 2 wide (x), 4 deep (y) and 6 tall (z), z-up: its front view is
+// 2 x 6, its right view 4 x 6 and its top view 2 x 4, whatever the frame.
+TEST(Camera, AModelStandsOnItsUpAxisInEveryNamedView) {
+  Body box = testing::cube_body();
+  for (Model_Point& p : box.positions) p = {p.x, 2.0 * p.y, 3.0 * p.z};
+  const struct {
+    Up_Axis up;
+    const char* view;
+    double width, height;  // the view's extent, in the box's units
+  } cases[] = {
+      {Up_Axis::z, "front", 2, 6},       {Up_Axis::z, "right", 4, 6},
+      {Up_Axis::z, "top", 2, 4},         {Up_Axis::y, "front", 2, 4},
+      {Up_Axis::y, "right", 6, 4},       {Up_Axis::y, "top", 2, 6},
+      {Up_Axis::x, "front", 4, 2},       {Up_Axis::minus_z, "front", 2, 6},
+      {Up_Axis::minus_x, "right", 6, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(up_axis_name(c.up)) + " " + c.view);
+    Model model = testing::model_of(box);
+    model.up = c.up;
+    Camera_Settings settings;
+    settings.view = parse_view(c.view);
+    const Camera camera = Camera::frame(settings, {&model, 1});
+    double min_x = 1e9, max_x = -1e9, min_y = 1e9, max_y = -1e9;
+    for (const Model_Point& p : box.positions) {
+      const Device_Point d = camera.to_device(upright(p, c.up));
+      min_x = std::min(min_x, double(d.x)), max_x = std::max(max_x, double(d.x));
+      min_y = std::min(min_y, double(d.y)), max_y = std::max(max_y, double(d.y));
+    }
+    EXPECT_NEAR((max_x - min_x) / camera.scale(), c.width, 1e-4);
+    EXPECT_NEAR((max_y - min_y) / camera.scale(), c.height, 1e-4);
+  }
+  // z up: the model's top (+z) is up in the front view, and its front
+  // (-y, towards the viewer) is nearest.
+  Model model = testing::model_of(box);
+  model.up = Up_Axis::z;
+  Camera_Settings settings;
+  settings.view = parse_view("front");
+  const Camera camera = Camera::frame(settings, {&model, 1});
+  const Device_Point top = camera.to_device(upright({0, 0, 3}, Up_Axis::z));
+  const Device_Point bottom = camera.to_device(upright({0, 0, -3}, Up_Axis::z));
+  const Device_Point near = camera.to_device(upright({0, -2, 0}, Up_Axis::z));
+  const Device_Point far = camera.to_device(upright({0, 2, 0}, Up_Axis::z));
+  EXPECT_GT(top.y, bottom.y);
+  EXPECT_LT(near.z, far.z);
+}
+
+TEST(Up_Axis, TurnsBackAndNamesEachAxis) {
+  const Model_Point p{1.5, -2.25, 3.125};
+  for (Up_Axis up :
+       {Up_Axis::x, Up_Axis::y, Up_Axis::z, Up_Axis::minus_x, Up_Axis::minus_y, Up_Axis::minus_z}) {
+    SCOPED_TRACE(up_axis_name(up));
+    const Model_Point back = from_upright(upright(p, up), up);
+    EXPECT_EQ(back.x, p.x);
+    EXPECT_EQ(back.y, p.y);
+    EXPECT_EQ(back.z, p.z);
+    EXPECT_EQ(parse_up_axis(up_axis_name(up)), up);
+    // The up axis itself comes out as the world's +y.
+    const Model_Point axis = from_upright({0, 1, 0}, up);
+    const Model_Point world = upright(axis, up);
+    EXPECT_EQ(world.y, 1.0);
+    EXPECT_DOUBLE_EQ(std::abs(axis.x) + std::abs(axis.y) + std::abs(axis.z), 1.0);
+  }
+  EXPECT_EQ(from_upright({0, 1, 0}, Up_Axis::z).z, 1.0);
+  EXPECT_EQ(from_upright({0, 1, 0}, Up_Axis::minus_x).x, -1.0);
+  EXPECT_FALSE(parse_up_axis("Z"));
+  EXPECT_FALSE(parse_up_axis("+z"));
+  // Each format's convention, by the file name's extension in any case.
+  const std::pair<const char*, Up_Axis> files[] = {
+      {"part.step", Up_Axis::z}, {"part.STP", Up_Axis::z},  {"part.iges", Up_Axis::z},
+      {"part.igs", Up_Axis::z},  {"part.brep", Up_Axis::z}, {"print.stl", Up_Axis::z},
+      {"print.3mf", Up_Axis::z}, {"mesh.obj", Up_Axis::y},  {"scene.gltf", Up_Axis::y},
+      {"scene.glb", Up_Axis::y}, {"scan.ply", Up_Axis::y},  {"mesh.off", Up_Axis::y},
+      {"stl/none", Up_Axis::y},
+  };
+  for (const auto& [file, up] : files) EXPECT_EQ(conventional_up_axis(file), up) << file;
+}
+
+}  // namespace
+}  // namespace hlr_tool

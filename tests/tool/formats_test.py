@@ -1,7 +1,8 @@
 """hlr-render draw in every output format, each read back by a real reader.
 
-PDF pages go through pdfinfo and pdftoppm (poppler), DXF through ezdxf,
-SVG through xmllint, PNG through Pillow (size, pHYs, pixels).
+PDF pages go through pdfinfo and pdftoppm (poppler), DXF through ezdxf
+and LibreCAD (where Debian's librecad is installed), SVG through xmllint,
+PNG through Pillow (size, pHYs, pixels).
 The DXF and the PNG are compared with the SVG of the same drawing, and a
 sheet of a box's views must line up. Run by CTest with HLR_RENDER and
 EXAMPLES_DIR set.
@@ -9,6 +10,7 @@ EXAMPLES_DIR set.
 
 import os
 import re
+import shutil
 import subprocess
 import xml.etree.ElementTree as ET
 
@@ -127,30 +129,45 @@ def test_eps_is_encapsulated_with_a_bounding_box(tmp_path):
 
 
 def test_dxf_holds_the_svg_drawing_in_its_layers(tmp_path):
-    options = ["--page", "A4", "--intersections", "--hidden-color", "gray"]
+    options = ["--page", "A4", "--intersections", "--hidden-color", "gray", "--title",
+               "Bracket & pin", "--drawn-by", "A. Drafter", "--date", "2024-02-29"]
     draw(BRACKET, "-o", tmp_path / "drawing.svg", *options)
     draw(BRACKET, "-o", tmp_path / "drawing.dxf", *options)
     svg = svg_layers(tmp_path / "drawing.svg")
     doc = ezdxf.readfile(tmp_path / "drawing.dxf")
-    assert doc.dxfversion == "AC1009"
+    assert doc.dxfversion == "AC1015"
+    assert len(doc.audit().errors) == 0
     assert doc.header["$INSUNITS"] == 4
     assert {layer.dxf.name for layer in doc.layers} >= {"VISIBLE", "HIDDEN", "INTERSECTIONS",
-                                                        "MARKERS"}
-    assert doc.layers.get("HIDDEN").dxf.linetype == "HIDDEN"
-    assert len(doc.linetypes.get("HIDDEN").pattern_tags.tags) > 0
+                                                        "MARKERS", "CENTER", "FRAME"}
+    # ISO 128's patterns for a 1 mm pen, scaled by each line's width.
+    assert doc.layers.get("HIDDEN").dxf.linetype == "HIDDEN2"
+    assert doc.layers.get("CENTER").dxf.linetype == "CENTERTINY"
+    assert [t.value for t in doc.linetypes.get("HIDDEN2").pattern_tags.tags
+            if t.code == 49] == [12.0, -3.0]
+    assert [t.value for t in doc.linetypes.get("CENTERTINY").pattern_tags.tags
+            if t.code == 49] == [24.0, -3.0, 0.0, -3.0]
     weights = {"visible": 0.5, "hidden": 0.25, "intersections": 0.25}
+    assert doc.layers.get("VISIBLE").dxf.lineweight == 50
+    assert doc.layers.get("HIDDEN").dxf.lineweight == 25
     for layer, lines in svg.items():
-        entities = doc.modelspace().query(f'POLYLINE[layer=="{layer.upper()}"]')
+        entities = doc.modelspace().query(f'LWPOLYLINE[layer=="{layer.upper()}"]')
         assert len(entities) == len(lines), layer
         for entity, (colour, points) in zip(entities, lines):
-            got = [(v.dxf.location.x, v.dxf.location.y) for v in entity.vertices]
+            got = [(x, y) for x, y, *_ in entity.get_points()]
             want = [(x, 297.0 - y) for x, y in points]
             assert np.allclose(got, want, atol=1e-3), layer
-            assert entity.dxf.default_start_width == weights[layer]
+            assert entity.dxf.lineweight == round(100 * weights[layer])
+            assert entity.dxf.ltscale == weights[layer]
             rgb = ezdxf.colors.int2rgb(int(colour[1:], 16))
             aci = (0, 0, 0) if entity.dxf.color == 7 else ezdxf.colors.aci2rgb(entity.dxf.color)
             assert max(abs(a - b) for a, b in zip(rgb, aci)) < 64, (colour, entity.dxf.color)
     assert len(svg["visible"]) > 0 and len(svg["hidden"]) > 0 and len(svg["intersections"]) > 0
+    # The title block's texts, the projection symbol's circles, the border.
+    texts = {t.dxf.text for t in doc.modelspace().query('TEXT[layer=="FRAME"]')}
+    assert {"BRACKET & PIN", "A. DRAFTER", "2024-02-29", "A4", "THIRD ANGLE", "Scale"} <= texts
+    assert len(doc.modelspace().query('CIRCLE[layer=="FRAME"]')) == 2
+    assert len(doc.modelspace().query('LINE[layer=="FRAME"]')) >= 4
 
 
 def test_sheet_views_of_a_box_line_up(tmp_path, box):
@@ -205,3 +222,70 @@ def test_views_drawn_together_are_the_views_drawn_alone(tmp_path):
         for layer in LAYERS:
             assert [(c, len(p)) for c, p in alone[layer]] == \
                 [(c, len(p)) for c, p in together[layer]], (name, layer)
+
+
+def ink_runs(column):
+    """Lengths of the (ink, paper) runs along a column of booleans, in order."""
+    runs, current, length = [], bool(column[0]), 0
+    for value in column:
+        if bool(value) == current:
+            length += 1
+        else:
+            runs.append((current, length))
+            current, length = bool(value), 1
+    runs.append((current, length))
+    return runs
+
+
+def test_librecad_prints_the_sheet_with_dashed_hidden_lines_and_its_title(tmp_path):
+    """A real CAD program reads the DXF as drawn: LibreCAD 2.2 prints it
+    (dxf2pdf, fitted to an A4 page) with the hidden square's edge visibly
+    dashed, dashes and gaps near ISO 128's 12 and 3 line widths (LibreCAD
+    draws its own pattern of the linetype's name: 2 mm and 1 mm, 2.25 and
+    0.75 mm with the pen's ends), and with the title block's text."""
+    if shutil.which("librecad") is None:
+        pytest.skip("librecad not installed (Debian's librecad): LibreCAD's print not checked")
+    model = tmp_path / "squares.obj"
+    model.write_text("v -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\nv -0.5 -0.5 0\nv 0.5 -0.5 0\n"
+                     "v 0.5 0.5 0\nv -0.5 0.5 0\nf 1 2 3\nf 1 3 4\nf 5 6 7\nf 5 7 8\n")
+    options = ["--view", "front", "--page", "A4", "--scale", "50:1", "--date", "2024-02-29",
+               "--title", "SQUARES"]
+    draw(model, "-o", tmp_path / "sheet.svg", *options)
+    draw(model, "-o", tmp_path / "sheet.dxf", *options)
+    hidden = svg_layers(tmp_path / "sheet.svg")["hidden"]
+    # The hidden square's left edge, 50 mm long, in sheet millimetres.
+    points = hidden[0][1]
+    left = min(x for x, _ in points)
+    top, bottom = min(y for _, y in points), max(y for _, y in points)
+    assert bottom - top == pytest.approx(50.0)
+    env = {**os.environ, "QT_QPA_PLATFORM": "offscreen"}
+    subprocess.run(["librecad", "dxf2pdf", "-a", "sheet.dxf"], cwd=tmp_path, env=env,
+                   capture_output=True, timeout=120, check=True)
+    dpi = 300
+    subprocess.run(["pdftoppm", "-r", str(dpi), "-gray", "-png", "sheet.pdf", "page"],
+                   cwd=tmp_path, check=True)
+    with Image.open(next(tmp_path.glob("page*.png"))) as image:
+        ink = np.asarray(image.convert("L")) < 128
+    # The centring marks reach the sheet's edges, so the ink spans the sheet:
+    # that maps sheet millimetres onto the print.
+    rows, columns = np.nonzero(ink)
+    scale_x = (columns.max() - columns.min()) / 210.0
+    scale_y = (rows.max() - rows.min()) / 297.0
+    assert scale_x == pytest.approx(scale_y, rel=0.02)
+    x = columns.min() + left * scale_x
+    y0, y1 = int(rows.min() + (top + 2) * scale_y), int(rows.min() + (bottom - 2) * scale_y)
+    # The column of the edge: the one with the most ink near where it maps.
+    candidates = range(int(x) - 6, int(x) + 7)
+    column = max(candidates, key=lambda c: ink[y0:y1, c].sum())
+    runs = ink_runs(ink[y0:y1, column])
+    dashes = [n / scale_y for on, n in runs[1:-1] if on]
+    gaps = [n / scale_y for on, n in runs[1:-1] if not on]
+    # 46 mm of a 0.25 mm line: ISO 128's 3.75 mm period gives twelve dashes;
+    # a near-solid line (LibreCAD's DASHED at 12 and 6 mm) three.
+    assert len(dashes) >= 8, runs
+    assert all(1.0 < d < 4.0 for d in dashes), dashes
+    assert all(0.4 < g < 1.5 for g in gaps), gaps
+    # The title block's title field (its lower left cell) holds ink: the text.
+    title = ink[int(rows.min() + 269 * scale_y):int(rows.min() + 285 * scale_y),
+                int(columns.min() + 22 * scale_x):int(columns.min() + 60 * scale_x)]
+    assert title.sum() > 50

@@ -124,3 +124,48 @@ TEST_F(Model_Files, SceneGraphTransformsApplyToEveryInstance) {
 
 }  // namespace
 }  // namespace hlr_tool
+
+namespace hlr_tool {
+namespace {
+
+// Each mesh format's up axis as load_model gives it: STL z (3D printing's
+// convention, which the file cannot state), the others y, and glTF y as its
+// format defines; a file that declares its axis (FBX, through Assimp's
+// metadata) is not tested here, for want of a small FBX writer.
+TEST_F(Model_Files, EachMeshFormatGivesItsUpAxis) {
+  const std::string triangle_obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+  const std::string stl =
+      "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n"
+      "endloop\nendfacet\nendsolid t\n";
+  const std::string ply =
+      "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+      "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
+      "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+  const std::string off = "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+  // One triangle; its buffer as base64: three float32 points.
+  const std::string gltf =
+      R"({"asset":{"version":"2.0"},"scenes":[{"nodes":[0]}],"scene":0,"nodes":[{"mesh":0}],)"
+      R"("meshes":[{"primitives":[{"attributes":{"POSITION":0}}]}],)"
+      R"("accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3",)"
+      R"("min":[0,0,0],"max":[1,1,0]}],"bufferViews":[{"buffer":0,"byteLength":36}],)"
+      R"("buffers":[{"byteLength":36,"uri":"data:application/octet-stream;base64,)"
+      R"(AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}]})";
+  const struct {
+    const char* name;
+    const std::string& text;
+    Up_Axis up;
+  } files[] = {
+      {"t.obj", triangle_obj, Up_Axis::y}, {"t.stl", stl, Up_Axis::z}, {"T.STL", stl, Up_Axis::z},
+      {"t.ply", ply, Up_Axis::y},          {"t.off", off, Up_Axis::y}, {"t.gltf", gltf, Up_Axis::y},
+  };
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.name);
+    const Model model = load_model(write(f.name, f.text));
+    EXPECT_EQ(model.up, f.up);
+    ASSERT_EQ(model.bodies.size(), 1u);
+    EXPECT_EQ(model.bodies[0].triangles.size(), 1u);
+  }
+}
+
+}  // namespace
+}  // namespace hlr_tool

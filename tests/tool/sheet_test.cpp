@@ -14,6 +14,7 @@
 #include "tool/drawing/dxf_writer.h"
 #include "tool/drawing/page.h"
 #include "tool/drawing/pen_order.h"
+#include "tool/drawing/sheet_svg.h"
 
 namespace {
 
@@ -82,6 +83,107 @@ Extent on_sheet(const Placed_View& view) {
     }
   }
   return e;
+}
+
+// ISO 5455's series: the largest scale at most the one that fits, and
+// how a title block states it.
+TEST(Sheet, ScalesComeFromIso5455AndAreStatedSo) {
+  const struct {
+    double fit, scale;
+    const char* text;
+  } rows[] = {
+      {1000.0, 1000.0, "1000:1"}, {999.0, 500.0, "500:1"}, {60.0, 50.0, "50:1"},
+      {49.9, 20.0, "20:1"},       {10.0, 10.0, "10:1"},    {9.99, 5.0, "5:1"},
+      {2.5, 2.0, "2:1"},          {1.999, 1.0, "1:1"},     {1.0, 1.0, "1:1"},
+      {0.99, 0.5, "1:2"},         {0.3, 0.2, "1:5"},       {0.15, 0.1, "1:10"},
+      {0.0999, 0.05, "1:20"},     {0.021, 0.02, "1:50"},   {0.011, 0.01, "1:100"},
+      {0.0003, 0.0002, "1:5000"},
+  };
+  for (const auto& row : rows) {
+    const double scale = iso_5455_scale(row.fit);
+    EXPECT_DOUBLE_EQ(scale, row.scale) << row.fit;
+    EXPECT_EQ(scale_text(scale), row.text) << row.fit;
+  }
+  EXPECT_EQ(scale_text(0.4), "1:2.5");
+  EXPECT_EQ(parse_page("A3-landscape").name, "A3");
+  EXPECT_EQ(parse_page("100x50mm-portrait").name, "50 x 100 mm");
+}
+
+// A drawing sheet: the border 20 mm from the left edge and 10 mm from the
+// others, the title block in its lower right corner with its fields, the
+// views inside the border above the block at an ISO scale, a pictorial
+// view labelled beneath.
+TEST(Sheet, ADrawingSheetHasItsBorderTitleBlockAndLabels) {
+  const Drawing front = rectangle_drawing(300, 400, 400, 200);  // 40 x 20 at 10/mm
+  const Drawing iso = rectangle_drawing(0, 0, 300, 300);
+  const std::vector<Sheet_View_Input> views = {
+      {&front, View_Kind::front, "front", {500, 500}, 10},
+      {&iso, View_Kind::pictorial, "iso", {150, 150}, 7.5},
+  };
+  Sheet_Settings settings;
+  settings.page = parse_page("A4-landscape");
+  settings.title_block = Title_Block{"Bracket", "a. drafter", "2024-02-29"};
+  const Sheet sheet = lay_out_sheet(views, settings);
+  // 297 - 30 mm across less 10 mm clearance and a gap for 80 mm of views:
+  // 2.9 fits, so 2:1.
+  EXPECT_EQ(sheet.units_per_model, 2.0);
+  const auto has_line = [&](double x0, double y0, double x1, double y1) {
+    return std::any_of(sheet.frame.lines.begin(), sheet.frame.lines.end(),
+                       [&](const Sheet_Line& l) {
+                         return l.a.x == x0 && l.a.y == y0 && l.b.x == x1 && l.b.y == y1;
+                       });
+  };
+  EXPECT_TRUE(has_line(20, 10, 287, 10));
+  EXPECT_TRUE(has_line(287, 200, 20, 200));
+  std::vector<std::string> texts;
+  for (const Sheet_Text& t : sheet.frame.texts) texts.push_back(t.text);
+  for (const char* text :
+       {"Title", "BRACKET", "Drawn by", "A. DRAFTER", "Date", "2024-02-29", "Scale", "2:1", "Size",
+        "A4", "Projection", "THIRD ANGLE", "1/1", "ISOMETRIC VIEW"}) {
+    EXPECT_NE(std::find(texts.begin(), texts.end(), text), texts.end()) << text;
+  }
+  EXPECT_EQ(sheet.frame.circles.size(), 2u);  // the projection symbol
+  // The views stand inside the border, clear of the title block (180 mm
+  // wide, 25 mm high, in the lower right corner).
+  for (const Placed_View& view : sheet.views) {
+    const Extent e = on_sheet(view);
+    EXPECT_GE(e.min_x, 25.0 - 1e-9);
+    EXPECT_LE(e.max_x, 282.0 + 1e-9);
+    EXPECT_GE(e.min_y, 15.0 - 1e-9);
+    EXPECT_LE(e.max_y, 175.0 + 1e-9);
+  }
+  // First angle: the symbol's circles stand right of its cone.
+  settings.first_angle = true;
+  const Sheet first = lay_out_sheet(views, settings);
+  EXPECT_GT(first.frame.circles[0].centre.x, sheet.frame.circles[0].centre.x);
+  // A page below A5 stays bare.
+  settings.page = parse_page("100x50mm");
+  EXPECT_TRUE(lay_out_sheet(views, settings).frame.lines.empty());
+}
+
+// Centre lines go into their own layer in every format, in ISO 128's long
+// dash dot on a page (dashes of 24 and gaps of 3 line widths, less the
+// round caps), under the hidden lines.
+TEST(Sheet, CentreLinesHaveTheirLayerAndChainInEveryFormat) {
+  Drawing drawing = rectangle_drawing(300, 400, 400, 200);
+  add_centre_line(drawing, {{250, 500}, {750, 500}});
+  add_centre_line(drawing, {{500, 350}, {500, 650}});
+  ASSERT_EQ(drawing.layer(Layer::centre_lines).size(), 1u);
+  EXPECT_EQ(drawing.layer(Layer::centre_lines)[0].polylines.size(), 2u);
+  const std::vector<Sheet_View_Input> views = {
+      {&drawing, View_Kind::front, "front", {500, 500}, 10}};
+  Sheet_Settings settings;
+  settings.page = parse_page("A4");
+  const Sheet sheet = lay_out_sheet(views, settings);
+  const std::string svg = write_sheet_svg(sheet);
+  const std::size_t centre = svg.find("<g id=\"centre-lines\"");
+  ASSERT_NE(centre, std::string::npos);
+  EXPECT_LT(centre, svg.find("<g id=\"hidden\""));
+  EXPECT_NE(svg.find("stroke-dasharray=\"5.75 1 0 1\"", centre), std::string::npos);
+  const std::string dxf = write_dxf(sheet);
+  EXPECT_NE(dxf.find("LWPOLYLINE\n  5\n"), std::string::npos);
+  EXPECT_NE(dxf.find("  8\nCENTER\n"), std::string::npos);
+  EXPECT_NE(dxf.find("CENTERTINY"), std::string::npos);
 }
 
 // A 40 x 20 x 10 box (x, y, z) in three views, each drawn at its own scale

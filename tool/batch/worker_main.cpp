@@ -8,10 +8,10 @@
 //     on standard output; exit status 0 whenever it could say how the
 //     drawing went, failed or not.
 //
-//   hlr-render-worker tile TILE_FILE DRAWING_FILE MODULE
+//   hlr-render-worker tile TILE_FILE DRAWING_FILE MODULE THREADS
 //     draws the tile file of a tiled drawing with the renderer module
-//     MODULE and writes its drawing (tool/render/draw_tiles.h); exit
-//     status 0 when it did, 1 with a message on standard error otherwise.
+//     MODULE, its passes on THREADS threads, and writes its drawing (tool/render/draw_tiles.h);
+//     exit status 0 when it did, 1 with a message on standard error otherwise.
 //
 // It ends with its parent (a batch that is stopped leaves nothing running).
 #include <cstdio>
@@ -40,8 +40,8 @@ int main(int argc, char** argv) {
       std::cout << hlr_tool::entry_json(entry) << std::endl;
       return std::cout ? 0 : 1;
     }
-    if (words.size() == 4 && words[0] == "tile") {
-      hlr_tool::draw_tile_file({words[1], words[2]}, words[3]);
+    if (words.size() == 5 && words[0] == "tile") {
+      hlr_tool::draw_tile_file({words[1], words[2]}, words[3], std::stoi(words[4]));
       return 0;
     }
   } catch (const std::exception& error) {

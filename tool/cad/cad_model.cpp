@@ -467,6 +467,8 @@ Model tessellate(const File_Read& file, double deflection, const Cad_Options& op
 
   Model model;
   model.path = path;
+  // STEP, IGES and BREP parts are modelled z-up (conventional_up_axis).
+  model.up = Up_Axis::z;
   Body_Maker maker(options, deflection);
   for (const Body_Source& source : sources) {
     Tessellation_Failure failure;

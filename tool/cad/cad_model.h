@@ -13,7 +13,8 @@
 //   face are lines; smooth edges (tangent faces) only with smooth_edges;
 //   seam edges (a closed face meeting itself) and degenerated edges never;
 //   edges that border no face (wires, construction lines) always;
-// - loose faces and edges (not in any solid) of one colour make one body.
+// - loose faces and edges (not in any solid) of one colour make one body;
+// - the model is z-up (Model::up), as CAD programs model parts.
 #pragma once
 
 #include "tool/models/model.h"

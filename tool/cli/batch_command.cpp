@@ -116,7 +116,8 @@ void add_batch_command(CLI::App& app, const char* argv0) {
   command->allow_extras();
   command->footer(
       "--jobs N is the threads of the whole batch: min(inputs, N) inputs are drawn at once, each "
-      "with its share.\nEach input is drawn in a process of its own (hlr-render-worker), so an "
+      "renderer with N / that many.\nEach input is drawn in a process of its own "
+      "(hlr-render-worker), so an "
       "input that crashes,\nhangs (see --time-limit) or runs out of memory fails alone.\n"
       "\n"
       "Exit status: 0 every input drawn or up to date, 3 some inputs failed (the others were "

@@ -26,6 +26,7 @@ struct Run_Options {
   std::string svg;     // empty: no drawing
   std::string module;  // empty: beside the executable
   std::string default_module;
+  bool keep_coincident = false;
 };
 
 void run(const Run_Options& options) {
@@ -43,7 +44,8 @@ void run(const Run_Options& options) {
   const std::vector<KT_Recorded_Call> calls = run_picture_script(script, module->entry());
   std::ostringstream trace;
   write_trace(trace, calls);
-  if (!options.svg.empty()) write_output_file(options.svg, svg_of_calls(calls));
+  if (!options.svg.empty())
+    write_output_file(options.svg, svg_of_calls(calls, 1.0, options.keep_coincident));
   if (options.trace.empty()) {
     std::cout << trace.str() << std::flush;
     if (!std::cout) throw Tool_Error("cannot write the trace to standard output");
@@ -71,6 +73,9 @@ void add_run_command(CLI::App& app, const char* argv0) {
                    "Also draw what reached the next renderer as an SVG in FILE (pattern 0 "
                    "visible, 1 to 3 and 7 hidden, 4 to 6 intersections)")
       ->option_text("FILE");
+  command->add_flag("--keep-coincident", options->keep_coincident,
+                    "In the SVG, keep hidden lines that lie on visible lines or on one another "
+                    "(by default drawn once, as hlr-render draw does)");
   command
       ->add_option("--module", options->module,
                    "The renderer module to load (default: $HLR_RENDERER_MODULE, else " +

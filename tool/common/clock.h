@@ -27,4 +27,12 @@ inline double thread_processor_milliseconds() {
   return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
 }
 
+// The processor time the whole process has used, every thread's (the
+// renderer's own threads included).
+inline double process_processor_milliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
+}
+
 }  // namespace hlr_tool

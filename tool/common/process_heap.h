@@ -19,10 +19,9 @@ namespace hlr_tool {
 //   going back to the kernel and faulting in again (Open CASCADE's mesher
 //   takes and gives back large blocks for every face: handed back each
 //   time, their faults cost more than the meshing).
-// The renderer threads of `--jobs` keep glibc's arenas of their own, in
-// small pages: sharing the main heap spared a second renderer its faults
-// on small models, but on a million triangles the two renderers then
-// waited on the heap's lock for longer than the faults had cost.
+// The renderer's threads hardly allocate (the passes get their memory on
+// the calling thread before they share out the work), so the arenas glibc
+// gives them stay small.
 // Does nothing where the C library is not glibc.
 void prepare_process_heap();
 

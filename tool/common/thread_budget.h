@@ -24,8 +24,7 @@ class Thread_Budget {
 
   // At least 1.
   int threads() const { return threads_; }
-  // No count was given: a renderer may take fewer threads than threads()
-  // when its picture is small (shared_passes.h).
+  // No count was given: one thread per processor.
   bool automatic() const { return automatic_; }
 
   // Of `parts` independent pieces of work, how many run at once.

@@ -51,6 +51,51 @@ void set_color(cairo_t* cr, std::uint32_t argb) {
                         double(argb & 255u) / 255.0, double(argb >> 24) / 255.0);
 }
 
+// The border, title block and labels, black, in sheet units.
+void draw_frame(cairo_t* cr, const Sheet_Frame& frame) {
+  cairo_set_source_rgb(cr, 0.0, 0.0, 0.0);
+  std::vector<double> dashes;
+  for (const Sheet_Line& line : frame.lines) {
+    dashes.clear();
+    for (double length : dash_lengths(line.dash, true)) dashes.push_back(length * line.width);
+    cairo_set_dash(cr, dashes.data(), static_cast<int>(dashes.size()), 0.0);
+    cairo_set_line_width(cr, line.width);
+    cairo_new_path(cr);
+    cairo_move_to(cr, line.a.x, line.a.y);
+    cairo_line_to(cr, line.b.x, line.b.y);
+    cairo_stroke(cr);
+  }
+  cairo_set_dash(cr, nullptr, 0, 0.0);
+  for (const Sheet_Circle& circle : frame.circles) {
+    cairo_set_line_width(cr, circle.width);
+    cairo_new_path(cr);
+    cairo_arc(cr, circle.centre.x, circle.centre.y, circle.radius, 0.0, 2.0 * std::numbers::pi);
+    cairo_stroke(cr);
+  }
+  // The first family of sheet_font_families that fontconfig has. Font
+  // options of its own, so that the glyphs do not depend on what the
+  // process drew before (cairo keeps scaled fonts between surfaces).
+  cairo_select_font_face(cr, "osifont", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  std::unique_ptr<cairo_font_options_t, decltype(&cairo_font_options_destroy)> options(
+      cairo_font_options_create(), cairo_font_options_destroy);
+  cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_NONE);
+  cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
+  cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
+  cairo_set_font_options(cr, options.get());
+  for (const Sheet_Text& text : frame.texts) {
+    cairo_set_font_size(cr, text.height / cap_height_per_font_size);
+    double x = text.at.x;
+    if (text.align == Text_Align::centre) {
+      cairo_text_extents_t extents;
+      cairo_text_extents(cr, text.text.c_str(), &extents);
+      x -= 0.5 * extents.x_advance;
+    }
+    cairo_move_to(cr, x, text.at.y);
+    cairo_show_text(cr, text.text.c_str());
+    cairo_new_path(cr);
+  }
+}
+
 // Draws the sheet in sheet units; the caller has scaled the context to them.
 void draw_sheet(cairo_t* cr, const Sheet& sheet, bool transparent) {
   if (!transparent) {
@@ -60,6 +105,7 @@ void draw_sheet(cairo_t* cr, const Sheet& sheet, bool transparent) {
   }
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+  draw_frame(cr, sheet.frame);
   std::vector<double> dashes;
   for (const Placed_View& view : sheet.views) {
     const auto x_of = [&view](const Drawing_Point& p) { return view.offset.x + view.factor * p.x; };
@@ -70,7 +116,9 @@ void draw_sheet(cairo_t* cr, const Sheet& sheet, bool transparent) {
         set_color(cr, group.color_argb);
         if (!group.polylines.empty()) {
           dashes.clear();
-          for (double length : dash_lengths(group.dash)) dashes.push_back(length * width);
+          for (double length : dash_lengths(group.dash, sheet.paged)) {
+            dashes.push_back(length * width);
+          }
           cairo_set_dash(cr, dashes.data(), static_cast<int>(dashes.size()), 0.0);
           cairo_set_line_width(cr, width);
           cairo_new_path(cr);

@@ -24,19 +24,35 @@
 
 namespace hlr_tool {
 
-// The layers, in the order they are written (later ones on top).
-enum class Layer { hidden, visible, intersections, markers };
-inline constexpr std::size_t layer_count = 4;
+// The layers, in the order they are written (later ones on top). The
+// renderer's pieces land in hidden, visible and intersections, its markers
+// in markers; centre lines (the axes of holes and shafts, drawn long dash
+// dot, under the hidden lines as ISO 128 ranks them) come from the tool
+// itself, never from the renderer.
+enum class Layer { centre_lines, hidden, visible, intersections, markers };
+inline constexpr std::size_t layer_count = 5;
 
-// "hidden", "visible", "intersections", "markers".
+// "centre-lines", "hidden", "visible", "intersections", "markers".
 const char* layer_name(Layer layer);
 
-enum class Dash { solid, dashed, dotted, dash_dot };
+// chain: ISO 128's long dash dot, the line of centre lines and axes.
+enum class Dash { solid, dashed, dotted, dash_dot, chain };
 
 // A dash pattern as dash and gap lengths in line widths, dash first; empty
 // for solid. Round caps stretch every dash by one line width, which the
-// gaps allow for. Every format draws dashes by this one table.
-std::span<const double> dash_lengths(Dash dash);
+// gaps allow for. Every format draws dashes by this one table, a drawing
+// at its own size in device units by the screen's table, a sheet on a
+// page by ISO 128's (`iso_128`).
+std::span<const double> dash_lengths(Dash dash, bool iso_128 = false);
+
+// ISO 128-20's lengths, in line widths d, as drawn (caps included): dashed
+// line (02) dashes of 12 d and gaps of 3 d; long dash dot (04) dashes of
+// 24 d, gaps of 3 d and dots of at most 0.5 d; dotted (07) dots of 0.5 d and
+// gaps of 3 d. A writer that draws flat ends (DXF) uses these.
+struct Iso_Dash_Pattern {
+  double dash, gap, dot;
+};
+Iso_Dash_Pattern iso_128_pattern(Dash dash);
 
 // Marker dots: radius in line widths of the markers layer.
 inline constexpr double marker_radius_widths = 1.5;
@@ -68,6 +84,15 @@ struct Drawing {
   const std::vector<Style_Group>& layer(Layer l) const {
     return layers[static_cast<std::size_t>(l)];
   }
+  std::vector<Style_Group>& layer(Layer l) { return layers[static_cast<std::size_t>(l)]; }
 };
+
+// Adds a centre line (an axis, or an arm of a centre mark) of at least two
+// points, in drawing coordinates, to the centre-lines layer in the chain
+// pattern: every writer draws it under the hidden lines (SVG group
+// "centre-lines", DXF layer CENTER), and line precedence gives it way to
+// visible and hidden lines.
+void add_centre_line(Drawing& drawing, Drawing_Polyline line,
+                     std::uint32_t color_argb = 0xFF000000u);
 
 }  // namespace hlr_tool

@@ -1,9 +1,14 @@
 #include "tool/drawing/dxf_writer.h"
 
+#include <dxflib/dl_dxf.h>
+#include <dxflib/dl_writer_ascii.h>
+
 #include <array>
+#include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <limits>
-#include <map>
+#include <string>
 #include <vector>
 
 #include "tool/drawing/drawing_text.h"
@@ -45,222 +50,348 @@ constexpr std::array<std::uint32_t, 256> aci_colors{
     0xA55267, 0x7F001F, 0x7F3F4F, 0x4C0013, 0x4C262F, 0x260009, 0x581317, 0x000000, 0x656565,
     0x666666, 0x999999, 0xCCCCCC, 0xFFFFFF};
 
-constexpr const char* dxf_layer_names[layer_count] = {"HIDDEN", "VISIBLE", "INTERSECTIONS",
-                                                      "MARKERS"};
+constexpr const char* dxf_layer_names[layer_count] = {"CENTER", "HIDDEN", "VISIBLE",
+                                                      "INTERSECTIONS", "MARKERS"};
+// The layer of a drawing sheet's border, title block, texts and labels.
+constexpr const char* frame_layer = "FRAME";
+constexpr const char* text_style = "ISO3098";
 
-constexpr const char* dash_names[] = {"CONTINUOUS", "DASHED", "DOTTED", "DASHDOT"};
-
-class Dxf_Text {
+// dxflib writes through DL_WriterA, which writes a file of its own; the
+// bytes are kept here instead, by taking over its five output functions
+// (the file it opens, /dev/null, receives nothing). Numbers are written
+// with at most six decimals, independent of the locale.
+class Dxf_Bytes final : public DL_WriterA {
  public:
-  void group(int code, const std::string& value) {
-    if (code < 10)
+  Dxf_Bytes() : DL_WriterA("/dev/null", DL_Codes::AC1015) {}
+
+  void dxfReal(int gc, double value) const override {
+    std::string text;
+    append_decimal(text, value, 6);
+    if (text.find('.') == std::string::npos) text += ".0";
+    dxfString(gc, text);
+  }
+  void dxfInt(int gc, int value) const override { dxfString(gc, std::to_string(value)); }
+  void dxfHex(int gc, int value) const override {
+    char text[16];
+    std::snprintf(text, sizeof text, "%X", unsigned(value));
+    dxfString(gc, text);
+  }
+  void dxfString(int gc, const char* value) const override { dxfString(gc, std::string(value)); }
+  void dxfString(int gc, const std::string& value) const override {
+    if (gc < 10) {
       out_ += "  ";
-    else if (code < 100)
+    } else if (gc < 100) {
       out_ += ' ';
-    out_ += std::to_string(code);
+    }
+    out_ += std::to_string(gc);
     out_ += '\n';
     out_ += value;
     out_ += '\n';
   }
-  void group(int code, int value) { group(code, std::to_string(value)); }
-  void number(int code, double value) {
-    std::string text;
-    append_decimal(text, value, 6);
-    if (text.find('.') == std::string::npos) text += ".0";
-    group(code, text);
-  }
-  void point(double x, double y) {
-    number(10, x);
-    number(20, y);
-    number(30, 0.0);
-  }
   std::string take() { return std::move(out_); }
 
  private:
-  std::string out_;
+  mutable std::string out_;
 };
 
-// A linetype's name for a dash pattern on a layer.
-std::string linetype_name(std::size_t layer, Dash dash) {
-  if (dash == Dash::solid) return "CONTINUOUS";
-  if (static_cast<Layer>(layer) == Layer::hidden && dash == Dash::dashed) return "HIDDEN";
-  return std::string(dash_names[static_cast<int>(dash)]) + "_" + dxf_layer_names[layer];
-}
+// A linetype: its name, and its elements in millimetres for a line 1 mm
+// wide (dashes positive, gaps negative, 0 a dot); an entity scales them by
+// its width through its linetype scale (group 48).
+struct Linetype {
+  std::string name;
+  std::vector<double> elements;
+};
 
-void write_linetype(Dxf_Text& dxf, const std::string& name, Dash dash, double width) {
-  dxf.group(0, "LTYPE");
-  dxf.group(2, name);
-  dxf.group(70, 0);
-  dxf.group(3, dash == Dash::solid ? "Solid line" : name);
-  dxf.group(72, 65);
-  const auto lengths = dash_lengths(dash);
+// The linetype of a dash pattern: on a page ISO 128's, without a page the
+// screen's. Programs that draw a file's own patterns (AutoCAD, ezdxf,
+// BricsCAD) draw these. LibreCAD 2.2 draws only its built-in patterns, at
+// fixed millimetres on paper whatever the scales, chosen by name: so the
+// names are those whose built-in pattern comes nearest to ISO 128 at the
+// narrow 0.25 mm weight (HIDDEN2: dashes of 2 mm and gaps of 1 mm, drawn
+// 2.25 and 0.75 with the pen's ends, where ISO 128 asks 3 and 0.75;
+// CENTERTINY: 5, 1, 1, 1 for 6, 0.75, a dot, 0.75; DOTTINY), where the
+// names of acadiso.lin (ACAD_ISO02W100) would give dashes of 12 mm.
+Linetype linetype_of(Dash dash, bool iso_128) {
+  if (dash == Dash::solid) return {"CONTINUOUS", {}};
+  if (iso_128) {
+    const Iso_Dash_Pattern p = iso_128_pattern(dash);
+    switch (dash) {
+      case Dash::dashed:
+        return {"HIDDEN2", {p.dash, -p.gap}};
+      case Dash::dotted:
+        return {"DOTTINY", {0.0, -p.gap}};
+      case Dash::dash_dot:
+      case Dash::chain:
+        return {"CENTERTINY", {p.dash, -p.gap, 0.0, -p.gap}};
+      case Dash::solid:
+        break;
+    }
+    return {"CONTINUOUS", {}};
+  }
   // Round caps stretch each dash by a width; DXF dashes have flat ends.
   std::vector<double> elements;
+  const auto lengths = dash_lengths(dash);
   for (std::size_t i = 0; i < lengths.size(); ++i) {
-    elements.push_back(i % 2 == 0 ? (lengths[i] + 1.0) * width : -(lengths[i] - 1.0) * width);
+    elements.push_back(i % 2 == 0 ? lengths[i] + 1.0 : -(lengths[i] - 1.0));
   }
-  double total = 0.0;
-  for (double e : elements) total += e < 0.0 ? -e : e;
-  dxf.group(73, static_cast<int>(elements.size()));
-  dxf.number(40, total);
-  for (double e : elements) dxf.number(49, e);
+  static constexpr const char* names[] = {"CONTINUOUS", "HIDDEN", "DOT", "DASHDOT", "CENTER"};
+  return {names[static_cast<int>(dash)], elements};
 }
 
-// Units (mm), extents and limits of the sheet, y up from its lower-left
-// corner.
-void write_header(Dxf_Text& dxf, const Sheet& sheet) {
-  const double mm = sheet.mm_per_unit;
-  dxf.group(0, "SECTION");
-  dxf.group(2, "HEADER");
-  dxf.group(9, "$ACADVER");
-  dxf.group(1, "AC1009");
-  dxf.group(9, "$INSBASE");
-  dxf.point(0.0, 0.0);
-  dxf.group(9, "$EXTMIN");
-  dxf.point(0.0, 0.0);
-  dxf.group(9, "$EXTMAX");
-  dxf.point(sheet.width * mm, sheet.height * mm);
-  dxf.group(9, "$LIMMIN");
-  dxf.number(10, 0.0);
-  dxf.number(20, 0.0);
-  dxf.group(9, "$LIMMAX");
-  dxf.number(10, sheet.width * mm);
-  dxf.number(20, sheet.height * mm);
-  dxf.group(9, "$LTSCALE");
-  dxf.number(40, 1.0);
-  dxf.group(9, "$INSUNITS");
-  dxf.group(70, 4);
-  dxf.group(9, "$MEASUREMENT");
-  dxf.group(70, 1);
-  dxf.group(0, "ENDSEC");
+// The layer's own pattern: chain for centre lines, dashed for hidden lines.
+Dash layer_dash(std::size_t layer) {
+  switch (static_cast<Layer>(layer)) {
+    case Layer::centre_lines:
+      return Dash::chain;
+    case Layer::hidden:
+      return Dash::dashed;
+    default:
+      return Dash::solid;
+  }
 }
 
-// Linetype name -> its dash pattern and its layer's width in mm.
-using Linetypes = std::map<std::string, std::pair<Dash, double>>;
+// The nearest of DXF's line weights (group 370), in hundredths of a
+// millimetre.
+int dxf_line_weight(double width_mm) {
+  static constexpr int weights[] = {0,  5,  9,  13, 15, 18,  20,  25,  30,  35,  40,  50,
+                                    53, 60, 70, 80, 90, 100, 106, 120, 140, 158, 200, 211};
+  int best = 0;
+  for (int w : weights) {
+    if (std::fabs(w - 100.0 * width_mm) < std::fabs(best - 100.0 * width_mm)) best = w;
+  }
+  return best;
+}
 
-// The linetypes the sheet's lines use, with their layer's width: HIDDEN
-// (the hidden layer's own) and CONTINUOUS always.
-Linetypes linetypes_in_use(const Sheet& sheet) {
-  const double mm = sheet.mm_per_unit;
-  const std::size_t hidden = static_cast<std::size_t>(Layer::hidden);
-  Linetypes linetypes;
-  linetypes["CONTINUOUS"] = {Dash::solid, 0.0};
-  linetypes["HIDDEN"] = {Dash::dashed, sheet.line_weights[hidden] * mm};
-  for (const Placed_View& view : sheet.views) {
+// The entity colour: the nearest ACI (group 62) and, for a colour that is
+// neither black nor white, the true colour (group 420) that R2000 carries.
+struct Dxf_Colour {
+  int aci;
+  int true_colour;  // -1: none
+};
+Dxf_Colour dxf_colour(std::uint32_t argb) {
+  const std::uint32_t rgb = argb & 0xFFFFFFu;
+  return {nearest_aci(argb), rgb == 0 || rgb == 0xFFFFFFu ? -1 : int(rgb)};
+}
+
+// Where sheet points land in the DXF: millimetres, y up.
+struct Dxf_Placement {
+  double mm;
+  double height;
+  double x(double sheet_x) const { return sheet_x * mm; }
+  double y(double sheet_y) const { return (height - sheet_y) * mm; }
+};
+
+class Sheet_Dxf {
+ public:
+  explicit Sheet_Dxf(const Sheet& sheet)
+      : sheet_(sheet), at_{sheet.mm_per_unit, sheet.height}, iso_(sheet.paged) {
+    linetypes_.push_back(linetype_of(Dash::dashed, iso_));
+    linetypes_.push_back(linetype_of(Dash::chain, iso_));
+    for (const Placed_View& view : sheet.views) {
+      for (const auto& layer : view.drawing->layers) {
+        for (const Style_Group& group : layer) add_linetype(group.dash);
+      }
+    }
+    for (const Sheet_Line& line : sheet.frame.lines) add_linetype(line.dash);
+  }
+
+  std::string write() {
+    header();
+    tables();
+    blocks();
+    out_.sectionEntities();
+    frame();
+    for (const Placed_View& view : sheet_.views) this->view(view);
+    out_.sectionEnd();
+    dxf_.writeObjects(out_);
+    dxf_.writeObjectsEnd(out_);
+    out_.dxfEOF();
+    return out_.take();
+  }
+
+ private:
+  void add_linetype(Dash dash) {
+    Linetype type = linetype_of(dash, iso_);
+    if (dash == Dash::solid) return;
+    for (const Linetype& known : linetypes_) {
+      if (known.name == type.name) return;
+    }
+    linetypes_.push_back(std::move(type));
+  }
+
+  double layer_width_mm(std::size_t layer) const {
+    return sheet_.line_weights[layer] * sheet_.mm_per_unit;
+  }
+
+  // Units (mm), extents and limits of the sheet, y up from its lower-left
+  // corner; line weights shown; linetypes at their own scale.
+  void header() {
+    dxf_.writeHeader(out_);
+    const double width = sheet_.width * sheet_.mm_per_unit;
+    const double height = sheet_.height * sheet_.mm_per_unit;
+    const auto point = [this](const char* name, double x, double y) {
+      out_.dxfString(9, name);
+      out_.dxfReal(10, x);
+      out_.dxfReal(20, y);
+      out_.dxfReal(30, 0.0);
+    };
+    point("$INSBASE", 0.0, 0.0);
+    point("$EXTMIN", 0.0, 0.0);
+    point("$EXTMAX", width, height);
+    out_.dxfString(9, "$LIMMIN");
+    out_.dxfReal(10, 0.0);
+    out_.dxfReal(20, 0.0);
+    out_.dxfString(9, "$LIMMAX");
+    out_.dxfReal(10, width);
+    out_.dxfReal(20, height);
+    out_.dxfString(9, "$INSUNITS");
+    out_.dxfInt(70, 4);
+    out_.dxfString(9, "$MEASUREMENT");
+    out_.dxfInt(70, 1);
+    out_.dxfString(9, "$LTSCALE");
+    out_.dxfReal(40, 1.0);
+    out_.dxfString(9, "$CELTSCALE");
+    out_.dxfReal(40, 1.0);
+    out_.dxfString(9, "$PSLTSCALE");
+    out_.dxfInt(70, 0);
+    out_.dxfString(9, "$LWDISPLAY");
+    out_.dxfInt(290, 1);
+    out_.dxfString(9, "$TEXTSTYLE");
+    out_.dxfString(7, text_style);
+    out_.sectionEnd();
+  }
+
+  void tables() {
+    out_.sectionTables();
+    dxf_.writeVPort(out_);
+
+    out_.tableLinetypes(int(linetypes_.size()) + 3);
+    dxf_.writeLinetype(out_, DL_LinetypeData("BYBLOCK", "", 0, 0, 0.0));
+    dxf_.writeLinetype(out_, DL_LinetypeData("BYLAYER", "", 0, 0, 0.0));
+    dxf_.writeLinetype(out_, DL_LinetypeData("CONTINUOUS", "Solid line", 0, 0, 0.0));
+    for (Linetype& type : linetypes_) {
+      double length = 0.0;
+      for (double e : type.elements) length += std::fabs(e);
+      dxf_.writeLinetype(out_, DL_LinetypeData(type.name, type.name, 0, int(type.elements.size()),
+                                               length, type.elements.data()));
+    }
+    out_.tableEnd();
+
+    out_.tableLayers(int(layer_count) + 2);
+    const auto layer = [this](const std::string& name, Dash dash, double width_mm) {
+      dxf_.writeLayer(
+          out_, DL_LayerData(name, 0),
+          DL_Attributes("", 7, dxf_line_weight(width_mm), linetype_of(dash, iso_).name, 1.0));
+    };
+    layer("0", Dash::solid, 0.25);
     for (std::size_t l = 0; l < layer_count; ++l) {
+      layer(dxf_layer_names[l], layer_dash(l), layer_width_mm(l));
+    }
+    layer(frame_layer, Dash::solid, 0.25);
+    out_.tableEnd();
+
+    // dxflib's dimension style refers to the style Standard by handle, so
+    // it is written too.
+    out_.tableStyle(2);
+    dxf_.writeStyle(out_, DL_StyleData("Standard", 0, 0.0, 1.0, 0.0, 0, 2.5, "txt", ""));
+    dxf_.writeStyle(out_, DL_StyleData(text_style, 0, 0.0, 1.0, 0.0, 0, 3.5, "isocp.shx", ""));
+    out_.tableEnd();
+    dxf_.writeView(out_);
+    dxf_.writeUcs(out_);
+    out_.tableAppid(1);
+    dxf_.writeAppid(out_, "ACAD");
+    out_.tableEnd();
+    dxf_.writeDimStyle(out_, 2.5, 1.25, 0.625, 0.625, 2.5);
+    dxf_.writeBlockRecord(out_);
+    out_.tableEnd();
+    out_.sectionEnd();
+  }
+
+  void blocks() {
+    out_.sectionBlocks();
+    for (const char* name : {"*Model_Space", "*Paper_Space", "*Paper_Space0"}) {
+      dxf_.writeBlock(out_, DL_BlockData(name, 0, 0.0, 0.0, 0.0));
+      dxf_.writeEndBlock(out_, name);
+    }
+    out_.sectionEnd();
+  }
+
+  // Attributes of an entity of `layer` drawn in `dash`, `width_mm` wide
+  // (line weight -1: by layer).
+  DL_Attributes attributes(const std::string& layer, std::uint32_t argb, int line_weight, Dash dash,
+                           Dash layer_own, double width_mm) const {
+    const Dxf_Colour colour = dxf_colour(argb);
+    const std::string linetype = dash == layer_own ? "BYLAYER" : linetype_of(dash, iso_).name;
+    DL_Attributes a(layer, colour.aci, colour.true_colour, line_weight, linetype);
+    a.setLinetypeScale(width_mm);
+    return a;
+  }
+
+  void frame() {
+    const Sheet_Frame& frame = sheet_.frame;
+    for (const Sheet_Line& line : frame.lines) {
+      dxf_.writeLine(
+          out_,
+          DL_LineData(at_.x(line.a.x), at_.y(line.a.y), 0.0, at_.x(line.b.x), at_.y(line.b.y), 0.0),
+          attributes(frame_layer, 0xFF000000u, dxf_line_weight(line.width), line.dash, Dash::solid,
+                     line.width));
+    }
+    for (const Sheet_Circle& circle : frame.circles) {
+      dxf_.writeCircle(
+          out_, DL_CircleData(at_.x(circle.centre.x), at_.y(circle.centre.y), 0.0, circle.radius),
+          attributes(frame_layer, 0xFF000000u, dxf_line_weight(circle.width), Dash::solid,
+                     Dash::solid, circle.width));
+    }
+    for (const Sheet_Text& text : frame.texts) {
+      const bool centre = text.align == Text_Align::centre;
+      const double x = at_.x(text.at.x), y = at_.y(text.at.y);
+      dxf_.writeText(out_,
+                     DL_TextData(x, y, 0.0, x, y, 0.0, text.height, 1.0, 0, centre ? 1 : 0, 0,
+                                 text.text, text_style, 0.0),
+                     attributes(frame_layer, 0xFF000000u, -1, Dash::solid, Dash::solid, 1.0));
+    }
+  }
+
+  // A polyline of a view: one LWPOLYLINE. (A piece that is an arc of a
+  // conic would be written here as its ARC, CIRCLE or ELLIPSE.)
+  void polyline(const Placed_View& view, const Drawing_Polyline& line,
+                const DL_Attributes& attributes) {
+    dxf_.writePolyline(out_, DL_PolylineData(int(line.size()), 0, 0, 0), attributes);
+    for (const Drawing_Point& p : line) {
+      dxf_.writeVertex(out_, DL_VertexData(at_.x(view.offset.x + view.factor * p.x),
+                                           at_.y(view.offset.y + view.factor * p.y), 0.0));
+    }
+    dxf_.writePolylineEnd(out_);
+  }
+
+  // Every layer, style and polyline of the view, and its marker dots as
+  // CIRCLEs of the dot's radius.
+  void view(const Placed_View& view) {
+    for (std::size_t l = 0; l < layer_count; ++l) {
+      const double width = layer_width_mm(l);
       for (const Style_Group& group : view.drawing->layers[l]) {
-        if (!group.polylines.empty()) {
-          linetypes[linetype_name(l, group.dash)] = {group.dash, sheet.line_weights[l] * mm};
+        const DL_Attributes a =
+            attributes(dxf_layer_names[l], group.color_argb, dxf_line_weight(width), group.dash,
+                       layer_dash(l), width);
+        for (const Drawing_Polyline& line : group.polylines) polyline(view, line, a);
+        for (const Drawing_Point& p : group.dots) {
+          dxf_.writeCircle(out_,
+                           DL_CircleData(at_.x(view.offset.x + view.factor * p.x),
+                                         at_.y(view.offset.y + view.factor * p.y), 0.0,
+                                         marker_radius_widths * width),
+                           a);
         }
       }
     }
   }
-  return linetypes;
-}
 
-// The layer's own linetype: HIDDEN for the hidden layer, CONTINUOUS else.
-const char* layer_linetype(std::size_t layer) {
-  return static_cast<Layer>(layer) == Layer::hidden ? "HIDDEN" : "CONTINUOUS";
-}
-
-// The LTYPE table, then the LAYER table: layer 0 and the four layers.
-void write_tables(Dxf_Text& dxf, const Linetypes& linetypes) {
-  dxf.group(0, "SECTION");
-  dxf.group(2, "TABLES");
-  dxf.group(0, "TABLE");
-  dxf.group(2, "LTYPE");
-  dxf.group(70, static_cast<int>(linetypes.size()));
-  for (const auto& [name, pattern] : linetypes) {
-    write_linetype(dxf, name, pattern.first, pattern.second);
-  }
-  dxf.group(0, "ENDTAB");
-  dxf.group(0, "TABLE");
-  dxf.group(2, "LAYER");
-  dxf.group(70, static_cast<int>(layer_count + 1));
-  const auto write_layer = [&dxf](const std::string& name, const std::string& linetype) {
-    dxf.group(0, "LAYER");
-    dxf.group(2, name);
-    dxf.group(70, 0);
-    dxf.group(62, 7);
-    dxf.group(6, linetype);
-  };
-  write_layer("0", "CONTINUOUS");
-  for (std::size_t l = 0; l < layer_count; ++l) write_layer(dxf_layer_names[l], layer_linetype(l));
-  dxf.group(0, "ENDTAB");
-  dxf.group(0, "ENDSEC");
-}
-
-// Where a view's drawing point lands in the DXF: millimetres, y up.
-struct Dxf_Placement {
-  const Sheet& sheet;
-  const Placed_View& view;
-  double x(const Drawing_Point& p) const {
-    return (view.offset.x + view.factor * p.x) * sheet.mm_per_unit;
-  }
-  double y(const Drawing_Point& p) const {
-    return (sheet.height - (view.offset.y + view.factor * p.y)) * sheet.mm_per_unit;
-  }
+  const Sheet& sheet_;
+  Dxf_Placement at_;
+  bool iso_;
+  std::vector<Linetype> linetypes_;
+  DL_Dxf dxf_;
+  Dxf_Bytes out_;
 };
-
-// How the entities of one style group are written.
-struct Dxf_Style {
-  std::string layer;
-  std::string linetype;  // written only when it is not the layer's own
-  std::string layer_linetype;
-  int color;
-  double width;  // mm
-};
-
-// A POLYLINE with its VERTEXes and SEQEND.
-void write_polyline(Dxf_Text& dxf, const Dxf_Placement& at, const Drawing_Polyline& line,
-                    const Dxf_Style& style) {
-  dxf.group(0, "POLYLINE");
-  dxf.group(8, style.layer);
-  if (style.linetype != style.layer_linetype) dxf.group(6, style.linetype);
-  dxf.group(62, style.color);
-  dxf.group(66, 1);
-  dxf.point(0.0, 0.0);
-  dxf.group(70, 0);
-  dxf.number(40, style.width);
-  dxf.number(41, style.width);
-  for (const Drawing_Point& p : line) {
-    dxf.group(0, "VERTEX");
-    dxf.group(8, style.layer);
-    dxf.point(at.x(p), at.y(p));
-  }
-  dxf.group(0, "SEQEND");
-  dxf.group(8, style.layer);
-}
-
-// A marker dot: a CIRCLE of the dot's radius.
-void write_dot(Dxf_Text& dxf, const Dxf_Placement& at, const Drawing_Point& p,
-               const Dxf_Style& style) {
-  dxf.group(0, "CIRCLE");
-  dxf.group(8, style.layer);
-  dxf.group(62, style.color);
-  dxf.point(at.x(p), at.y(p));
-  dxf.number(40, marker_radius_widths * style.width);
-}
-
-// Every view's layers, styles, polylines and marker dots, in the sheet's
-// order.
-void write_entities(Dxf_Text& dxf, const Sheet& sheet) {
-  dxf.group(0, "SECTION");
-  dxf.group(2, "ENTITIES");
-  for (const Placed_View& view : sheet.views) {
-    const Dxf_Placement at{sheet, view};
-    for (std::size_t l = 0; l < layer_count; ++l) {
-      for (const Style_Group& group : view.drawing->layers[l]) {
-        const Dxf_Style style{dxf_layer_names[l], linetype_name(l, group.dash), layer_linetype(l),
-                              nearest_aci(group.color_argb),
-                              sheet.line_weights[l] * sheet.mm_per_unit};
-        for (const Drawing_Polyline& line : group.polylines) write_polyline(dxf, at, line, style);
-        for (const Drawing_Point& p : group.dots) write_dot(dxf, at, p, style);
-      }
-    }
-  }
-  dxf.group(0, "ENDSEC");
-}
 
 }  // namespace
 
@@ -282,13 +413,6 @@ int nearest_aci(std::uint32_t argb) {
   return best;
 }
 
-std::string write_dxf(const Sheet& sheet) {
-  Dxf_Text dxf;
-  write_header(dxf, sheet);
-  write_tables(dxf, linetypes_in_use(sheet));
-  write_entities(dxf, sheet);
-  dxf.group(0, "EOF");
-  return dxf.take();
-}
+std::string write_dxf(const Sheet& sheet) { return Sheet_Dxf(sheet).write(); }
 
 }  // namespace hlr_tool

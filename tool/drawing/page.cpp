@@ -9,6 +9,7 @@
 
 #include "tool/common/errors.h"
 #include "tool/common/numbers.h"
+#include "tool/drawing/sheet_frame.h"
 
 namespace hlr_tool {
 
@@ -21,6 +22,13 @@ bool ends_with(std::string_view text, std::string_view suffix) {
 std::string millimetres(double value) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.1f", value);
+  return buffer;
+}
+
+// At most four significant digits, no trailing zeros: "2", "2.5", "1000".
+std::string shortest(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.4g", value);
   return buffer;
 }
 
@@ -239,40 +247,88 @@ double gaps(const Sheet_Settings& settings, std::size_t cells) {
   return settings.gap * double(cells - 1);
 }
 
+// Where the views go on a page, margins included: the whole page, or on a
+// drawing sheet the space inside the border above the title block.
+struct Layout_Area {
+  double x = 0.0, y = 0.0, width = 0.0, height = 0.0;
+  const char* name = "page";
+};
+
+// A page smaller than A5 (either way round) has no room for a title block
+// and stays bare.
+bool drawing_sheet(const Sheet_Settings& settings) {
+  if (!settings.page || !settings.title_block) return false;
+  const double shorter = std::min(settings.page->width_mm, settings.page->height_mm);
+  const double longer = std::max(settings.page->width_mm, settings.page->height_mm);
+  return shorter >= 148.0 - 1e-9 && longer >= 210.0 - 1e-9;
+}
+
+Layout_Area layout_area(const Sheet_Settings& settings) {
+  if (!drawing_sheet(settings)) {
+    return {0.0, 0.0, settings.page->width_mm, settings.page->height_mm, "page"};
+  }
+  // The margins reach out to the border, so that the views keep
+  // view_clearance from it and from the title block.
+  const Frame_Geometry g = frame_geometry(*settings.page);
+  const double out = settings.margin - view_clearance;
+  return {g.left - out, g.top - out, g.right - g.left + 2.0 * out, g.block_top - g.top + 2.0 * out,
+          "room inside the border above the title block"};
+}
+
+// Room below each row for the labels of the pictorial views in it.
+std::vector<double> label_room(std::span<const Sheet_View_Input> views, const Grid& grid,
+                               const Sheet_Settings& settings) {
+  std::vector<double> room(grid.rows(), 0.0);
+  if (!drawing_sheet(settings) || views.size() < 2) return room;
+  for (std::size_t v = 0; v < views.size(); ++v) {
+    if (views[v].kind == View_Kind::pictorial) room[grid.row_of(v)] = view_label_room;
+  }
+  return room;
+}
+
+double sum(const std::vector<double>& values) {
+  double total = 0.0;
+  for (double v : values) total += v;
+  return total;
+}
+
 // One scale for every view, in sheet units per model unit: the one asked
-// for, else the largest that fits the page inside its margins, else
-// (without a page) the smallest view's, so that no view is enlarged.
+// for, else the largest that fits the page inside its margins (on a
+// drawing sheet the largest of ISO 5455's series that does), else (without
+// a page) the smallest view's, so that no view is enlarged.
 double sheet_scale(std::span<const Sheet_View_Input> views, const Sheet_Settings& settings,
-                   const Sheet& sheet, const Grid_Extents& e) {
+                   const Sheet& sheet, const Grid_Extents& e, const std::vector<double>& labels) {
   if (settings.scale_mm) return *settings.scale_mm / sheet.mm_per_unit;
   if (!settings.page) {
     double smallest = std::numeric_limits<double>::infinity();
     for (const Sheet_View_Input& view : views) smallest = std::min(smallest, view.units_per_model);
     return smallest;
   }
-  const double room_x =
-      settings.page->width_mm - 2.0 * settings.margin - gaps(settings, e.column_low.size());
+  const Layout_Area area = layout_area(settings);
+  const double room_x = area.width - 2.0 * settings.margin - gaps(settings, e.column_low.size());
   const double room_y =
-      settings.page->height_mm - 2.0 * settings.margin - gaps(settings, e.row_low.size());
+      area.height - 2.0 * settings.margin - gaps(settings, e.row_low.size()) - sum(labels);
   if (!(room_x > 0.0 && room_y > 0.0)) {
-    throw input_error("the page leaves no room for " + std::to_string(views.size()) +
-                      " view(s) inside its margins");
+    throw input_error("the " + std::string(area.name) + " leaves no room for " +
+                      std::to_string(views.size()) + " view(s) inside its margins");
   }
   const double model_width = total_extent(e.column_low, e.column_high);
   const double model_height = total_extent(e.row_low, e.row_high);
   double scale = std::numeric_limits<double>::infinity();
   if (model_width > 0.0) scale = room_x / model_width;
   if (model_height > 0.0) scale = std::min(scale, room_y / model_height);
-  return std::isfinite(scale) ? scale : 1.0;
+  if (!std::isfinite(scale)) return 1.0;
+  return drawing_sheet(settings) ? iso_5455_scale(scale) : scale;
 }
 
 // The page's size, checked against the grid at this scale; without a page,
 // the grid's size with its margins.
-void size_sheet(Sheet& sheet, const Sheet_Settings& settings, const Grid_Extents& e, double scale) {
+void size_sheet(Sheet& sheet, const Sheet_Settings& settings, const Grid_Extents& e, double scale,
+                const std::vector<double>& labels) {
   const double grid_width =
       scale * total_extent(e.column_low, e.column_high) + gaps(settings, e.column_low.size());
   const double grid_height =
-      scale * total_extent(e.row_low, e.row_high) + gaps(settings, e.row_low.size());
+      scale * total_extent(e.row_low, e.row_high) + gaps(settings, e.row_low.size()) + sum(labels);
   if (!settings.page) {
     sheet.width = grid_width + 2.0 * settings.margin;
     sheet.height = grid_height + 2.0 * settings.margin;
@@ -280,26 +336,29 @@ void size_sheet(Sheet& sheet, const Sheet_Settings& settings, const Grid_Extents
   }
   sheet.width = settings.page->width_mm;
   sheet.height = settings.page->height_mm;
+  const Layout_Area area = layout_area(settings);
   // A thousandth of a millimetre of rounding is not a misfit.
-  if (grid_width + 2.0 * settings.margin > sheet.width + 1e-3 ||
-      grid_height + 2.0 * settings.margin > sheet.height + 1e-3) {
+  if (grid_width + 2.0 * settings.margin > area.width + 1e-3 ||
+      grid_height + 2.0 * settings.margin > area.height + 1e-3) {
     throw input_error("at this scale the drawing needs " + millimetres(grid_width) + " x " +
                       millimetres(grid_height) + " mm plus " + millimetres(settings.margin) +
-                      " mm margins, more than the " + millimetres(sheet.width) + " x " +
-                      millimetres(sheet.height) + " mm page");
+                      " mm margins, more than the " + millimetres(area.width) + " x " +
+                      millimetres(area.height) + " mm " + area.name);
   }
 }
 
 // The anchor of each column (or row) along the sheet's `length`, the cells
 // side by side an even gap apart and the whole centred.
+// `below` is room kept under each cell (for view labels).
 std::vector<double> anchors(const std::vector<double>& low, const std::vector<double>& high,
-                            double length, double scale, double gap) {
-  const double grid = scale * total_extent(low, high) + gap * double(low.size() - 1);
+                            double start, double length, double scale, double gap,
+                            const std::vector<double>& below) {
+  const double grid = scale * total_extent(low, high) + gap * double(low.size() - 1) + sum(below);
   std::vector<double> anchor(low.size());
-  double at = 0.5 * (length - grid);
+  double at = start + 0.5 * (length - grid);
   for (std::size_t k = 0; k < low.size(); ++k) {
     anchor[k] = at - scale * low[k];
-    at += scale * (high[k] - low[k]) + gap;
+    at += scale * (high[k] - low[k]) + gap + below[k];
   }
   return anchor;
 }
@@ -336,15 +395,19 @@ Page_Size parse_page(std::string_view text) {
     turn = -1;
     text.remove_suffix(9);
   }
-  static constexpr std::pair<std::string_view, Page_Size> named[] = {
-      {"A4", {210.0, 297.0}},
-      {"A3", {297.0, 420.0}},
-      {"A2", {420.0, 594.0}},
-      {"letter", {215.9, 279.4}},
+  struct Named_Page {
+    std::string_view name;
+    double width_mm, height_mm;
+  };
+  static constexpr Named_Page named[] = {
+      {"A4", 210.0, 297.0},
+      {"A3", 297.0, 420.0},
+      {"A2", 420.0, 594.0},
+      {"letter", 215.9, 279.4},
   };
   std::optional<Page_Size> page;
-  for (const auto& [name, size] : named) {
-    if (name == text) page = size;
+  for (const Named_Page& n : named) {
+    if (n.name == text) page = Page_Size{n.width_mm, n.height_mm, std::string(n.name)};
   }
   if (!page && ends_with(text, "mm")) {
     const std::string_view numbers = text.substr(0, text.size() - 2);
@@ -365,6 +428,9 @@ Page_Size parse_page(std::string_view text) {
   }
   const bool wide = page->width_mm > page->height_mm;
   if ((turn == 1 && !wide) || (turn == -1 && wide)) std::swap(page->width_mm, page->height_mm);
+  if (page->name.empty()) {
+    page->name = shortest(page->width_mm) + " x " + shortest(page->height_mm) + " mm";
+  }
   return *page;
 }
 
@@ -379,6 +445,35 @@ double parse_scale(std::string_view text) {
                       "' is not 1:N or N:1 with a positive number N (model units as mm)");
   }
   return *a / *b;
+}
+
+double iso_5455_scale(double fit) {
+  // A millionth of rounding is not a misfit.
+  const double limit = fit * (1.0 + 1e-9);
+  // Enlargements: 2:1, 5:1, 10:1 in each decade, from the largest down
+  // (ISO 5455 extends its series by powers of ten both ways).
+  if (limit >= 1.0) {
+    double best = 1.0;
+    for (double decade = 1.0; decade <= 1e12; decade *= 10.0) {
+      for (double step : {2.0, 5.0, 10.0}) {
+        if (step * decade <= limit) best = step * decade;
+      }
+    }
+    return best;
+  }
+  // Reductions: 1:2, 1:5, 1:10 in each decade, the first that fits.
+  for (double decade = 1.0; decade < 1e12; decade *= 10.0) {
+    for (double step : {2.0, 5.0, 10.0}) {
+      const double scale = 1.0 / (step * decade);
+      if (scale <= limit) return scale;
+    }
+  }
+  return fit;
+}
+
+std::string scale_text(double mm_per_model_unit) {
+  if (mm_per_model_unit >= 1.0) return shortest(mm_per_model_unit) + ":1";
+  return "1:" + shortest(1.0 / mm_per_model_unit);
 }
 
 Line_Weights parse_line_weights(std::string_view text) {
@@ -403,6 +498,7 @@ Line_Weights parse_line_weights(std::string_view text) {
   weights[static_cast<std::size_t>(Layer::hidden)] = values[1];
   weights[static_cast<std::size_t>(Layer::intersections)] = values[2];
   weights[static_cast<std::size_t>(Layer::markers)] = values[0];
+  weights[static_cast<std::size_t>(Layer::centre_lines)] = values[1];
   return weights;
 }
 
@@ -426,18 +522,41 @@ Sheet lay_out_sheet(std::span<const Sheet_View_Input> views, const Sheet_Setting
   const std::vector<Box> boxes = model_boxes(views);
   Grid_Extents extents = orthographic_extents(views, grid, boxes);
   const std::vector<Drawing_Point> corners = place_pictorial_views(views, grid, boxes, extents);
-  const double scale = sheet_scale(views, settings, sheet, extents);
+  const std::vector<double> labels = label_room(views, grid, settings);
+  const double scale = sheet_scale(views, settings, sheet, extents, labels);
   sheet.units_per_model = scale;
-  size_sheet(sheet, settings, extents, scale);
+  size_sheet(sheet, settings, extents, scale, labels);
 
-  // Anchor positions of the columns and rows, the grid centred.
+  // Anchor positions of the columns and rows, the grid centred in its area.
+  const Layout_Area area = settings.page
+                               ? layout_area(settings)
+                               : Layout_Area{0.0, 0.0, sheet.width, sheet.height, "sheet"};
   const std::vector<double> anchor_x =
-      anchors(extents.column_low, extents.column_high, sheet.width, scale, settings.gap);
+      anchors(extents.column_low, extents.column_high, area.x, area.width, scale, settings.gap,
+              std::vector<double>(grid.columns(), 0.0));
   const std::vector<double> anchor_y =
-      anchors(extents.row_low, extents.row_high, sheet.height, scale, settings.gap);
+      anchors(extents.row_low, extents.row_high, area.y, area.height, scale, settings.gap, labels);
   for (std::size_t v = 0; v < views.size(); ++v) {
     const Drawing_Point cell_anchor{anchor_x[grid.column_of(v)], anchor_y[grid.row_of(v)]};
     sheet.views.push_back(placed_view(views[v], boxes[v], corners[v], cell_anchor, scale));
+  }
+  if (drawing_sheet(settings)) {
+    add_sheet_frame(sheet.frame, *settings.page, *settings.title_block,
+                    scale_text(scale * sheet.mm_per_unit), settings.first_angle);
+    // A view alone needs no name; pictorial views beside others do.
+    for (std::size_t v = 0; v < views.size() && views.size() > 1; ++v) {
+      if (views[v].kind != View_Kind::pictorial) continue;
+      // Under the view's box on the sheet.
+      const Placed_View& placed = sheet.views[v];
+      const double k = views[v].units_per_model;
+      const double left =
+          placed.offset.x + placed.factor * (views[v].anchor.x + boxes[v].min_x * k);
+      const double right =
+          placed.offset.x + placed.factor * (views[v].anchor.x + boxes[v].max_x * k);
+      const double bottom =
+          placed.offset.y + placed.factor * (views[v].anchor.y + boxes[v].max_y * k);
+      add_view_label(sheet.frame, views[v].name, 0.5 * (left + right), bottom);
+    }
   }
   return sheet;
 }

@@ -38,6 +38,7 @@ namespace hlr_tool {
 struct Page_Size {
   double width_mm = 0.0;
   double height_mm = 0.0;
+  std::string name{};  // "A4", "letter", "200 x 100 mm": as a title block states it
 };
 
 // A4, A3, A2 or letter (portrait), or WxHmm (as given); a "-landscape"
@@ -50,15 +51,32 @@ Page_Size parse_page(std::string_view text);
 // model units taken as millimetres. Throws Tool_Error (exit status 2).
 double parse_scale(std::string_view text);
 
+// The largest scale of ISO 5455's series (50:1, 20:1, 10:1, 5:1, 2:1, 1:1,
+// 1:2, 1:5, 1:10, 1:20, 1:50, 1:100, extended both ways by powers of ten
+// as the standard allows: 100:1, 1:200 ...) at most `fit` (sheet mm per
+// model unit, > 0).
+double iso_5455_scale(double fit);
+// "1:2", "5:1", "1:1", "1:2.5": as a title block states a scale.
+std::string scale_text(double mm_per_model_unit);
+
+// What a sheet's title block says beside what the layout gives (scale,
+// sheet size, projection): ISO 7200's fields a user supplies.
+struct Title_Block {
+  std::string title;     // the drawing's name: --title, else the model file's
+  std::string drawn_by;  // the creator; may be empty
+  std::string date;      // the date of issue, YYYY-MM-DD
+};
+
 // Line widths per layer, in sheet units, indexed by Layer.
 using Line_Weights = std::array<double, layer_count>;
 
-// ISO 128-like weights in millimetres: visible 0.5, hidden and
-// intersections 0.25; markers like visible lines.
-inline constexpr Line_Weights default_line_weights_mm{0.25, 0.5, 0.25, 0.5};
+// ISO 128's weights in millimetres: wide (0.5) for visible lines, narrow
+// (0.25) for hidden, intersection and centre lines; markers like visible
+// lines.
+inline constexpr Line_Weights default_line_weights_mm{0.25, 0.25, 0.5, 0.25, 0.5};
 
 // "V,H,I": visible, hidden and intersection weights in millimetres, each
-// above 0 (markers take the visible weight). Throws Tool_Error (exit
+// above 0 (markers take the visible weight, centre lines the hidden). Throws Tool_Error (exit
 // status 2).
 Line_Weights parse_line_weights(std::string_view text);
 
@@ -89,6 +107,14 @@ struct Sheet_Settings {
   double margin = 10.0;
   double gap = 10.0;
   Line_Weights line_weights = default_line_weights_mm;  // sheet units
+  // With a page: a drawing sheet. The page gets ISO 5457's border (20 mm
+  // from the left edge for filing, 10 mm from the others), an ISO 7200
+  // title block in the border's lower right corner, and the views stand
+  // inside the border above the title block, 5 mm from both; without
+  // `scale_mm` the scale is the largest of ISO 5455's series that fits;
+  // pictorial views are labelled beneath. Ignored without a page, and on a
+  // page smaller than A5, which has no room for the title block.
+  std::optional<Title_Block> title_block;
 };
 
 // A drawing on the sheet: sheet = offset + factor * drawing.
@@ -97,6 +123,38 @@ struct Placed_View {
   std::string name;
   double factor = 1.0;
   Drawing_Point offset{0.0, 0.0};
+};
+
+// What a drawing sheet draws besides its views, in sheet units, black:
+// the border, the title block and its texts, the projection symbol, view
+// labels. Lines and circles stand apart, so that a writer draws a circle
+// as one (an SVG circle, a cairo arc, a DXF CIRCLE).
+struct Sheet_Line {
+  Drawing_Point a, b;
+  double width = 0.25;
+  Dash dash = Dash::solid;  // its pattern in ISO 128's lengths
+};
+struct Sheet_Circle {
+  Drawing_Point centre;
+  double radius = 1.0;
+  double width = 0.25;
+};
+enum class Text_Align { left, centre };
+// Lettering after ISO 3098: osifont (Debian's fonts-osifont, ISO 3098's
+// letter shapes) where installed, else DejaVu Sans; a text's height is that
+// of its capitals, which these fonts draw at this part of the font size.
+inline constexpr const char* sheet_font_families = "osifont, DejaVu Sans, sans-serif";
+inline constexpr double cap_height_per_font_size = 0.72;
+struct Sheet_Text {
+  Drawing_Point at;     // the start (left) or middle (centre) of the baseline
+  double height = 3.5;  // of a capital letter, ISO 3098's sizes
+  std::string text;     // printable ASCII
+  Text_Align align = Text_Align::left;
+};
+struct Sheet_Frame {
+  std::vector<Sheet_Line> lines;
+  std::vector<Sheet_Circle> circles;
+  std::vector<Sheet_Text> texts;
 };
 
 struct Sheet {
@@ -109,6 +167,9 @@ struct Sheet {
   // drawing stands at its own size and nothing else is known).
   double units_per_model = 0.0;
   std::vector<Placed_View> views;  // drawn in this order
+  // A drawing sheet's border, title block and labels (Sheet_Settings::
+  // title_block); empty otherwise. Drawn beneath the views.
+  Sheet_Frame frame;
 };
 
 // One drawing at its own size in device units (what `draw` writes without

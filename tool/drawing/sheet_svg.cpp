@@ -47,6 +47,12 @@ struct View_Writer {
   }
 
   void layer(std::size_t l, const std::string& id_prefix) {
+    // Centre lines come from the tool: their layer is written on a page
+    // (where a CAD user looks for it) or when it holds some.
+    if (static_cast<Layer>(l) == Layer::centre_lines && !sheet.paged &&
+        view.drawing->layers[l].empty()) {
+      return;
+    }
     const bool dots = static_cast<Layer>(l) == Layer::markers;
     const double width = sheet.line_weights[l];
     out += "<g id=\"" + id_prefix + layer_name(static_cast<Layer>(l)) +
@@ -65,7 +71,7 @@ struct View_Writer {
         append_svg_paint(out, "fill", group.color_argb);
       } else {
         append_svg_paint(out, "stroke", group.color_argb);
-        const auto lengths = dash_lengths(group.dash);
+        const auto lengths = dash_lengths(group.dash, sheet.paged);
         if (!lengths.empty()) {
           out += " stroke-dasharray=\"";
           for (std::size_t i = 0; i < lengths.size(); ++i) {
@@ -92,6 +98,80 @@ struct View_Writer {
   }
 };
 
+void append_escaped(std::string& out, const std::string& text) {
+  for (char c : text) {
+    if (c == '&') {
+      out += "&amp;";
+    } else if (c == '<') {
+      out += "&lt;";
+    } else if (c == '>') {
+      out += "&gt;";
+    } else {
+      out += c;
+    }
+  }
+}
+
+// The border, title block and labels: lines with their widths and dashes,
+// circles, then the texts.
+void write_frame(const Sheet_Frame& frame, std::string& out) {
+  if (frame.lines.empty() && frame.circles.empty() && frame.texts.empty()) return;
+  out +=
+      "<g id=\"frame\" inkscape:groupmode=\"layer\" inkscape:label=\"frame\" fill=\"none\" "
+      "stroke=\"#000000\" stroke-linecap=\"round\">\n";
+  for (const Sheet_Line& line : frame.lines) {
+    out += "<line x1=\"";
+    append_decimal(out, line.a.x);
+    out += "\" y1=\"";
+    append_decimal(out, line.a.y);
+    out += "\" x2=\"";
+    append_decimal(out, line.b.x);
+    out += "\" y2=\"";
+    append_decimal(out, line.b.y);
+    out += "\" stroke-width=\"";
+    append_decimal(out, line.width, 4);
+    const auto lengths = dash_lengths(line.dash, true);
+    if (!lengths.empty()) {
+      out += "\" stroke-dasharray=\"";
+      for (std::size_t i = 0; i < lengths.size(); ++i) {
+        if (i > 0) out += ' ';
+        append_decimal(out, lengths[i] * line.width, 4);
+      }
+    }
+    out += "\"/>\n";
+  }
+  for (const Sheet_Circle& circle : frame.circles) {
+    out += "<circle cx=\"";
+    append_decimal(out, circle.centre.x);
+    out += "\" cy=\"";
+    append_decimal(out, circle.centre.y);
+    out += "\" r=\"";
+    append_decimal(out, circle.radius);
+    out += "\" stroke-width=\"";
+    append_decimal(out, circle.width, 4);
+    out += "\"/>\n";
+  }
+  if (!frame.texts.empty()) {
+    out += "<g font-family=\"";
+    out += sheet_font_families;
+    out += "\" fill=\"#000000\" stroke=\"none\">\n";
+    for (const Sheet_Text& text : frame.texts) {
+      out += "<text x=\"";
+      append_decimal(out, text.at.x);
+      out += "\" y=\"";
+      append_decimal(out, text.at.y);
+      out += "\" font-size=\"";
+      append_decimal(out, text.height / cap_height_per_font_size, 4);
+      if (text.align == Text_Align::centre) out += "\" text-anchor=\"middle";
+      out += "\">";
+      append_escaped(out, text.text);
+      out += "</text>\n";
+    }
+    out += "</g>\n";
+  }
+  out += "</g>\n";
+}
+
 }  // namespace
 
 std::string write_sheet_svg(const Sheet& sheet) {
@@ -111,6 +191,7 @@ std::string write_sheet_svg(const Sheet& sheet) {
   out += ' ';
   append_decimal(out, sheet.height);
   out += "\">\n";
+  write_frame(sheet.frame, out);
   const bool several = sheet.views.size() > 1;
   for (std::size_t v = 0; v < sheet.views.size(); ++v) {
     const Placed_View& view = sheet.views[v];

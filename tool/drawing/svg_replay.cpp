@@ -4,6 +4,7 @@
 
 #include "tool/common/held_reference.h"
 #include "tool/drawing/drawing_renderer.h"
+#include "tool/drawing/line_precedence.h"
 #include "tool/drawing/svg_writer.h"
 
 namespace hlr_tool {
@@ -43,7 +44,8 @@ KT_Int_Rectangle drawing_area_of(const std::vector<KT_Recorded_Call>& calls) {
   return area;
 }
 
-std::string svg_of_calls(const std::vector<KT_Recorded_Call>& calls, double stroke_width) {
+std::string svg_of_calls(const std::vector<KT_Recorded_Call>& calls, double stroke_width,
+                         bool keep_coincident) {
   auto* collector = new Drawing_Renderer(drawing_area_of(calls));
   Held_Reference collector_reference(collector);
   KT_Rendition rendition = KT_Rendition::create();
@@ -77,7 +79,9 @@ std::string svg_of_calls(const std::vector<KT_Recorded_Call>& calls, double stro
         break;
     }
   }
-  return write_svg(collector->drawing(), {stroke_width});
+  Drawing drawing = collector->drawing();
+  if (!keep_coincident) apply_line_precedence(drawing);
+  return write_svg(drawing, {stroke_width});
 }
 
 }  // namespace hlr_tool

@@ -126,6 +126,9 @@ std::string write_svg(const Drawing& drawing, const Svg_Options& options) {
   append_header(out, drawing);
   for (std::size_t l = 0; l < layer_count; ++l) {
     const Layer layer = static_cast<Layer>(l);
+    // Centre lines come from the tool, not the renderer: their layer is
+    // written when it holds some.
+    if (layer == Layer::centre_lines && drawing.layers[l].empty()) continue;
     append_layer_start(out, layer, stroke_width);
     for (const Style_Group& group : drawing.layers[l]) {
       append_group(out, group, layer == Layer::markers, stroke_width);

@@ -4,7 +4,8 @@
 // unit); width, height and viewBox are the drawing's size. Four layers
 // (<g id="..."> with Inkscape's layer attributes), always present and in
 // the drawing's layer order, so that later ones are drawn on top: hidden,
-// visible, intersections, markers. Each style group is one <g> with its
+// visible, intersections, markers; before them "centre-lines" when the
+// drawing holds centre lines. Each style group is one <g> with its
 // stroke (fill for dots) and stroke-opacity when alpha is not FF; dash
 // lengths are multiples of the stroke width; markers are dots of 1.5
 // stroke widths radius. A polyline of more than 2000 points is cut into

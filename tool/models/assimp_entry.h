@@ -5,6 +5,7 @@
 // linking of every run, a run on an OFF, OBJ, STL or PLY file included.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "tool/common/module_open.h"
@@ -14,8 +15,9 @@ namespace hlr_tool {
 
 struct Assimp_Load_Call {
   const std::string* path;
-  Model* model;        // filled when the call returns 0
-  std::string* error;  // the message when it returns an exit status
+  Model* model;                         // filled when the call returns 0
+  std::optional<Up_Axis>* declared_up;  // the up axis the file declares, if any
+  std::string* error;                   // the message when it returns an exit status
 };
 
 inline constexpr const char* assimp_entry_name = "hlr_assimp_load";

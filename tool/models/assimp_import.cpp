@@ -91,6 +91,20 @@ std::string material_name(const aiScene& scene, unsigned index) {
   return "material " + std::to_string(index);
 }
 
+// The up axis a file declares, as Assimp's importers report it in the
+// scene's metadata (FBX does: UpAxis 0, 1 or 2 and UpAxisSign 1 or -1);
+// nullopt when it says nothing usable.
+std::optional<Up_Axis> declared_up_axis(const aiScene& scene) {
+  if (scene.mMetaData == nullptr) return std::nullopt;
+  std::int32_t axis = -1, sign = 1;
+  if (!scene.mMetaData->Get("UpAxis", axis)) return std::nullopt;
+  scene.mMetaData->Get("UpAxisSign", sign);
+  static constexpr Up_Axis positive[] = {Up_Axis::x, Up_Axis::y, Up_Axis::z};
+  static constexpr Up_Axis negative[] = {Up_Axis::minus_x, Up_Axis::minus_y, Up_Axis::minus_z};
+  if (axis < 0 || axis > 2 || (sign != 1 && sign != -1)) return std::nullopt;
+  return (sign > 0 ? positive : negative)[axis];
+}
+
 bool is_finite(const Model_Point& p) {
   return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
@@ -201,7 +215,7 @@ class Model_Reader {
   bool line_open_ = false;  // the body's last line may be continued
 };
 
-Model read_through_assimp(const std::string& path) {
+Model read_through_assimp(const std::string& path, std::optional<Up_Axis>& declared_up) {
   Assimp::Importer importer;
   // Only positions, faces, lines and materials matter; the rest is
   // dropped before anything else looks at it.
@@ -222,14 +236,16 @@ Model read_through_assimp(const std::string& path) {
   if (scene == nullptr)
     throw input_error(path + ": cannot read the model: " + trimmed(importer.GetErrorString()));
   // The importer owns the scene; the reader copies what it needs.
+  declared_up = declared_up_axis(*scene);
   return Model_Reader(path, *scene).read();
 }
 
 }  // namespace
 
 int hlr_assimp_load(const Assimp_Load_Call* call) {
-  return module_call_status(*call->error, "out of memory while reading the model",
-                            [call] { *call->model = read_through_assimp(*call->path); });
+  return module_call_status(*call->error, "out of memory while reading the model", [call] {
+    *call->model = read_through_assimp(*call->path, *call->declared_up);
+  });
 }
 
 }  // namespace hlr_tool

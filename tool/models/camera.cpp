@@ -84,7 +84,8 @@ Camera Camera::frame(const Camera_Settings& settings, std::span<const Model> mod
   Bounds box;
   for (const Model& model : models) {
     for (const Body& body : model.bodies) {
-      for (const Model_Point& p : body.positions) {
+      for (const Model_Point& position : body.positions) {
+        const Model_Point p = upright(position, model.up);
         box.min_x = std::min(box.min_x, p.x), box.max_x = std::max(box.max_x, p.x);
         box.min_y = std::min(box.min_y, p.y), box.max_y = std::max(box.max_y, p.y);
         box.min_z = std::min(box.min_z, p.z), box.max_z = std::max(box.max_z, p.z);
@@ -108,7 +109,7 @@ Camera Camera::frame(const Camera_Settings& settings, std::span<const Model> mod
   for (const Model& model : models) {
     for (const Body& body : model.bodies) {
       for (const Model_Point& p : body.positions) {
-        const View_Point v = camera.to_view(p);
+        const View_Point v = camera.to_view(upright(p, model.up));
         view.min_x = std::min(view.min_x, v.x), view.max_x = std::max(view.max_x, v.x);
         view.min_y = std::min(view.min_y, v.y), view.max_y = std::max(view.max_y, v.y);
         view.min_z = std::min(view.min_z, v.depth), view.max_z = std::max(view.max_z, v.depth);
@@ -149,8 +150,8 @@ Camera::View_Point Camera::to_view(const Model_Point& p) const {
   return v;
 }
 
-Device_Point Camera::to_device(const Model_Point& p) const {
-  const View_Point v = to_view(p);
+Device_Point Camera::to_device(const Model_Point& world) const {
+  const View_Point v = to_view(world);
   return {float(offset_x_ + scale_ * v.x), float(offset_y_ + scale_ * v.y),
           float(1.0 + scale_ * (v.depth - nearest_depth_))};
 }

@@ -1,9 +1,11 @@
 // The view of the models and their framing in the device rectangle.
 //
-// Model space has y up. The viewer looks at the models' bounding box centre
-// from the direction given by yaw (turning about the y axis, positive
-// towards +x) and pitch (positive from above); yaw 0, pitch 0 looks from +z
-// along -z with x to the right.
+// The camera's world has y up, and every model enters it stood upright by
+// its up axis (Model::up, up_axis.h). The viewer looks at the models'
+// bounding box centre from the direction given by yaw (turning about the
+// world's y axis, positive towards +x) and pitch (positive from above); yaw
+// 0, pitch 0 looks from +z along -z with x to the right: the front view of
+// a y-up model, and of a z-up part the view along its +y.
 //
 // Device space is what the renderer receives: x to the right and y up, both
 // inside [0, width] x [0, height]; z is the depth, growing away from the
@@ -56,15 +58,17 @@ class Camera {
   // field of view outside [0, 180)).
   static Camera frame(const Camera_Settings& settings, std::span<const Model> models);
 
-  Device_Point to_device(const Model_Point& p) const;
+  // A point of the camera's world (a model point stood upright:
+  // upright(p, model.up)).
+  Device_Point to_device(const Model_Point& world) const;
 
   int width() const { return width_; }
   int height() const { return height_; }
   // Device units per model unit (at the models' centre, in perspective):
   // a sheet draws its views at one scale by it.
   double scale() const { return scale_; }
-  // The models' bounding box centre, which the view looks at: every view
-  // of the same models shares it, so views are aligned on it.
+  // The models' bounding box centre in the world, which the view looks at:
+  // every view of the same models shares it, so views are aligned on it.
   const Model_Point& centre() const { return centre_; }
 
  private:

@@ -9,7 +9,12 @@ namespace hlr_tool {
 
 Model load_model(const std::string& path) {
   check_readable(path, "model file");
-  if (std::optional<Model> model = read_mesh_file(path)) return std::move(*model);
+  std::optional<Model> model = read_mesh_file(path);
+  // Our own readers' formats declare no up axis: their convention holds.
+  if (model) {
+    model->up = conventional_up_axis(path);
+    return std::move(*model);
+  }
   return load_model_through_assimp(path);
 }
 

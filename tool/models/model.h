@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tool/common/vec3.h"
+#include "tool/models/up_axis.h"
 
 namespace hlr_tool {
 
@@ -51,10 +52,16 @@ struct Body {
 struct Model {
   std::string path;
   std::vector<Body> bodies;
+  // Which way is up in the model's coordinates; the camera stands it
+  // upright (up_axis.h). Models made by hand are y-up unless they say.
+  Up_Axis up = Up_Axis::y;
 };
 
 // Reads a model file in any format Assimp reads. Polygons are split into
-// triangles; line elements are kept as lines; points are ignored.
+// triangles; line elements are kept as lines; points are ignored. The up
+// axis is the one the file declares where Assimp reports it (the UpAxis and
+// UpAxisSign of its metadata, as for FBX), else its format's convention
+// (conventional_up_axis: z for STL and 3MF, y for the rest).
 // Throws Tool_Error with exit status 2, its message starting with `path`,
 // when the file is missing or unreadable, when no reader accepts it, when a
 // coordinate is not finite, or when it holds no triangle and no line.

@@ -47,8 +47,8 @@ Body_Topology body_topology(const Body& body) {
   return topology;
 }
 
-Scene_Body build_body(const Body& body, const Body_Topology& topology, const Camera& camera,
-                      const Edge_Options& options, Scene_Stats& stats) {
+Scene_Body build_body(const Body& body, Up_Axis up, const Body_Topology& topology,
+                      const Camera& camera, const Edge_Options& options, Scene_Stats& stats) {
   Scene_Body out;
   out.name = body.name;
   out.face_color = body.color.value_or(default_face_color);
@@ -56,7 +56,7 @@ Scene_Body build_body(const Body& body, const Body_Topology& topology, const Cam
 
   std::vector<Device_Point> device;
   device.reserve(body.positions.size());
-  for (const Model_Point& p : body.positions) device.push_back(camera.to_device(p));
+  for (const Model_Point& p : body.positions) device.push_back(camera.to_device(upright(p, up)));
 
   const Edge_Table& table = topology.table;
   for (const Strip& strip : topology.strips) out.strips.push_back(to_device_points(strip, device));
@@ -105,8 +105,8 @@ Scene build_scene(std::span<const Model> models, const Camera& camera, const Edg
       const std::size_t b = scene.bodies.size();
       scene.bodies.push_back(
           topology != nullptr
-              ? build_body(body, topology->at(b), camera, options, scene.stats)
-              : build_body(body, body_topology(body), camera, options, scene.stats));
+              ? build_body(body, model.up, topology->at(b), camera, options, scene.stats)
+              : build_body(body, model.up, body_topology(body), camera, options, scene.stats));
     }
   }
   return scene;

@@ -57,9 +57,10 @@ using Scene_Topology = std::vector<Body_Topology>;
 // half-edges are numbered in 32 bits).
 Scene_Topology build_scene_topology(std::span<const Model> models);
 
-// Projects every body through the camera, strips its triangles and selects
-// and joins its edges. A line segment of the file that repeats a selected
-// edge, or another line segment, is drawn once. `topology`, when given, is
+// Stands every model upright (Model::up), projects its bodies through the
+// camera, strips their triangles and selects and joins their edges. A line
+// segment of the file that repeats a selected edge, or another line
+// segment, is drawn once. `topology`, when given, is
 // build_scene_topology(models), made once for many views; without it each
 // body's is made as the body is projected and dropped after it, so the
 // scene is the same either way.

@@ -170,6 +170,15 @@ Draw_Option path(Draw_Option option, Field field) {
   return option;
 }
 
+// Free text, as given.
+template <class Field>
+Draw_Option words(Draw_Option option, Field field) {
+  option.kind = Option_Kind::text;
+  option.apply = [field](Draw_Request& r, std::string_view text) { field(r) = text; };
+  option.show = [field](const Draw_Request& r) { return field(r); };
+  return option;
+}
+
 // An option that reads its own text: `read` turns the text into the
 // field's value (throwing Tool_Error for a fault), `write` the value back.
 template <class Field, class Read, class Write>
@@ -208,6 +217,21 @@ std::vector<Draw_Option> camera_options() {
                    "yaw,pitch in degrees"},
           Option_Kind::text, [](auto& r) -> auto& { return r.view; }, parse_view_spec,
           [](const View_Spec& view) { return view.name; }),
+      own_text(
+          {.name = "up",
+           .group = camera,
+           .value_name = "x|y|z|-x|-y|-z",
+           .help = "Which axis is up in every model's coordinates; the named views follow it "
+                   "(with z up, front looks along +y, top down -z, right along -x)",
+           .default_note = "each file's convention: z for STEP, IGES, BREP, STL and 3MF, "
+                           "y for other meshes unless the file says",
+           .choices = {"x", "y", "z", "-x", "-y", "-z"},
+           .once_per_run = true},
+          Option_Kind::choice, [](auto& r) -> auto& { return r.up; },
+          [](std::string_view text) { return parse_up_axis(text); },
+          [](const std::optional<Up_Axis>& up) {
+            return up ? std::string(up_axis_name(*up)) : std::string();
+          }),
       real(
           {.name = "perspective",
            .group = camera,
@@ -317,6 +341,13 @@ std::vector<Draw_Option> line_options() {
            .default_note = "a fixed 0.1 device units"},
           [](auto& r) -> auto& { return r.settings.wzero; }),
       flag(
+          {.name = "keep-coincident",
+           .group = lines,
+           .help = "Keep hidden lines that lie on visible lines, or on one another, as the "
+                   "renderer sent them (by default each such line is drawn once, visible "
+                   "before hidden, as drafting has it)"},
+          [](auto& r) -> auto& { return r.settings.keep_coincident; }),
+      flag(
           {.name = "double",
            .group = lines,
            .help = "The renderer hands on its lines in double precision"},
@@ -417,6 +448,35 @@ std::vector<Draw_Option> sheet_options() {
            .default_note = "the one view of --view"},
           Option_Kind::list, [](auto& r) -> auto& { return r.views; }, parse_view_specs,
           view_names),
+      words(
+          {.name = "title",
+           .group = sheet,
+           .value_name = "TEXT",
+           .help = "The title in a page's title block",
+           .default_note = "the first model file's name"},
+          [](auto& r) -> auto& { return r.title; }),
+      words(
+          {.name = "drawn-by",
+           .group = sheet,
+           .value_name = "NAME",
+           .help = "The creator named in a page's title block",
+           .default_note = "none"},
+          [](auto& r) -> auto& { return r.drawn_by; }),
+      own_text(
+          {.name = "date",
+           .group = sheet,
+           .value_name = "YYYY-MM-DD",
+           .help = "The date of issue in a page's title block",
+           .default_note = "the day of $SOURCE_DATE_EPOCH, else today (UTC)"},
+          Option_Kind::text, [](auto& r) -> auto& { return r.date; },
+          [](std::string_view text) {
+            const std::optional<std::string> date = parse_date(text);
+            if (!date) {
+              throw input_error("expected a date YYYY-MM-DD, not '" + std::string(text) + "'");
+            }
+            return *date;
+          },
+          [](const std::string& date) { return date; }),
       flag(
           {.name = "first-angle",
            .group = sheet,
@@ -486,11 +546,11 @@ std::vector<Draw_Option> output_options() {
            .short_name = 'j',
            .group = output,
            .value_name = "N",
-           .help = "Threads for the drawing: the views of a sheet share them and each view's "
-                   "renderers theirs; the drawing is the same for every N (--record: one "
-                   "renderer)",
-           .default_note = "one per processor (" + std::to_string(Thread_Budget().threads()) +
-                           " here), renderers sized to the picture",
+           .help = "Threads for the drawing: the views of a sheet (or the tiles of --tiles "
+                   "drawn here) share them, and each renderer shares its passes among its own; "
+                   "the drawing is the same for every N",
+           .default_note =
+               "one per processor (" + std::to_string(Thread_Budget().threads()) + " here)",
            .range = Option_Range{0.0, double(max_jobs)},
            .once_per_run = true},
           [](auto& r) -> auto& { return r.jobs; }),

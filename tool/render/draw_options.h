@@ -62,10 +62,10 @@ struct Draw_Option {
   std::optional<Option_Range> range{};  // integer, real and pair
   bool required_on_command_line = false;
   // Given once for a whole run, never per drawing: it changes how the
-  // models are read (the CAD parts' tessellation), names a file written or
-  // the module, or is about the run itself (threads, what the terminal
-  // shows). hlr-render view takes it when it starts and refuses it in the
-  // request of a drawing.
+  // models are read (the CAD parts' tessellation, the up axis), names a
+  // file written or the module, or is about the run itself (threads, what
+  // the terminal shows). hlr-render view takes it when it starts and
+  // refuses it in the request of a drawing.
   bool once_per_run = false;
   // Sets the request's field from a text that passed the kind's check
   // (apply_draw_option); throws Tool_Error (exit status 2) for a text the

@@ -1,14 +1,73 @@
 #include "tool/render/draw_pipeline.h"
 
+#include <optional>
+#include <utility>
+
 #include "tool/common/clock.h"
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
 #include "tool/render/polyline_models.h"
-#include "tool/session/shared_passes.h"
+#include "tool/session/piece_recorder.h"
+#include "tool/session/renderer_threads.h"
 
 namespace hlr_tool {
 
 namespace {
+
+struct Picture_Times {
+  double capture = 0;    // milliseconds from the session's start to the last primitive
+  double passes = 0;     // update and end_picture
+  double processor = 0;  // processor time of the process meanwhile
+};
+
+// One picture of `scene` on one renderer whose passes use `threads`
+// threads (0: the environment's number): establish, begin_picture, the
+// capture, update and end_picture, with the output going to `downstream`.
+// The scene goes as it is captured, so the renderer's records reuse its
+// memory, unless the caller keeps it (`keep_scene`). With a trace, the
+// calls are kept on their way and written as trace lines before they go
+// on. Throws Tool_Error
+// (exit status 1) when the module cannot be loaded, and what the setup or
+// the renderer throws.
+Picture_Times draw_picture(const std::string& module_path, Scene& scene, bool keep_scene,
+                           KT_Renderer_Data& downstream, int threads, const Draw_Hooks& hooks,
+                           const Capture_Progress& capture_progress,
+                           const std::function<void(Renderer_Session&)>& setup) {
+  const Clock::time_point start = Clock::now();
+  const double processor_start = process_processor_milliseconds();
+  // The calling thread's number is set back on every way out.
+  struct Threads_Set_Back {
+    int previous;
+    ~Threads_Set_Back() { set_renderer_threads(previous); }
+  } set_back{set_renderer_threads(threads)};
+  Piece_Recorder* recorder = hooks.trace != nullptr ? new Piece_Recorder : nullptr;
+  std::optional<Held_Reference> recorder_reference;
+  if (recorder != nullptr) recorder_reference.emplace(recorder);
+  Picture_Times times;
+  {
+    Renderer_Session session(module_path, recorder != nullptr ? recorder : &downstream);
+    session.set_observer(hooks.observer);
+    setup(session);
+    session.stage(Host_Stage::establish);
+    session.stage(Host_Stage::begin_picture);
+    if (keep_scene) {
+      session.capture(std::as_const(scene), capture_progress);
+    } else {
+      session.capture(std::move(scene), capture_progress);
+    }
+    times.capture = milliseconds_since(start);
+    const Clock::time_point captured = Clock::now();
+    session.stage(Host_Stage::update);
+    session.stage(Host_Stage::end_picture);
+    times.passes = milliseconds_since(captured);
+  }
+  if (recorder != nullptr) {
+    recorder->append_trace(*hooks.trace, 0, recorder->call_count());
+    recorder->replay(downstream, 0, recorder->call_count());
+  }
+  times.processor = process_processor_milliseconds() - processor_start;
+  return times;
+}
 
 int hidden_pattern(Hidden_Lines hidden) {
   switch (hidden) {
@@ -75,7 +134,7 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   Clock::time_point start = Clock::now();
   progress(hooks, "projecting, stripping and selecting edges");
   result.camera = Camera::frame(settings.camera, models.models);
-  const Scene scene = build_scene(models.models, result.camera, settings.edges, models.topology);
+  Scene scene = build_scene(models.models, result.camera, settings.edges, models.topology);
   stats.bodies = scene.bodies.size();
   stats.scene = scene.stats;
   stats.scene_ms = milliseconds_since(start);
@@ -83,12 +142,7 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   const KT_Int_Rectangle device{0, scene.width, 0, scene.height};
   auto* collector = new Drawing_Renderer(device);
   Held_Reference collector_reference(collector);
-  Shared_Pass_Settings pass_settings;
-  pass_settings.jobs = threads.automatic() ? 0 : threads.threads();
-  pass_settings.threads = threads.threads();
-  pass_settings.trace = hooks.trace;
-  pass_settings.observer = hooks.observer;
-  pass_settings.progress = [&hooks](std::size_t body, std::size_t bodies) {
+  const Capture_Progress capture_progress = [&hooks](std::size_t body, std::size_t bodies) {
     if (bodies > 1) {
       progress(hooks,
                "capturing body " + std::to_string(body + 1) + " of " + std::to_string(bodies));
@@ -99,19 +153,23 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
                       std::to_string(scene.stats.edges) + " edges, " +
                       (settings.intersections ? "intersection and hidden-line passes"
                                               : "hidden-line pass"));
-  const Shared_Pass_Times times = run_shared_passes(module_path, scene, *collector, pass_settings,
-                                                    [&](Renderer_Session& session) {
-                                                      set_draw_options(session, settings);
-                                                      // The hidden-line rendition is made from the
-                                                      // one the host hands out for the renderer: it
-                                                      // clips to the drawing too.
-                                                      session.set_default_clip(device);
-                                                    });
+  // Python's Drawing tells each line's model, found again on the scene.
+  const bool keep_scene = hooks.polyline_models;
+  const Picture_Times times =
+      draw_picture(module_path, scene, keep_scene, *collector, threads.threads(), hooks,
+                   capture_progress, [&](Renderer_Session& session) {
+                     set_draw_options(session, settings);
+                     // The hidden-line rendition is made from the one the
+                     // host hands out for the renderer: it clips to the
+                     // drawing too.
+                     session.set_default_clip(device);
+                   });
   stats.capture_ms = times.capture;
   stats.update_ms = times.passes;
-  stats.renderer_processor_ms = times.renderer_processor;
+  stats.renderer_processor_ms = times.processor;
   result.drawing = collector->drawing();
   stats.pieces = collector->counts();
+  if (!settings.keep_coincident) stats.precedence = apply_line_precedence(result.drawing);
   if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models.models);
   return result;
 }

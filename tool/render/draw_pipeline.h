@@ -5,7 +5,8 @@
 // and selected edges in device coordinates), loads the renderer module in
 // a Renderer_Session whose downstream renderer is a Drawing_Renderer, sets
 // the renderer's options from the settings, sends the scene between
-// begin_picture and update, and returns what reached the Drawing_Renderer
+// begin_picture and update, and returns what reached the Drawing_Renderer,
+// thinned by line precedence unless the settings keep coincident lines,
 // with counts and phase times. Writing the drawing (SVG and the other
 // formats) is the caller's: see tool/drawing/.
 #pragma once
@@ -23,6 +24,7 @@
 #include "tool/common/thread_budget.h"
 #include "tool/drawing/drawing.h"
 #include "tool/drawing/drawing_renderer.h"
+#include "tool/drawing/line_precedence.h"
 #include "tool/models/camera.h"
 #include "tool/models/edge_selection.h"
 #include "tool/models/model.h"
@@ -55,19 +57,27 @@ struct Draw_Settings {
   // device units. Finite.
   float wzero = 0.0f;
   bool double_precision = false;  // the renderer hands on double-precision lines
+  // Keep hidden lines that lie on visible ones, and hidden lines on one
+  // another, as the renderer sent them; otherwise drafting's precedence
+  // thins them (line_precedence.h).
+  bool keep_coincident = false;
 };
 
 struct Draw_Stats {
   std::size_t bodies = 0;
   Scene_Stats scene;
-  Drawing_Counts pieces;  // what reached the Drawing_Renderer
+  Drawing_Counts pieces;         // what reached the Drawing_Renderer
+  Precedence_Counts precedence;  // what line precedence left out
   // Phase times in milliseconds: framing and building the scene; sending
   // it (establish to the last primitive); update and end_picture.
   double scene_ms = 0.0;
   double capture_ms = 0.0;
   double update_ms = 0.0;
-  // Per renderer, the processor time of its thread in milliseconds.
-  std::vector<double> renderer_processor_ms;
+  // The processor time of the process from loading the renderer to its
+  // end_picture (its threads included), in milliseconds. Views drawn at
+  // the same time count each other's time too. Drawn in tiles, the sum of
+  // the tile workers' renderer processor times.
+  double renderer_processor_ms = 0.0;
   // Drawn in tiles (draw_tiles.h): per tile, its worker's peak resident
   // memory in MiB.
   std::vector<double> tile_peak_mib;
@@ -104,8 +114,7 @@ struct Draw_Hooks {
   // owned, may be null.
   Host_Call_Observer* observer = nullptr;
   // When given, the trace lines (recording_renderer.h) of every call the
-  // renderers sent downstream, in the order one renderer sends them, are
-  // appended here.
+  // renderer sent downstream are appended here.
   std::string* trace = nullptr;
   // Find the model of every polyline (Style_Group::models,
   // polyline_models.h).
@@ -116,8 +125,8 @@ struct Draw_Hooks {
   std::optional<Clock::time_point> deadline;
 };
 
-// Draws `models` together on at most threads.threads() threads (the
-// renderers sharing the picture, shared_passes.h; the drawing is the same
+// Draws `models` together with one renderer whose passes use
+// threads.threads() threads (renderer_threads.h; the drawing is the same
 // for every number). The settings are in range (Draw_Request::validate).
 // Throws Tool_Error: exit status 2 for bodies too large to draw, 1 when the
 // module at `module_path` cannot be loaded or the renderer fails.

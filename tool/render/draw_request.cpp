@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <utility>
 
@@ -91,12 +93,30 @@ void check_files_to_write(const Draw_Request& request) {
   if (!request.trace.empty()) check_output_folder(request.trace);
 }
 
+// The date of issue: $SOURCE_DATE_EPOCH's day (for builds that must give
+// the same bytes every time), else today's, in UTC.
+std::string today() {
+  std::time_t now = std::time(nullptr);
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch != nullptr) {
+    if (const std::optional<double> seconds = parse_finite(epoch); seconds && *seconds >= 0.0) {
+      now = static_cast<std::time_t>(*seconds);
+    }
+  }
+  std::tm day{};
+  gmtime_r(&now, &day);
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", day.tm_year + 1900, day.tm_mon + 1,
+                day.tm_mday);
+  return text;
+}
+
 Sheet_Settings sheet_settings_of(const Draw_Request& request) {
   Sheet_Settings sheet;
   sheet.first_angle = request.first_angle;
   sheet.page = request.page;
   sheet.scale_mm = request.scale_mm;
   if (request.page) {
+    sheet.title_block = title_block_of(request);
     sheet.line_weights = request.line_weights.value_or(default_line_weights_mm);
   } else {
     sheet.line_weights.fill(request.stroke_width);
@@ -239,6 +259,40 @@ void append_format(std::string& out, const char* format, auto... values) {
 
 }  // namespace
 
+Title_Block title_block_of(const Draw_Request& request) {
+  Title_Block block;
+  block.title = request.title;
+  if (block.title.empty()) {
+    for (const Model_Input& input : request.models) {
+      if (!input.path.empty()) {
+        block.title = std::filesystem::path(input.path).stem().string();
+        break;
+      }
+      if (input.model && !input.model->path.empty()) {
+        block.title = std::filesystem::path(input.model->path).stem().string();
+        break;
+      }
+    }
+  }
+  block.drawn_by = request.drawn_by;
+  block.date = request.date.empty() ? today() : request.date;
+  return block;
+}
+
+std::optional<std::string> parse_date(std::string_view text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+  const std::optional<int> year = parse_whole(text.substr(0, 4));
+  const std::optional<int> month = parse_whole(text.substr(5, 2));
+  const std::optional<int> day = parse_whole(text.substr(8, 2));
+  if (!year || !month || !day || *year < 1 || *month < 1 || *month > 12 || *day < 1) {
+    return std::nullopt;
+  }
+  static constexpr int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (*year % 4 == 0 && *year % 100 != 0) || *year % 400 == 0;
+  if (*day > days[*month - 1] || (*month == 2 && *day == 29 && !leap)) return std::nullopt;
+  return std::string(text);
+}
+
 View_Spec parse_view_spec(std::string_view text) {
   static constexpr std::pair<std::string_view, View_Kind> kinds[] = {
       {"front", View_Kind::front}, {"back", View_Kind::back}, {"right", View_Kind::right},
@@ -325,7 +379,11 @@ std::vector<Model> load_request_models(const Draw_Request& request,
   cad.drawing_side = std::max(reading.drawing_side, 1);
   cad.progress = front_end.progress;
   cad.warn = front_end.warn;
-  return load_models(reading.models, cad, Thread_Budget(request.jobs));
+  std::vector<Model> models = load_models(reading.models, cad, Thread_Budget(request.jobs));
+  if (request.up) {
+    for (Model& model : models) model.up = *request.up;
+  }
+  return models;
 }
 
 Prepared_Models prepare_models(const Draw_Request& request, const Draw_Front_End& front_end) {
@@ -374,6 +432,11 @@ Draw_Totals draw_totals(const Finished_Drawing& drawing) {
       totals.pieces.received[l] += stats.pieces.received[l];
       totals.pieces.drawn[l] += stats.pieces.drawn[l];
     }
+    totals.precedence.hidden_length += stats.precedence.hidden_length;
+    totals.precedence.hidden_under_visible += stats.precedence.hidden_under_visible;
+    totals.precedence.hidden_under_hidden += stats.precedence.hidden_under_hidden;
+    totals.precedence.centre_length += stats.precedence.centre_length;
+    totals.precedence.centre_left_out += stats.precedence.centre_left_out;
     totals.scene.triangles += stats.scene.triangles;
     totals.scene.strips += stats.scene.strips;
     totals.scene.edges += stats.scene.edges;
@@ -409,6 +472,13 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
   append_format(out, "pieces drawn:    %zu visible, %zu hidden, %zu intersections\n",
                 count(Layer::visible, true), count(Layer::hidden, true),
                 count(Layer::intersections, true));
+  if (t.precedence.hidden_length > 0.0) {
+    const Precedence_Counts& p = t.precedence;
+    append_format(out,
+                  "precedence:      of %.1f hidden length %.1f on visible and %.1f on hidden "
+                  "lines left out (device units)\n",
+                  p.hidden_length, p.hidden_under_visible, p.hidden_under_hidden);
+  }
   append_format(out, "written:         %zu polylines, %zu markers\n", t.svg_polylines, t.markers);
   const Sheet& sheet = drawing.sheet;
   const char* unit = sheet.paged ? "mm" : "device units";
@@ -436,10 +506,6 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
                 "%.1f, writing %.1f, total %.1f\n",
                 drawing.times.import, t.scene_ms, t.capture_ms, t.update_ms, drawing.times.write,
                 total);
-  // Per renderer, in the order of the views.
-  std::size_t renderers = 0;
-  for (const Draw_Result& view : drawing.views)
-    renderers += view.stats.renderer_processor_ms.size();
   std::size_t tiles = 0;
   for (const Draw_Result& view : drawing.views) tiles += view.stats.tile_peak_mib.size();
   if (tiles > 0) {
@@ -452,12 +518,10 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
     }
     out += '\n';
   }
-  append_format(out, "renderers:       %zu, processor time (ms)", renderers);
-  std::size_t k = 0;
-  for (const Draw_Result& view : drawing.views) {
-    for (const double ms : view.stats.renderer_processor_ms) {
-      append_format(out, "%s %.1f", k++ == 0 ? "" : ",", ms);
-    }
+  // One renderer per view, in the order of the views.
+  append_format(out, "renderers:       %zu, processor time (ms)", drawing.views.size());
+  for (std::size_t v = 0; v < drawing.views.size(); ++v) {
+    append_format(out, "%s %.1f", v == 0 ? "" : ",", drawing.views[v].stats.renderer_processor_ms);
   }
   out += '\n';
   return out;

@@ -56,6 +56,9 @@ struct Draw_Request {
   View_Spec view = parse_view_spec("35,25");
   // A sheet of these views; empty: `view` alone.
   std::vector<View_Spec> views;
+  // Which way is up in every model's coordinates; none: each model's own
+  // (its file's convention, Model::up).
+  std::optional<Up_Axis> up;
   Cad_Tessellation cad;
 
   // The page: none for a sheet of the drawing's own size in device units.
@@ -63,6 +66,12 @@ struct Draw_Request {
   std::optional<double> scale_mm;            // sheet mm per model unit; none: fit
   std::optional<Line_Weights> line_weights;  // mm, on a page; none: ISO 128's
   bool first_angle = false;
+  // A page's title block (sheet_frame.h): the title (empty: the first model
+  // file's name), the creator, and the date of issue as YYYY-MM-DD (empty:
+  // the day of $SOURCE_DATE_EPOCH, else today, in UTC).
+  std::string title;
+  std::string drawn_by;
+  std::string date;
 
   // What is written, and how the run goes.
   std::string output;         // the file; empty: none (Python's draw saves later)
@@ -154,6 +163,13 @@ struct Draw_Front_End {
   Tile_Runner run_tiles;
 };
 
+// The title block a request's page carries (its title, creator and date
+// with the defaults above filled in).
+Title_Block title_block_of(const Draw_Request& request);
+
+// "YYYY-MM-DD" for a real date from 0001-01-01 to 9999-12-31, else nullopt.
+std::optional<std::string> parse_date(std::string_view text);
+
 // Validates the request, then reads its models (the CAD parts with its
 // tessellation and the drawing's size, so their default deflection follows
 // the whole drawing), draws every view on the request's thread budget and
@@ -172,7 +188,8 @@ struct Model_Reading {
 Model_Reading model_reading_of(const Draw_Request& request);
 
 // The request's models as draw_request reads them (Python's load: a request
-// of defaults with one file).
+// of defaults with one file), each with the request's up axis when it
+// gives one.
 std::vector<Model> load_request_models(const Draw_Request& request,
                                        const Draw_Front_End& front_end);
 
@@ -208,6 +225,7 @@ struct Draw_Totals {
   std::size_t bodies = 0;  // the same bodies in every view
   Scene_Stats scene;
   Drawing_Counts pieces;
+  Precedence_Counts precedence;
   std::size_t polylines = 0;      // joined polylines
   std::size_t svg_polylines = 0;  // the <polyline> elements of their SVG
   std::size_t markers = 0;

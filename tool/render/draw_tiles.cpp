@@ -16,6 +16,7 @@
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
 #include "tool/common/worker_process.h"
+#include "tool/session/renderer_threads.h"
 
 namespace hlr_tool {
 
@@ -71,10 +72,12 @@ std::string last_line(const std::string& text) {
   return text.substr(from, end - from + 1);
 }
 
-// Each job in a worker process of its own, as many at once as `threads`.
+// Each job in a worker process of its own, as many at once as `threads`
+// allows, each renderer with its share of them.
 void run_tile_workers(std::span<const Tile_Job> jobs, const std::string& worker_program,
                       const std::string& module_path, const Thread_Budget& threads) {
   const std::size_t at_once = threads.parts_at_once(jobs.size());
+  const std::string tile_threads = std::to_string(threads.share(jobs.size()).threads());
   struct Running {
     std::size_t job;
     std::unique_ptr<Worker_Process> worker;
@@ -84,10 +87,10 @@ void run_tile_workers(std::span<const Tile_Job> jobs, const std::string& worker_
   while (next < jobs.size() || !running.empty()) {
     while (running.size() < at_once && next < jobs.size()) {
       const Tile_Job& job = jobs[next];
-      running.push_back(
-          {next++, std::make_unique<Worker_Process>(
-                       worker_program, std::vector<std::string>{"tile", job.tile_file,
-                                                                job.drawing_file, module_path})});
+      running.push_back({next++, std::make_unique<Worker_Process>(
+                                     worker_program, std::vector<std::string>{
+                                                         "tile", job.tile_file, job.drawing_file,
+                                                         module_path, tile_threads})});
     }
     std::vector<Worker_Process*> workers;
     for (Running& r : running) workers.push_back(r.worker.get());
@@ -368,8 +371,15 @@ Drawing join_tile_drawings(std::vector<Drawing> tiles, const Tile_Sides& sides, 
   return joined;
 }
 
-void draw_tile_file(const Tile_Job& job, const std::string& module_path) {
+void draw_tile_file(const Tile_Job& job, const std::string& module_path, int threads) {
   Tile tile = read_tile_file(job.tile_file);
+  // The calling thread's number is set back on every way out (a task on a
+  // cluster's worker thread leaves the thread as it found it).
+  struct Threads_Set_Back {
+    int previous;
+    ~Threads_Set_Back() { set_renderer_threads(previous); }
+  } set_back{set_renderer_threads(threads)};
+  const double processor_start = process_processor_milliseconds();
   const KT_Int_Rectangle device{0, tile.width, 0, tile.height};
   auto* collector = new Drawing_Renderer(device);
   Held_Reference collector_reference(collector);
@@ -390,6 +400,7 @@ void draw_tile_file(const Tile_Job& job, const std::string& module_path) {
     session.stage(Host_Stage::end_picture);
     drawn.passes_ms = milliseconds_since(captured);
   }
+  drawn.processor_ms = process_processor_milliseconds() - processor_start;
   drawn.drawing = collector->drawing();
   drawn.counts = collector->counts();
   drawn.peak_mib = peak_resident_mib();
@@ -443,11 +454,15 @@ Draw_Result draw_in_tiles(std::span<const Model> models, const Draw_Settings& se
       stats.pieces.drawn[l] += tile.counts.drawn[l];
     }
     stats.capture_ms = std::max(stats.capture_ms, tile.capture_ms);
+    stats.renderer_processor_ms += tile.processor_ms;
     stats.tile_peak_mib.push_back(tile.peak_mib);
     drawings.push_back(std::move(tile.drawing));
   }
   progress(hooks, "joining " + std::to_string(jobs.size()) + " tiles");
   result.drawing = join_tile_drawings(std::move(drawings), sides, width, height);
+  // On the joined drawing: a hidden line on a visible one may lie across a
+  // side, with each part in its own tile.
+  if (!settings.keep_coincident) stats.precedence = apply_line_precedence(result.drawing);
   stats.update_ms = milliseconds_since(drawing) - stats.capture_ms;
   return result;
 }

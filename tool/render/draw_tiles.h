@@ -11,7 +11,10 @@
 // same lengths and every piece within the renderer's tolerance (0.01
 // device units) of the single run's; polylines are the same but for their
 // order. (With --halo, a gap where visibility changes within the halo of
-// a tile's side may differ.)
+// a tile's side may differ.) Line precedence then keeps the first of two
+// hidden lines within a unit of each other in the drawing's order, which
+// the tiles change: the thinned drawing has the single run's lengths, but
+// of such a pair it may keep the other line.
 #pragma once
 
 #include <functional>
@@ -48,17 +51,21 @@ struct Tiled_View {
   Tile_Runner runner;
 };
 
-// The view of `models` drawn in tiles. Throws Tool_Error: exit status 2
+// The view of `models` drawn in tiles; the tiles drawn side by side here
+// share `threads` (tiles at once x each tile's renderer threads stays
+// within it). Line precedence thins the joined drawing as it does a view
+// drawn whole. Throws Tool_Error: exit status 2
 // for bodies too large to draw or a picture that cannot be cut so; 1 when
 // a tile fails.
 Draw_Result draw_in_tiles(std::span<const Model> models, const Draw_Settings& settings,
                           const Tiled_View& tiled, const Thread_Budget& threads,
                           const Draw_Hooks& hooks = {});
 
-// A worker's part: reads the tile, draws it and writes its drawing.
-// Throws Tool_Error (exit status 1) when a file cannot be read or written
-// or the renderer fails.
-void draw_tile_file(const Tile_Job& job, const std::string& module_path);
+// A worker's part: reads the tile, draws it with a renderer whose passes
+// use `threads` threads (0: the environment's number) and writes its
+// drawing. Throws Tool_Error (exit status 1) when a file cannot be read or
+// written or the renderer fails.
+void draw_tile_file(const Tile_Job& job, const std::string& module_path, int threads);
 
 // The tiles' drawings joined along the sides into one drawing of the
 // whole. Pieces cut by a side are joined again where their ends meet on it

@@ -392,6 +392,7 @@ void write_tile_drawing(const std::string& path, const Tile_Drawing& tile) {
   }
   out.put(tile.capture_ms);
   out.put(tile.passes_ms);
+  out.put(tile.processor_ms);
   out.put(tile.peak_mib);
   for (const std::vector<Style_Group>& layer : tile.drawing.layers) {
     out.put(static_cast<std::uint64_t>(layer.size()));
@@ -422,6 +423,7 @@ Tile_Drawing read_tile_drawing(const std::string& path) {
   }
   tile.capture_ms = in.get<double>();
   tile.passes_ms = in.get<double>();
+  tile.processor_ms = in.get<double>();
   tile.peak_mib = in.get<double>();
   for (std::vector<Style_Group>& layer : tile.drawing.layers) {
     layer.resize(in.count());

@@ -90,6 +90,9 @@ struct Tile_Drawing {
   Drawing_Counts counts;
   double capture_ms = 0.0;
   double passes_ms = 0.0;
+  // The worker's processor time over the renderer's work, its threads
+  // included.
+  double processor_ms = 0.0;
   double peak_mib = 0.0;
 };
 

@@ -101,12 +101,6 @@ void Piece_Recorder::record(const KT_Rendition& rendition, std::uint8_t action, 
   calls_.push_back(call);
 }
 
-std::size_t Piece_Recorder::end_of_pattern(std::size_t from, int pattern) const {
-  std::size_t c = from;
-  while (c < calls_.size() && styles_[calls_[c].style].line_pattern == pattern) ++c;
-  return c;
-}
-
 void Piece_Recorder::replay(const KT_Renderer_Data& next, std::size_t first,
                             std::size_t last) const {
   std::vector<KT_Rendition> renditions(styles_.size());

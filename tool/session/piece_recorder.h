@@ -1,7 +1,7 @@
-// The downstream end of one renderer among several that share a picture:
-// it keeps every polyline and marker call it receives, in order, so that
-// the calls of all the renderers can be sent on to the one real downstream
-// renderer in the order a single renderer would have sent them.
+// A renderer's downstream end that keeps every polyline and marker call it
+// receives, in order, so that the calls can be written out as a trace and
+// sent on to the real downstream renderer afterwards (hlr-render draw
+// --trace).
 //
 // What a call keeps is what a drawing reads from it: the action (polyline
 // form 1 to 5, or marker), the rendition's colour, line pattern and clip
@@ -29,10 +29,6 @@ class Piece_Recorder final : public KT_Renderer_Data {
   ~Piece_Recorder() override;
 
   std::size_t call_count() const { return calls_.size(); }
-
-  // The first call at or after `from` whose line pattern is not `pattern`,
-  // or call_count() when there is none.
-  std::size_t end_of_pattern(std::size_t from, int pattern) const;
 
   // Sends calls [first, last) again, in order, to `next`: each through its
   // own action with a rendition of the recorded colour, pattern and clip

@@ -1,6 +1,7 @@
 #include "tool/session/renderer_session.h"
 
 #include <stdexcept>
+#include <type_traits>
 #include <vector>
 
 #include "tool/common/errors.h"
@@ -93,19 +94,34 @@ void Renderer_Session::stage(Host_Stage stage) {
   if (observer_ != nullptr) observer_->stage(stage);
 }
 
-void Renderer_Session::capture(const Scene& scene, const Capture_Progress& progress,
-                               Line_Share share) {
-  const KT_Int_Rectangle device{0, scene.width, 0, scene.height};
+void Renderer_Session::capture(const Scene& scene, const Capture_Progress& progress) {
+  send_bodies(scene.bodies, scene.width, scene.height, progress, false);
+}
+
+void Renderer_Session::capture(Scene&& scene, const Capture_Progress& progress) {
+  send_bodies(scene.bodies, scene.width, scene.height, progress, true);
+  scene = Scene{};
+}
+
+template <class Bodies>
+void Renderer_Session::send_bodies(Bodies& bodies, int width, int height,
+                                   const Capture_Progress& progress, bool release) {
+  const KT_Int_Rectangle device{0, width, 0, height};
   std::vector<KT_Point> points;
   const auto fill = [&points](const Device_Polyline& line) {
     points.clear();
     for (const Device_Point& p : line) points.push_back({p.x, p.y, p.z});
     return static_cast<int>(points.size());
   };
-  std::size_t line_number = 0;
-  for (std::size_t b = 0; b < scene.bodies.size(); ++b) {
-    const Scene_Body& body = scene.bodies[b];
-    if (progress) progress(b, scene.bodies.size());
+  // Swapped with an empty one when released: clear() would keep the memory.
+  const auto let_go = [release](auto& line) {
+    if constexpr (!std::is_const_v<std::remove_reference_t<decltype(line)>>) {
+      if (release) std::remove_reference_t<decltype(line)>().swap(line);
+    }
+  };
+  for (std::size_t b = 0; b < bodies.size(); ++b) {
+    auto& body = bodies[b];
+    if (progress) progress(b, bodies.size());
     KT_Rendition faces = KT_Rendition::create();
     faces.set_color(KT_RGB32::from_argb(body.face_color), false);
     faces.set_line_pattern(0);
@@ -114,16 +130,16 @@ void Renderer_Session::capture(const Scene& scene, const Capture_Progress& progr
     lines.set_color(KT_RGB32::from_argb(body.line_color), false);
     lines.set_line_pattern(0);
     lines.set_clip_rectangle(device);
-    for (const Device_Polyline& strip : body.strips) {
+    for (auto& strip : body.strips) {
       const int count = fill(strip);
+      let_go(strip);
       renderer_->actions.call(KT_Actions::face<1>(KT_Actions::triangle_strip), faces, count,
                               points.data(), nullptr, nullptr);
       if (observer_ != nullptr) observer_->triangle_strip(faces, points);
     }
-    for (const Device_Polyline& line : body.polylines) {
-      const std::size_t number = line_number++;
-      if (number < share.first || number >= share.end) continue;
+    for (auto& line : body.polylines) {
       const int count = fill(line);
+      let_go(line);
       renderer_->actions.call(KT_Actions::polyline_form<1>(), lines, count, points.data());
       if (observer_ != nullptr) observer_->polyline(lines, points);
     }

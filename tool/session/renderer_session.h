@@ -52,12 +52,6 @@ class Host_Call_Observer {
 // captured.
 using Capture_Progress = std::function<void(std::size_t, std::size_t)>;
 
-// A run of the scene's polylines, numbered through its bodies in order.
-struct Line_Share {
-  std::size_t first = 0;
-  std::size_t end = std::numeric_limits<std::size_t>::max();
-};
-
 class Renderer_Session {
  public:
   // Loads the module at `module_path` and creates a renderer through its
@@ -99,12 +93,16 @@ class Renderer_Session {
   // Sends every body of `scene`: per body a face rendition (the body's
   // face colour) for its strips and a line rendition (its line colour) for
   // its polylines, both pattern 0 and clipped to the device rectangle.
-  // Only the polylines numbered [share.first, share.end) are sent, counted
-  // through the bodies in order (every strip is sent).
-  void capture(const Scene& scene, const Capture_Progress& progress = {}, Line_Share share = {});
+  void capture(const Scene& scene, const Capture_Progress& progress = {});
+  // The same, letting each strip and polyline go once it is sent, so that
+  // the renderer's records reuse its memory; the scene is empty afterwards.
+  void capture(Scene&& scene, const Capture_Progress& progress = {});
 
  private:
   void create(KD_Renderer_Function entry);
+  template <class Bodies>
+  void send_bodies(Bodies& bodies, int width, int height, const Capture_Progress& progress,
+                   bool release);
 
   // In this order so that they go in the reverse one: the renderer's
   // reference, the downstream renderer's, then the module.

@@ -1,0 +1,255 @@
+// Line precedence on drawings made here: worked cases with their expected
+// polylines, and random drawings checked against brute force (every piece
+// left out lay on a line that stays; no piece kept lies along a visible
+// line).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include "tool/drawing/line_precedence.h"
+
+namespace hlr_tool {
+namespace {
+
+using Lines = std::vector<Drawing_Polyline>;
+
+Drawing drawing_of(const Lines& visible, const Lines& hidden) {
+  Drawing d;
+  d.width = d.height = 100.0;
+  Style_Group v;
+  v.polylines = visible;
+  d.layer(Layer::visible).push_back(v);
+  Style_Group h;
+  h.dash = Dash::dashed;
+  h.polylines = hidden;
+  d.layer(Layer::hidden).push_back(h);
+  return d;
+}
+
+const Lines& hidden_of(const Drawing& d) { return d.layer(Layer::hidden)[0].polylines; }
+
+void expect_lines_near(const Lines& actual, const Lines& expected) {
+  ASSERT_EQ(actual.size(), expected.size());
+  for (std::size_t i = 0; i < actual.size(); ++i) {
+    ASSERT_EQ(actual[i].size(), expected[i].size()) << "polyline " << i;
+    for (std::size_t k = 0; k < actual[i].size(); ++k) {
+      EXPECT_NEAR(actual[i][k].x, expected[i][k].x, 1e-9) << "polyline " << i << " point " << k;
+      EXPECT_NEAR(actual[i][k].y, expected[i][k].y, 1e-9) << "polyline " << i << " point " << k;
+    }
+  }
+}
+
+TEST(Line_Precedence, WorkedCasesKeepWhatLiesOnNoOtherLine) {
+  const double near = 0.8 * coincidence_tolerance, far = 1.2 * coincidence_tolerance;
+  const struct {
+    const char* what;
+    Lines visible, hidden, expected;
+  } cases[] = {
+      {"hidden exactly under a visible line", {{{10, 10}, {90, 10}}}, {{{20, 10}, {80, 10}}}, {}},
+      {"hidden running on past the visible line's end",
+       {{{10, 10}, {50, 10}}},
+       {{{30, 10}, {80, 10}}},
+       {{{50, 10}, {80, 10}}}},
+      {"within the tolerance beside it",
+       {{{10, 10}, {90, 10}}},
+       {{{10, 10 + near}, {90, 10 + near}}},
+       {}},
+      {"beyond the tolerance beside it",
+       {{{10, 10}, {90, 10}}},
+       {{{10, 10 + far}, {90, 10 + far}}},
+       {{{10, 10 + far}, {90, 10 + far}}}},
+      {"crossing at a right angle",
+       {{{10, 50}, {90, 50}}},
+       {{{50, 10}, {50, 90}}},
+       {{{50, 10}, {50, 90}}}},
+      {"crossing at 20 degrees: not parallel",
+       {{{0, 50}, {100, 50}}},
+       {{{20, 50 - 30 * std::tan(20 * std::numbers::pi / 180)},
+         {80, 50 + 30 * std::tan(20 * std::numbers::pi / 180)}}},
+       {{{20, 50 - 30 * std::tan(20 * std::numbers::pi / 180)},
+         {80, 50 + 30 * std::tan(20 * std::numbers::pi / 180)}}}},
+      {"the middle of a hidden polyline under a visible line: split in two",
+       {{{40, 20}, {60, 20}}},
+       {{{40, 0}, {40, 20}, {60, 20}, {60, 40}}},
+       {{{40, 0}, {40, 20}}, {{60, 20}, {60, 40}}}},
+      {"two hidden lines on one another: the first drawn",
+       {},
+       {{{10, 30}, {90, 30}}, {{90, 30}, {10, 30}}},
+       {{{10, 30}, {90, 30}}}},
+      {"a hidden polyline that turns back on itself: drawn once",
+       {},
+       {{{10, 30}, {90, 30}, {50, 30}}},
+       {{{10, 30}, {90, 30}}}},
+      {"a hidden polyline bending by 5 degrees keeps every segment",
+       {},
+       {{{0, 0}, {50, 0}, {100, 50 * std::tan(5 * std::numbers::pi / 180)}}},
+       {{{0, 0}, {50, 0}, {100, 50 * std::tan(5 * std::numbers::pi / 180)}}}},
+      {"a piece left shorter than the tolerance goes too",
+       {{{10, 10}, {49.9, 10}}},
+       {{{20, 10}, {50, 10}}},
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Drawing d = drawing_of(c.visible, c.hidden);
+    apply_line_precedence(d);
+    expect_lines_near(hidden_of(d), c.expected);
+    expect_lines_near(d.layer(Layer::visible)[0].polylines, c.visible);
+  }
+}
+
+TEST(Line_Precedence, CountsTheLengthsLeftOut) {
+  Drawing d = drawing_of({{{0, 0}, {40, 0}}}, {{{0, 0}, {100, 0}}, {{60, 0}, {80, 0}}});
+  const Precedence_Counts counts = apply_line_precedence(d);
+  EXPECT_NEAR(counts.hidden_length, 120.0, 1e-9);
+  EXPECT_NEAR(counts.hidden_under_visible, 40.0, 1e-9);
+  EXPECT_NEAR(counts.hidden_under_hidden, 20.0, 1e-9);
+  expect_lines_near(hidden_of(d), {{{40, 0}, {100, 0}}});
+}
+
+TEST(Line_Precedence, ModelIndicesFollowTheParts) {
+  Drawing d = drawing_of({{{40, 20}, {60, 20}}}, {{{40, 0}, {40, 20}, {60, 20}, {60, 40}}});
+  d.layer(Layer::hidden)[0].models = {7};
+  apply_line_precedence(d);
+  EXPECT_EQ(d.layer(Layer::hidden)[0].models, (std::vector<std::int32_t>{7, 7}));
+}
+
+TEST(Line_Precedence, CentreLinesGiveWayToHiddenAndVisibleLines) {
+  Drawing d = drawing_of({{{0, 10}, {50, 10}}}, {{{50, 10}, {80, 10}}});
+  Style_Group centre;
+  centre.dash = Dash::chain;
+  centre.polylines = {{{0, 10}, {100, 10}}};
+  d.layer(Layer::centre_lines).push_back(centre);
+  const Precedence_Counts counts = apply_line_precedence(d);
+  expect_lines_near(d.layer(Layer::centre_lines)[0].polylines, {{{80, 10}, {100, 10}}});
+  EXPECT_NEAR(counts.centre_left_out, 80.0, 1e-9);
+  expect_lines_near(hidden_of(d), {{{50, 10}, {80, 10}}});
+}
+
+// Brute force over segments.
+struct Segment {
+  Drawing_Point a, b;
+};
+
+std::vector<Segment> segments_of(const Lines& lines) {
+  std::vector<Segment> out;
+  for (const Drawing_Polyline& line : lines)
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) out.push_back({line[i], line[i + 1]});
+  return out;
+}
+
+double distance(const Drawing_Point& p, const Segment& s) {
+  const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
+  const double length2 = dx * dx + dy * dy;
+  const double t = length2 > 0.0
+                       ? std::clamp(((p.x - s.a.x) * dx + (p.y - s.a.y) * dy) / length2, 0.0, 1.0)
+                       : 0.0;
+  return std::hypot(p.x - (s.a.x + t * dx), p.y - (s.a.y + t * dy));
+}
+
+double near_any(const Drawing_Point& p, const std::vector<Segment>& segments) {
+  double best = std::numeric_limits<double>::infinity();
+  for (const Segment& s : segments) best = std::min(best, distance(p, s));
+  return best;
+}
+
+// Samples every 0.05 units along the segments, with the segment of each.
+template <class Visit>
+void sample(const std::vector<Segment>& segments, Visit&& visit) {
+  for (const Segment& s : segments) {
+    const double length = std::hypot(s.b.x - s.a.x, s.b.y - s.a.y);
+    const int n = std::max(1, int(length / 0.05));
+    for (int k = 0; k <= n; ++k) {
+      const double t = double(k) / n;
+      visit(Drawing_Point{s.a.x + t * (s.b.x - s.a.x), s.a.y + t * (s.b.y - s.a.y)}, s, t * length,
+            (1.0 - t) * length);
+    }
+  }
+}
+
+TEST(Line_Precedence, RandomDrawingsLoseOnlyWhatLiesOnAnotherLine) {
+  std::mt19937 random(24);
+  std::uniform_real_distribution<double> coordinate(0.0, 100.0), unit(0.0, 1.0), jitter(-0.2, 0.2);
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE(round);
+    Lines visible, hidden;
+    for (int k = 0; k < 30; ++k) {
+      visible.push_back({{coordinate(random), coordinate(random)},
+                         {coordinate(random), coordinate(random)},
+                         {coordinate(random), coordinate(random)}});
+    }
+    // Hidden lines: free ones, and copies of parts of visible and of other
+    // hidden segments, shifted a little and cut at random.
+    for (int k = 0; k < 60; ++k) {
+      const double kind = unit(random);
+      if (kind < 0.4 || (kind >= 0.7 && hidden.empty())) {
+        hidden.push_back(
+            {{coordinate(random), coordinate(random)}, {coordinate(random), coordinate(random)}});
+        continue;
+      }
+      const Lines& from = kind < 0.7 ? visible : hidden;
+      const Drawing_Polyline& line = from[std::size_t(unit(random) * double(from.size()))];
+      const std::size_t i = std::size_t(unit(random) * double(line.size() - 1));
+      const double t0 = unit(random) * 1.2 - 0.1, t1 = unit(random) * 1.2 - 0.1;
+      const auto along = [&](double t) {
+        return Drawing_Point{
+            line[i].x + t * (line[i + 1].x - line[i].x) + jitter(random) * coincidence_tolerance,
+            line[i].y + t * (line[i + 1].y - line[i].y) + jitter(random) * coincidence_tolerance};
+      };
+      if (std::fabs(t1 - t0) > 0.05) hidden.push_back({along(t0), along(t1)});
+    }
+    Drawing d = drawing_of(visible, hidden);
+    apply_line_precedence(d);
+    const std::vector<Segment> visible_segments = segments_of(visible);
+    const std::vector<Segment> kept = segments_of(hidden_of(d));
+    std::vector<Segment> staying = visible_segments;
+    staying.insert(staying.end(), kept.begin(), kept.end());
+
+    // Every point of the hidden lines as they were that no kept piece
+    // holds was left out: it lies on a visible line or a kept hidden one,
+    // or (a sliver left shorter than the tolerance) within the tolerance of
+    // a point that does.
+    std::size_t removed = 0, sliver = 0;
+    sample(segments_of(hidden), [&](const Drawing_Point& p, const Segment&, double, double) {
+      if (near_any(p, kept) <= 1e-6) return;
+      ++removed;
+      const double distance = near_any(p, staying);
+      if (distance > coincidence_tolerance + 1e-6) ++sliver;
+      EXPECT_LE(distance, 2.0 * coincidence_tolerance + 1e-6) << p.x << "," << p.y;
+    });
+    EXPECT_GT(removed, 0u);
+    EXPECT_LT(sliver * 20, removed);
+
+    // No kept piece runs along a visible segment: a kept point within the
+    // tolerance of a visible segment, away from both ends of each, has a
+    // visible segment there that is not parallel.
+    const double sin_parallel = std::sin(parallel_degrees * std::numbers::pi / 180.0);
+    sample(kept, [&](const Drawing_Point& p, const Segment& s, double from_a, double from_b) {
+      if (from_a < coincidence_tolerance || from_b < coincidence_tolerance) return;
+      for (const Segment& v : visible_segments) {
+        const double vx = v.b.x - v.a.x, vy = v.b.y - v.a.y;
+        const double sx = s.b.x - s.a.x, sy = s.b.y - s.a.y;
+        const double v_length = std::hypot(vx, vy), s_length = std::hypot(sx, sy);
+        if (std::fabs(vx * sy - vy * sx) > sin_parallel * v_length * s_length) continue;
+        if (std::min(std::hypot(p.x - v.a.x, p.y - v.a.y), std::hypot(p.x - v.b.x, p.y - v.b.y)) <
+            coincidence_tolerance)
+          continue;
+        EXPECT_GT(distance(p, v), 0.9 * coincidence_tolerance) << p.x << "," << p.y;
+      }
+    });
+  }
+}
+
+TEST(Line_Precedence, ADrawingWithNothingCoincidentIsLeftAsItWas) {
+  Drawing d = drawing_of({{{10, 10}, {90, 10}, {90, 90}}}, {{{20, 20}, {80, 20}, {80, 80}}});
+  const Drawing before = d;
+  apply_line_precedence(d);
+  expect_lines_near(hidden_of(d), hidden_of(before));
+}
+
+}  // namespace
+}  // namespace hlr_tool

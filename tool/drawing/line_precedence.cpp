@@ -1,0 +1,323 @@
+#include "tool/drawing/line_precedence.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+namespace hlr_tool {
+
+namespace {
+
+struct Segment {
+  Drawing_Point a, b;
+};
+
+// A piece of a segment as parameters along it: 0 at a, 1 at b.
+struct Range {
+  double from, to;
+};
+
+double cross(double ax, double ay, double bx, double by) { return ax * by - ay * bx; }
+
+struct Bounds {
+  double min_x = std::numeric_limits<double>::infinity(), max_x = -min_x;
+  double min_y = min_x, max_y = -min_x;
+  void add(const Drawing_Point& p) {
+    min_x = std::min(min_x, p.x), max_x = std::max(max_x, p.x);
+    min_y = std::min(min_y, p.y), max_y = std::max(max_y, p.y);
+  }
+};
+
+// Segments in square cells; each segment is entered, a cell's length of it
+// at a time, in every cell that its pieces widened by the tolerance touch,
+// so that the cells a query segment's pieces touch hold every segment
+// within the tolerance of it. A cell's entries are a list threaded through
+// one array (newest first), so adding a segment allocates nothing per cell.
+class Segment_Grid {
+ public:
+  Segment_Grid(const Bounds& bounds, std::size_t expected_segments, double tolerance)
+      : tolerance_(tolerance), min_x_(bounds.min_x), min_y_(bounds.min_y) {
+    const double width = std::max(bounds.max_x - bounds.min_x, 1.0);
+    const double height = std::max(bounds.max_y - bounds.min_y, 1.0);
+    // About one cell per segment, and never narrower than eight tolerances,
+    // so that a piece a cell long touches at most three cells a side.
+    const double per_segment =
+        std::sqrt(width * height / double(std::max<std::size_t>(expected_segments, 1)));
+    cell_ = std::max(per_segment, 8.0 * tolerance);
+    columns_ = std::size_t(width / cell_) + 1;
+    rows_ = std::size_t(height / cell_) + 1;
+    head_.assign(columns_ * rows_, no_entry);
+  }
+
+  std::size_t size() const { return segments_.size(); }
+  const Segment& operator[](std::size_t i) const { return segments_[i]; }
+
+  void add(const Segment& s) {
+    const auto id = std::uint32_t(segments_.size());
+    segments_.push_back(s);
+    stamp_.push_back(0);
+    for_each_cell(s, [&](std::size_t cell) {
+      // A segment's pieces are entered one after the other: a cell that
+      // already holds it has it at its head.
+      if (head_[cell] != no_entry && entries_[head_[cell]].segment == id) return;
+      entries_.push_back({id, head_[cell]});
+      head_[cell] = std::uint32_t(entries_.size() - 1);
+    });
+  }
+
+  // Calls visit(index) once for every segment that may lie within the
+  // tolerance of `s` (and some that do not).
+  template <class Visit>
+  void for_each_near(const Segment& s, Visit&& visit) {
+    ++query_;
+    for_each_cell(s, [&](std::size_t cell) {
+      for (std::uint32_t e = head_[cell]; e != no_entry; e = entries_[e].next) {
+        const std::uint32_t id = entries_[e].segment;
+        if (stamp_[id] == query_) continue;
+        stamp_[id] = query_;
+        visit(id);
+      }
+    });
+  }
+
+ private:
+  static constexpr std::uint32_t no_entry = std::numeric_limits<std::uint32_t>::max();
+  struct Entry {
+    std::uint32_t segment;
+    std::uint32_t next;
+  };
+
+  std::size_t clamped(double v, double origin, std::size_t count) const {
+    const double k = std::floor((v - origin) / cell_);
+    if (!(k > 0.0)) return 0;  // NaN too
+    return std::min(std::size_t(k), count - 1);
+  }
+
+  template <class Visit>
+  void for_each_cell(const Segment& s, Visit&& visit) const {
+    const double length = std::hypot(s.b.x - s.a.x, s.b.y - s.a.y);
+    const std::size_t pieces = std::max<std::size_t>(1, std::size_t(std::ceil(length / cell_)));
+    for (std::size_t k = 0; k < pieces; ++k) {
+      const double t0 = double(k) / double(pieces), t1 = double(k + 1) / double(pieces);
+      const double x0 = s.a.x + t0 * (s.b.x - s.a.x), x1 = s.a.x + t1 * (s.b.x - s.a.x);
+      const double y0 = s.a.y + t0 * (s.b.y - s.a.y), y1 = s.a.y + t1 * (s.b.y - s.a.y);
+      const std::size_t c0 = clamped(std::min(x0, x1) - tolerance_, min_x_, columns_);
+      const std::size_t c1 = clamped(std::max(x0, x1) + tolerance_, min_x_, columns_);
+      const std::size_t r0 = clamped(std::min(y0, y1) - tolerance_, min_y_, rows_);
+      const std::size_t r1 = clamped(std::max(y0, y1) + tolerance_, min_y_, rows_);
+      for (std::size_t r = r0; r <= r1; ++r) {
+        for (std::size_t c = c0; c <= c1; ++c) visit(r * columns_ + c);
+      }
+    }
+  }
+
+  double tolerance_;
+  double min_x_, min_y_;
+  double cell_ = 1.0;
+  std::size_t columns_ = 1, rows_ = 1;
+  std::vector<std::uint32_t> head_;
+  std::vector<Entry> entries_;
+  std::vector<Segment> segments_;
+  std::vector<std::uint32_t> stamp_;  // per segment: the last query that saw it
+  std::uint32_t query_ = 0;
+};
+
+// The part of `s` that lies on `v`: where `v` runs parallel to `s` within
+// parallel_degrees, the parameters of `s` whose points lie within the
+// tolerance of v's line and whose foot on that line falls within `v`.
+// Empty (from >= to) otherwise.
+Range range_on(const Segment& s, const Segment& v, double tolerance, double sin_parallel) {
+  const double sx = s.b.x - s.a.x, sy = s.b.y - s.a.y;
+  const double vx = v.b.x - v.a.x, vy = v.b.y - v.a.y;
+  const double s_length2 = sx * sx + sy * sy, v_length = std::hypot(vx, vy);
+  constexpr Range none{1.0, 0.0};
+  if (!(s_length2 > 0.0 && v_length > 0.0)) return none;
+  if (std::fabs(cross(sx, sy, vx, vy)) > sin_parallel * std::sqrt(s_length2) * v_length) {
+    return none;
+  }
+  // Signed distances of s's ends from v's line; between them it is linear.
+  const double da = cross(vx, vy, s.a.x - v.a.x, s.a.y - v.a.y) / v_length;
+  const double db = cross(vx, vy, s.b.x - v.a.x, s.b.y - v.a.y) / v_length;
+  Range range{0.0, 1.0};
+  if (da != db) {
+    const double t1 = (-tolerance - da) / (db - da), t2 = (tolerance - da) / (db - da);
+    range = {std::max(0.0, std::min(t1, t2)), std::min(1.0, std::max(t1, t2))};
+  } else if (std::fabs(da) > tolerance) {
+    return none;
+  }
+  // Where v's ends fall along s. No allowance beyond them: the segment
+  // before s in its own polyline would otherwise take the start of s.
+  const double p0 = ((v.a.x - s.a.x) * sx + (v.a.y - s.a.y) * sy) / s_length2;
+  const double p1 = ((v.b.x - s.a.x) * sx + (v.b.y - s.a.y) * sy) / s_length2;
+  range.from = std::max(range.from, std::min(p0, p1));
+  range.to = std::min(range.to, std::max(p0, p1));
+  return range;
+}
+
+// Sorts and merges `ranges` in place; returns their total in parameters.
+double merge(std::vector<Range>& ranges) {
+  std::sort(ranges.begin(), ranges.end(),
+            [](const Range& a, const Range& b) { return a.from < b.from; });
+  std::size_t kept = 0;
+  for (const Range& r : ranges) {
+    if (kept > 0 && r.from <= ranges[kept - 1].to) {
+      ranges[kept - 1].to = std::max(ranges[kept - 1].to, r.to);
+    } else {
+      ranges[kept++] = r;
+    }
+  }
+  ranges.resize(kept);
+  double total = 0.0;
+  for (const Range& r : ranges) total += r.to - r.from;
+  return total;
+}
+
+Drawing_Point at(const Segment& s, double t) {
+  if (t <= 0.0) return s.a;
+  if (t >= 1.0) return s.b;
+  return {s.a.x + t * (s.b.x - s.a.x), s.a.y + t * (s.b.y - s.a.y)};
+}
+
+// Thins one layer against the grid and adds what it keeps to the grid.
+class Layer_Thinner {
+ public:
+  Layer_Thinner(Segment_Grid& grid, std::size_t covering_segments)
+      : grid_(grid), covering_(covering_segments) {}
+
+  // Lengths, in device units, of the layer before and of what was left
+  // out because it lay on a covering segment or on the layer's own.
+  double length = 0.0, under_covering = 0.0, under_own = 0.0;
+
+  void thin(std::vector<Style_Group>& groups) {
+    for (Style_Group& group : groups) {
+      std::vector<Drawing_Polyline> kept_lines;
+      std::vector<std::int32_t> kept_models;
+      const bool with_models = group.models.size() == group.polylines.size();
+      for (std::size_t p = 0; p < group.polylines.size(); ++p) {
+        const std::size_t before = kept_lines.size();
+        thin_polyline(std::move(group.polylines[p]), kept_lines);
+        if (with_models)
+          kept_models.insert(kept_models.end(), kept_lines.size() - before, group.models[p]);
+      }
+      group.polylines = std::move(kept_lines);
+      if (with_models) group.models = std::move(kept_models);
+    }
+  }
+
+ private:
+  // The pieces of `line` that lie on nothing kept so far, in its order,
+  // joined where they meet; each kept piece enters the grid at once.
+  void thin_polyline(Drawing_Polyline line, std::vector<Drawing_Polyline>& out) {
+    Drawing_Polyline current;
+    bool open = false;  // current ends at the start of the next segment
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+      const Segment s{line[i], line[i + 1]};
+      const double s_length = std::hypot(s.b.x - s.a.x, s.b.y - s.a.y);
+      length += s_length;
+      const std::vector<Range>& pieces = kept_pieces(s, s_length);
+      for (const Range& piece : pieces) {
+        const Drawing_Point start = at(s, piece.from), end = at(s, piece.to);
+        if (!(open && piece.from == 0.0)) {
+          if (current.size() >= 2) out.push_back(std::move(current));
+          current = {start};
+        }
+        current.push_back(end);
+        open = piece.to == 1.0;
+        grid_.add({start, end});
+      }
+      if (pieces.empty()) open = false;
+    }
+    if (current.size() >= 2) out.push_back(std::move(current));
+  }
+
+  // The parts of `s` that stay, as parameter ranges in order.
+  const std::vector<Range>& kept_pieces(const Segment& s, double s_length) {
+    covering_ranges_.clear();
+    own_ranges_.clear();
+    const double sin_parallel = std::sin(parallel_degrees * std::numbers::pi / 180.0);
+    grid_.for_each_near(s, [&](std::size_t id) {
+      const Range r = range_on(s, grid_[id], coincidence_tolerance, sin_parallel);
+      if (r.from < r.to) (id < covering_ ? covering_ranges_ : own_ranges_).push_back(r);
+    });
+    kept_.clear();
+    if (covering_ranges_.empty() && own_ranges_.empty()) {
+      kept_.push_back({0.0, 1.0});
+      return kept_;
+    }
+    const double covered = merge(covering_ranges_);
+    own_ranges_.insert(own_ranges_.end(), covering_ranges_.begin(), covering_ranges_.end());
+    merge(own_ranges_);
+    // What is left between the covered ranges, less what is shorter than
+    // the tolerance (a sliver at a bend of the covering line, or past its
+    // end).
+    double from = 0.0, left = 0.0;
+    const auto keep = [&](double to) {
+      if ((to - from) * s_length >= 0.5 * coincidence_tolerance) {
+        kept_.push_back({from, to});
+        left += to - from;
+      }
+    };
+    for (const Range& r : own_ranges_) {
+      keep(r.from);
+      from = r.to;
+    }
+    keep(1.0);
+    // Slivers count as lying on the layer's own lines.
+    under_covering += covered * s_length;
+    under_own += std::max(0.0, 1.0 - left - covered) * s_length;
+    return kept_;
+  }
+
+  Segment_Grid& grid_;
+  std::size_t covering_;  // grid segments below this index are of higher layers
+  std::vector<Range> covering_ranges_, own_ranges_, kept_;
+};
+
+}  // namespace
+
+Precedence_Counts apply_line_precedence(Drawing& drawing) {
+  Precedence_Counts counts;
+  const auto& hidden = drawing.layer(Layer::hidden);
+  const auto& centre = drawing.layer(Layer::centre_lines);
+  const auto has_lines = [](const std::vector<Style_Group>& groups) {
+    return std::any_of(groups.begin(), groups.end(),
+                       [](const Style_Group& g) { return !g.polylines.empty(); });
+  };
+  if (!has_lines(hidden) && !has_lines(centre)) return counts;
+
+  Bounds bounds;
+  std::size_t segments = 0;
+  for (std::size_t l = 0; l < layer_count; ++l) {
+    for (const Style_Group& group : drawing.layers[l]) {
+      for (const Drawing_Polyline& line : group.polylines) {
+        for (const Drawing_Point& p : line) bounds.add(p);
+        segments += line.size() - 1;
+      }
+    }
+  }
+  Segment_Grid grid(bounds, segments, coincidence_tolerance);
+  for (Layer covering : {Layer::visible, Layer::intersections}) {
+    for (const Style_Group& group : drawing.layer(covering)) {
+      for (const Drawing_Polyline& line : group.polylines) {
+        for (std::size_t i = 0; i + 1 < line.size(); ++i) grid.add({line[i], line[i + 1]});
+      }
+    }
+  }
+
+  Layer_Thinner hidden_thinner(grid, grid.size());
+  hidden_thinner.thin(drawing.layer(Layer::hidden));
+  counts.hidden_length = hidden_thinner.length;
+  counts.hidden_under_visible = hidden_thinner.under_covering;
+  counts.hidden_under_hidden = hidden_thinner.under_own;
+
+  Layer_Thinner centre_thinner(grid, grid.size());
+  centre_thinner.thin(drawing.layer(Layer::centre_lines));
+  counts.centre_length = centre_thinner.length;
+  counts.centre_left_out = centre_thinner.under_covering + centre_thinner.under_own;
+  return counts;
+}
+
+}  // namespace hlr_tool
