@@ -77,8 +77,9 @@ done < "$scratch/drawn.tsv"
 echo "byte for byte as hlr-render draw: $same of $((same + different))"
 
 run_batch 2
-python3 -c '
+python3 - "$scratch/report-2.json" <<'PY'
 import json, sys
 r = json.load(open(sys.argv[1]))
-print(f"second run: drawn {r[\"drawn\"]}, up to date {r[\"up_to_date\"]}, failed {r[\"failed\"]} (retried) in {r[\"seconds\"]:.1f} s")' \
-  "$scratch/report-2.json"
+print(f"second run: drawn {r['drawn']}, up to date {r['up_to_date']}, "
+      f"failed {r['failed']} (retried) in {r['seconds']:.1f} s")
+PY
