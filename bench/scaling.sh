@@ -3,20 +3,28 @@
 # 10k, 30k, 100k, 300k and 1M triangles, all edges drawn by the whole tool,
 # and the hidden-line pass alone timed inside hlr_scene_bench.
 #
-#   bench/scaling.sh [BUILD_DIR] [RUNS] [SHAPE]
+#   bench/scaling.sh [BUILD_DIR] [RUNS] [SHAPE] [THREADS]
 #
 # BUILD_DIR defaults to build/bench, RUNS to 5, SHAPE to terrain (or
-# sphere). The meshes are written once into BUILD_DIR/bench-cache. Prints a
-# Markdown table (medians of RUNS runs; the exponent between neighbours is
-# log(t2/t1) / log(n2/n1)) and writes the figures to BUILD_DIR/scaling-SHAPE.tsv
-# for bench/plot_scaling.py.
+# sphere), THREADS to the tool's default (every processor); given, it is
+# the tool's --jobs and the pass's --threads. HLR_SCALING_SIZES replaces
+# the list of sizes (e.g. "10000 100000 1000000 10000000"). The meshes are
+# written once into BUILD_DIR/bench-cache. Prints a Markdown table (medians
+# of RUNS runs; the exponent between neighbours is log(t2/t1) / log(n2/n1))
+# and writes the figures to BUILD_DIR/scaling-SHAPE[-jTHREADS].tsv for
+# bench/plot_scaling.py.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build/bench}
 runs=${2:-5}
 shape=${3:-terrain}
-sizes="10000 30000 100000 300000 1000000"
+threads=${4:-}
+sizes=${HLR_SCALING_SIZES:-"10000 30000 100000 300000 1000000"}
+jobs=() pass_threads=() suffix=""
+if [ -n "$threads" ]; then
+  jobs=(--jobs "$threads") pass_threads=(--threads "$threads") suffix="-j$threads"
+fi
 tool=$build/bin/hlr-render
 for program in "$tool" "$build/bin/hlr_make_mesh" "$build/bin/hlr_scene_bench"; do
   [ -x "$program" ] || { echo "scaling.sh: no $program; build with: cmake --preset bench && cmake --build build/bench" >&2; exit 2; }
@@ -27,13 +35,13 @@ source "$here/bench/bench_lib.sh"
 mkdir -p "$build/bench-cache"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-tsv=$build/scaling-$shape.tsv
+tsv=$build/scaling-$shape$suffix.tsv
 echo -e "triangles\twall_s\tprocessor_s\tpeak_rss_mb\tpass_processor_ms" > "$tsv"
 
 machine_line
 commit_line "$here"
-echo "command: $tool draw ${shape}_N.off -o OUT.svg --edges all --stats --quiet   (median of $runs runs)"
-echo "pass:    $build/bin/hlr_scene_bench --generate $shape:N --edges all --runs $runs (processor time of hide_edges)"
+echo "command: $tool draw ${shape}_N.off -o OUT.svg --edges all --stats --quiet ${jobs[*]}   (median of $runs runs)"
+echo "pass:    $build/bin/hlr_scene_bench --generate $shape:N --edges all --runs $runs ${pass_threads[*]} (processor time of hide_edges)"
 echo
 echo "| triangles | edges | wall (s) | processor (s) | exponent | peak RSS (MB) | hidden-line pass, processor (ms) | exponent |"
 echo "|---:|---:|---:|---:|---:|---:|---:|---:|"
@@ -43,7 +51,7 @@ for n in $sizes; do
   [ -f "$mesh" ] || "$build/bin/hlr_make_mesh" "$shape" "$n" "$mesh" > /dev/null
   : > "$scratch/wall"; : > "$scratch/cpu"; : > "$scratch/rss"
   for _ in $(seq "$runs"); do
-    /usr/bin/time -v "$tool" draw "$mesh" -o "$scratch/out.svg" --edges all --stats --quiet \
+    /usr/bin/time -v "$tool" draw "$mesh" -o "$scratch/out.svg" --edges all --stats --quiet "${jobs[@]}" \
       > "$scratch/stats" 2> "$scratch/time"
     awk -F': ' '/Elapsed/ {n=split($2,t,":"); s=0; for(i=1;i<=n;i++) s=s*60+t[i]; print s}' "$scratch/time" >> "$scratch/wall"
     awk -F': ' '/User time/ {u=$2} /System time/ {s=$2} END {print u+s}' "$scratch/time" >> "$scratch/cpu"
@@ -52,7 +60,7 @@ for n in $sizes; do
   triangles=$(sed -n 's/^faces: *\([0-9]*\) triangles.*/\1/p' "$scratch/stats")
   edges=$(sed -n 's/^edges: *\([0-9]*\) in.*/\1/p' "$scratch/stats")
   wall=$(median < "$scratch/wall"); cpu=$(median < "$scratch/cpu"); rss=$(median < "$scratch/rss")
-  pass=$("$build/bin/hlr_scene_bench" --generate "$shape:$n" --edges all --runs "$runs" |
+  pass=$("$build/bin/hlr_scene_bench" --generate "$shape:$n" --edges all --runs "$runs" "${pass_threads[@]}" |
          sed -n 's/.*processor time median \([0-9.]*\).*/\1/p')
   exponent_cpu="" exponent_pass=""
   if [ -n "$previous" ]; then

@@ -44,6 +44,7 @@
 using namespace hlr_bench;
 using hlr_tool::Clock;
 using hlr_tool::milliseconds_since;
+using hlr_tool::process_processor_milliseconds;
 using hlr_tool::thread_processor_milliseconds;
 
 namespace {

@@ -31,62 +31,128 @@ struct Bounds {
   }
 };
 
-// Segments in square cells; each segment is entered, a cell's length of it
-// at a time, in every cell that its pieces widened by the tolerance touch,
-// so that the cells a query segment's pieces touch hold every segment
-// within the tolerance of it. A cell's entries are a list threaded through
-// one array (newest first), so adding a segment allocates nothing per cell.
+// Segments in square cells and, within a cell, in classes of direction:
+// a piece can only lie on a segment that runs parallel to it, so a query
+// reads the one or two classes within parallel_degrees of its own
+// direction, and skips the segments that cross it, most of those near it
+// where lines crowd (the far hills of a terrain seen with every edge: 25
+// segments to a square device unit).
+//
+// Each segment is entered, a cell's length of it at a time, in every cell
+// that its pieces touch; a query reads the cells that its own pieces,
+// widened by the tolerance, touch, and so meets every segment within the
+// tolerance of it (widening both would read twice the area). A segment
+// may be met in several cells: the caller sees it once per cell,
+// which changes nothing, since what it does with a segment is take the
+// union of ranges. The lines that cover all others (visible, intersections)
+// are entered first and then frozen into one array ordered by cell and
+// class, coordinates inline, so that a query reads them in sequence; what
+// the thinning keeps later goes into lists threaded through a second array
+// (newest first), so adding allocates nothing per cell.
 class Segment_Grid {
  public:
   Segment_Grid(const Bounds& bounds, std::size_t expected_segments, double tolerance)
       : tolerance_(tolerance), min_x_(bounds.min_x), min_y_(bounds.min_y) {
     const double width = std::max(bounds.max_x - bounds.min_x, 1.0);
     const double height = std::max(bounds.max_y - bounds.min_y, 1.0);
-    // About one cell per segment, and never narrower than eight tolerances,
-    // so that a piece a cell long touches at most three cells a side.
+    // About one cell per segment, and never narrower than two tolerances,
+    // so that a piece a cell long, widened by the tolerance, touches at
+    // most three cells a side.
     const double per_segment =
         std::sqrt(width * height / double(std::max<std::size_t>(expected_segments, 1)));
-    cell_ = std::max(per_segment, 8.0 * tolerance);
+    cell_ = std::max(per_segment, 2.0 * tolerance);
     columns_ = std::size_t(width / cell_) + 1;
     rows_ = std::size_t(height / cell_) + 1;
-    head_.assign(columns_ * rows_, no_entry);
+    head_.assign(columns_ * rows_ * classes, no_entry);
   }
 
-  std::size_t size() const { return segments_.size(); }
-  const Segment& operator[](std::size_t i) const { return segments_[i]; }
-
-  void add(const Segment& s) {
-    const auto id = std::uint32_t(segments_.size());
-    segments_.push_back(s);
-    stamp_.push_back(0);
-    for_each_cell(s, [&](std::size_t cell) {
-      // A segment's pieces are entered one after the other: a cell that
-      // already holds it has it at its head.
-      if (head_[cell] != no_entry && entries_[head_[cell]].segment == id) return;
-      entries_.push_back({id, head_[cell]});
-      head_[cell] = std::uint32_t(entries_.size() - 1);
+  // The covering lines, once, before anything is added: `each(f)` calls
+  // f(segment) for each of them, the same ones in the same order on each
+  // of its two calls (one counts, one fills).
+  template <class Each>
+  void set_covering(Each&& each) {
+    std::vector<std::uint32_t> keys;  // of one segment, each cell once
+    const auto keys_of = [&](const Segment& s) {
+      keys.clear();
+      const std::size_t direction = direction_class(s);
+      for_each_cell(s, 0.0, [&](std::size_t cell) {
+        const auto key = std::uint32_t(cell * classes + direction);
+        if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+      });
+    };
+    frozen_start_.assign(head_.size() + 1, 0);
+    each([&](const Segment& s) {
+      keys_of(s);
+      for (const std::uint32_t key : keys) ++frozen_start_[key + 1];
+    });
+    for (std::size_t k = 1; k < frozen_start_.size(); ++k) {
+      frozen_start_[k] += frozen_start_[k - 1];
+    }
+    frozen_.resize(frozen_start_.back());
+    std::vector<std::uint32_t> next(frozen_start_.begin(), frozen_start_.end() - 1);
+    each([&](const Segment& s) {
+      keys_of(s);
+      for (const std::uint32_t key : keys) frozen_[next[key]++] = s;
     });
   }
 
-  // Calls visit(index) once for every segment that may lie within the
-  // tolerance of `s` (and some that do not).
+  // After set_covering(): a kept piece, numbered in the order of adding from 0.
+  void add(const Segment& s) {
+    const auto id = added_++;
+    const std::size_t direction = direction_class(s);
+    for_each_cell(s, 0.0, [&](std::size_t cell) {
+      std::uint32_t& head = head_[cell * classes + direction];
+      // A segment's pieces are entered one after the other: a cell that
+      // already holds it has it at its head.
+      if (head != no_entry && entries_[head].id == id) return;
+      entries_.push_back({s, id, head});
+      head = std::uint32_t(entries_.size() - 1);
+    });
+  }
+  std::uint32_t added() const { return added_; }
+
+  // Calls visit(segment, id) for every segment that may lie on `s` within
+  // the tolerance and runs parallel to it (and some that do not); id is
+  // the number add() gave it, or no_entry for a covering line.
   template <class Visit>
-  void for_each_near(const Segment& s, Visit&& visit) {
-    ++query_;
-    for_each_cell(s, [&](std::size_t cell) {
-      for (std::uint32_t e = head_[cell]; e != no_entry; e = entries_[e].next) {
-        const std::uint32_t id = entries_[e].segment;
-        if (stamp_[id] == query_) continue;
-        stamp_[id] = query_;
-        visit(id);
+  void for_each_near(const Segment& s, Visit&& visit) const {
+    // The classes whose directions come within parallel_degrees of s's,
+    // with a little to spare for rounding.
+    const double angle = direction_degrees(s);
+    const double reach = parallel_degrees + 0.5;
+    std::size_t first = class_of(angle - reach), last = class_of(angle + reach);
+    for_each_cell(s, tolerance_, [&](std::size_t cell) {
+      for (std::size_t c = first;; c = (c + 1) % classes) {
+        const std::size_t key = cell * classes + c;
+        for (std::uint32_t k = frozen_start_[key]; k < frozen_start_[key + 1]; ++k)
+          visit(frozen_[k], no_entry);
+        for (std::uint32_t e = head_[key]; e != no_entry; e = entries_[e].next)
+          visit(entries_[e].segment, entries_[e].id);
+        if (c == last) break;
       }
     });
   }
 
- private:
   static constexpr std::uint32_t no_entry = std::numeric_limits<std::uint32_t>::max();
+
+ private:
+  // Directions are taken modulo 180 degrees (a line has no sense), in
+  // classes of 30 degrees: wider than the two tolerances, so a query reads
+  // at most two.
+  static constexpr std::size_t classes = 6;
+  static double direction_degrees(const Segment& s) {
+    const double degrees = std::atan2(s.b.y - s.a.y, s.b.x - s.a.x) * (180.0 / std::numbers::pi);
+    return degrees < 0.0 ? degrees + 180.0 : degrees;
+  }
+  static std::size_t class_of(double degrees) {
+    degrees = std::fmod(degrees + 360.0, 180.0);
+    return std::min(classes - 1, std::size_t(degrees / (180.0 / classes)));
+  }
+  static std::size_t direction_class(const Segment& s) { return class_of(direction_degrees(s)); }
+
   struct Entry {
-    std::uint32_t segment;
+    Segment segment;
+    std::uint32_t id;
     std::uint32_t next;
   };
 
@@ -96,18 +162,20 @@ class Segment_Grid {
     return std::min(std::size_t(k), count - 1);
   }
 
+  // The cells that the pieces of `s` touch, each piece widened by `widen`.
   template <class Visit>
-  void for_each_cell(const Segment& s, Visit&& visit) const {
-    const double length = std::hypot(s.b.x - s.a.x, s.b.y - s.a.y);
+  void for_each_cell(const Segment& s, double widen, Visit&& visit) const {
+    const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
+    const double length = std::sqrt(dx * dx + dy * dy);
     const std::size_t pieces = std::max<std::size_t>(1, std::size_t(std::ceil(length / cell_)));
     for (std::size_t k = 0; k < pieces; ++k) {
       const double t0 = double(k) / double(pieces), t1 = double(k + 1) / double(pieces);
-      const double x0 = s.a.x + t0 * (s.b.x - s.a.x), x1 = s.a.x + t1 * (s.b.x - s.a.x);
-      const double y0 = s.a.y + t0 * (s.b.y - s.a.y), y1 = s.a.y + t1 * (s.b.y - s.a.y);
-      const std::size_t c0 = clamped(std::min(x0, x1) - tolerance_, min_x_, columns_);
-      const std::size_t c1 = clamped(std::max(x0, x1) + tolerance_, min_x_, columns_);
-      const std::size_t r0 = clamped(std::min(y0, y1) - tolerance_, min_y_, rows_);
-      const std::size_t r1 = clamped(std::max(y0, y1) + tolerance_, min_y_, rows_);
+      const double x0 = s.a.x + t0 * dx, x1 = s.a.x + t1 * dx;
+      const double y0 = s.a.y + t0 * dy, y1 = s.a.y + t1 * dy;
+      const std::size_t c0 = clamped(std::min(x0, x1) - widen, min_x_, columns_);
+      const std::size_t c1 = clamped(std::max(x0, x1) + widen, min_x_, columns_);
+      const std::size_t r0 = clamped(std::min(y0, y1) - widen, min_y_, rows_);
+      const std::size_t r1 = clamped(std::max(y0, y1) + widen, min_y_, rows_);
       for (std::size_t r = r0; r <= r1; ++r) {
         for (std::size_t c = c0; c <= c1; ++c) visit(r * columns_ + c);
       }
@@ -118,11 +186,11 @@ class Segment_Grid {
   double min_x_, min_y_;
   double cell_ = 1.0;
   std::size_t columns_ = 1, rows_ = 1;
-  std::vector<std::uint32_t> head_;
+  std::vector<std::uint32_t> frozen_start_;  // per cell and class, then one past the end
+  std::vector<Segment> frozen_;
+  std::vector<std::uint32_t> head_;  // per cell and class
   std::vector<Entry> entries_;
-  std::vector<Segment> segments_;
-  std::vector<std::uint32_t> stamp_;  // per segment: the last query that saw it
-  std::uint32_t query_ = 0;
+  std::uint32_t added_ = 0;
 };
 
 // The part of `s` that lies on `v`: where `v` runs parallel to `s` within
@@ -132,12 +200,13 @@ class Segment_Grid {
 Range range_on(const Segment& s, const Segment& v, double tolerance, double sin_parallel) {
   const double sx = s.b.x - s.a.x, sy = s.b.y - s.a.y;
   const double vx = v.b.x - v.a.x, vy = v.b.y - v.a.y;
-  const double s_length2 = sx * sx + sy * sy, v_length = std::hypot(vx, vy);
+  const double s_length2 = sx * sx + sy * sy, v_length2 = vx * vx + vy * vy;
   constexpr Range none{1.0, 0.0};
-  if (!(s_length2 > 0.0 && v_length > 0.0)) return none;
-  if (std::fabs(cross(sx, sy, vx, vy)) > sin_parallel * std::sqrt(s_length2) * v_length) {
-    return none;
-  }
+  if (!(s_length2 > 0.0 && v_length2 > 0.0)) return none;
+  // Most segments near `s` cross it: they are turned away before any root.
+  const double turn = cross(sx, sy, vx, vy);
+  if (turn * turn > sin_parallel * sin_parallel * s_length2 * v_length2) return none;
+  const double v_length = std::sqrt(v_length2);
   // Signed distances of s's ends from v's line; between them it is linear.
   const double da = cross(vx, vy, s.a.x - v.a.x, s.a.y - v.a.y) / v_length;
   const double db = cross(vx, vy, s.b.x - v.a.x, s.b.y - v.a.y) / v_length;
@@ -184,8 +253,9 @@ Drawing_Point at(const Segment& s, double t) {
 // Thins one layer against the grid and adds what it keeps to the grid.
 class Layer_Thinner {
  public:
-  Layer_Thinner(Segment_Grid& grid, std::size_t covering_segments)
-      : grid_(grid), covering_(covering_segments) {}
+  // Pieces the grid numbered below `covering_pieces` are of higher layers.
+  Layer_Thinner(Segment_Grid& grid, std::uint32_t covering_pieces)
+      : grid_(grid), covering_(covering_pieces) {}
 
   // Lengths, in device units, of the layer before and of what was left
   // out because it lay on a covering segment or on the layer's own.
@@ -238,9 +308,11 @@ class Layer_Thinner {
     covering_ranges_.clear();
     own_ranges_.clear();
     const double sin_parallel = std::sin(parallel_degrees * std::numbers::pi / 180.0);
-    grid_.for_each_near(s, [&](std::size_t id) {
-      const Range r = range_on(s, grid_[id], coincidence_tolerance, sin_parallel);
-      if (r.from < r.to) (id < covering_ ? covering_ranges_ : own_ranges_).push_back(r);
+    grid_.for_each_near(s, [&](const Segment& v, std::uint32_t id) {
+      const Range r = range_on(s, v, coincidence_tolerance, sin_parallel);
+      if (!(r.from < r.to)) return;
+      const bool covering = id == Segment_Grid::no_entry || id < covering_;
+      (covering ? covering_ranges_ : own_ranges_).push_back(r);
     });
     kept_.clear();
     if (covering_ranges_.empty() && own_ranges_.empty()) {
@@ -272,7 +344,7 @@ class Layer_Thinner {
   }
 
   Segment_Grid& grid_;
-  std::size_t covering_;  // grid segments below this index are of higher layers
+  std::uint32_t covering_;
   std::vector<Range> covering_ranges_, own_ranges_, kept_;
 };
 
@@ -299,21 +371,23 @@ Precedence_Counts apply_line_precedence(Drawing& drawing) {
     }
   }
   Segment_Grid grid(bounds, segments, coincidence_tolerance);
-  for (Layer covering : {Layer::visible, Layer::intersections}) {
-    for (const Style_Group& group : drawing.layer(covering)) {
-      for (const Drawing_Polyline& line : group.polylines) {
-        for (std::size_t i = 0; i + 1 < line.size(); ++i) grid.add({line[i], line[i + 1]});
+  grid.set_covering([&](auto&& cover) {
+    for (Layer covering : {Layer::visible, Layer::intersections}) {
+      for (const Style_Group& group : drawing.layer(covering)) {
+        for (const Drawing_Polyline& line : group.polylines) {
+          for (std::size_t i = 0; i + 1 < line.size(); ++i) cover(Segment{line[i], line[i + 1]});
+        }
       }
     }
-  }
+  });
 
-  Layer_Thinner hidden_thinner(grid, grid.size());
+  Layer_Thinner hidden_thinner(grid, 0);
   hidden_thinner.thin(drawing.layer(Layer::hidden));
   counts.hidden_length = hidden_thinner.length;
   counts.hidden_under_visible = hidden_thinner.under_covering;
   counts.hidden_under_hidden = hidden_thinner.under_own;
 
-  Layer_Thinner centre_thinner(grid, grid.size());
+  Layer_Thinner centre_thinner(grid, grid.added());
   centre_thinner.thin(drawing.layer(Layer::centre_lines));
   counts.centre_length = centre_thinner.length;
   counts.centre_left_out = centre_thinner.under_covering + centre_thinner.under_own;

@@ -169,7 +169,11 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   stats.renderer_processor_ms = times.processor;
   result.drawing = collector->drawing();
   stats.pieces = collector->counts();
-  if (!settings.keep_coincident) stats.precedence = apply_line_precedence(result.drawing);
+  if (!settings.keep_coincident) {
+    const Clock::time_point precedence_start = Clock::now();
+    stats.precedence = apply_line_precedence(result.drawing);
+    stats.precedence_ms = milliseconds_since(precedence_start);
+  }
   if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models.models);
   return result;
 }

@@ -69,10 +69,12 @@ struct Draw_Stats {
   Drawing_Counts pieces;         // what reached the Drawing_Renderer
   Precedence_Counts precedence;  // what line precedence left out
   // Phase times in milliseconds: framing and building the scene; sending
-  // it (establish to the last primitive); update and end_picture.
+  // it (establish to the last primitive); update and end_picture; line
+  // precedence on the finished drawing.
   double scene_ms = 0.0;
   double capture_ms = 0.0;
   double update_ms = 0.0;
+  double precedence_ms = 0.0;
   // The processor time of the process from loading the renderer to its
   // end_picture (its threads included), in milliseconds. Views drawn at
   // the same time count each other's time too. Drawn in tiles, the sum of

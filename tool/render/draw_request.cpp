@@ -452,6 +452,7 @@ Draw_Totals draw_totals(const Finished_Drawing& drawing) {
     totals.scene_ms += stats.scene_ms;
     totals.capture_ms += stats.capture_ms;
     totals.update_ms += stats.update_ms;
+    totals.precedence_ms += stats.precedence_ms;
   }
   return totals;
 }
@@ -499,13 +500,13 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
     append_format(out, "pen-up travel:   %.1f before, %.1f after ordering (%s)\n",
                   drawing.travel->before, drawing.travel->after, unit);
   }
-  const double total =
-      drawing.times.import + t.scene_ms + t.capture_ms + t.update_ms + drawing.times.write;
+  const double total = drawing.times.import + t.scene_ms + t.capture_ms + t.update_ms +
+                       t.precedence_ms + drawing.times.write;
   append_format(out,
                 "time (ms):       import %.1f, scene %.1f, capture %.1f, hidden-line passes "
-                "%.1f, writing %.1f, total %.1f\n",
-                drawing.times.import, t.scene_ms, t.capture_ms, t.update_ms, drawing.times.write,
-                total);
+                "%.1f, precedence %.1f, writing %.1f, total %.1f\n",
+                drawing.times.import, t.scene_ms, t.capture_ms, t.update_ms, t.precedence_ms,
+                drawing.times.write, total);
   std::size_t tiles = 0;
   for (const Draw_Result& view : drawing.views) tiles += view.stats.tile_peak_mib.size();
   if (tiles > 0) {

@@ -229,7 +229,7 @@ struct Draw_Totals {
   std::size_t polylines = 0;      // joined polylines
   std::size_t svg_polylines = 0;  // the <polyline> elements of their SVG
   std::size_t markers = 0;
-  double scene_ms = 0.0, capture_ms = 0.0, update_ms = 0.0;
+  double scene_ms = 0.0, capture_ms = 0.0, update_ms = 0.0, precedence_ms = 0.0;
 };
 Draw_Totals draw_totals(const Finished_Drawing& drawing);
 

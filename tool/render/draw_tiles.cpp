@@ -462,8 +462,12 @@ Draw_Result draw_in_tiles(std::span<const Model> models, const Draw_Settings& se
   result.drawing = join_tile_drawings(std::move(drawings), sides, width, height);
   // On the joined drawing: a hidden line on a visible one may lie across a
   // side, with each part in its own tile.
-  if (!settings.keep_coincident) stats.precedence = apply_line_precedence(result.drawing);
   stats.update_ms = milliseconds_since(drawing) - stats.capture_ms;
+  if (!settings.keep_coincident) {
+    const Clock::time_point precedence_start = Clock::now();
+    stats.precedence = apply_line_precedence(result.drawing);
+    stats.precedence_ms = milliseconds_since(precedence_start);
+  }
   return result;
 }
 

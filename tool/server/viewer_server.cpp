@@ -52,15 +52,17 @@ struct Answer {
   std::string timing;  // the phases' milliseconds as a Server-Timing header
 };
 
-// As --stats times them: the drawing's scene, capture and hidden-line
-// passes summed over its views, the writing, and the whole answer.
+// As --stats times them: the drawing's scene, capture, hidden-line passes
+// and line precedence summed over its views, the writing, and the whole
+// answer.
 std::string server_timing(const Finished_Drawing& drawing, double write_ms, double total_ms) {
   const Draw_Totals totals = draw_totals(drawing);
-  char text[160];
+  char text[200];
   std::snprintf(text, sizeof text,
-                "scene;dur=%.1f, capture;dur=%.1f, passes;dur=%.1f, write;dur=%.1f, "
-                "total;dur=%.1f",
-                totals.scene_ms, totals.capture_ms, totals.update_ms, write_ms, total_ms);
+                "scene;dur=%.1f, capture;dur=%.1f, passes;dur=%.1f, precedence;dur=%.1f, "
+                "write;dur=%.1f, total;dur=%.1f",
+                totals.scene_ms, totals.capture_ms, totals.update_ms, totals.precedence_ms,
+                write_ms, total_ms);
   return text;
 }
 
