@@ -20,18 +20,6 @@ namespace hlr_tool {
 
 namespace {
 
-class Spawn_Actions {
- public:
-  Spawn_Actions() { posix_spawn_file_actions_init(&actions_); }
-  Spawn_Actions(const Spawn_Actions&) = delete;
-  Spawn_Actions& operator=(const Spawn_Actions&) = delete;
-  ~Spawn_Actions() { posix_spawn_file_actions_destroy(&actions_); }
-  posix_spawn_file_actions_t* get() { return &actions_; }
-
- private:
-  posix_spawn_file_actions_t actions_;
-};
-
 // Both ends of a pipe, closed on every way out unless taken.
 struct Pipe {
   int ends[2] = {-1, -1};
@@ -70,6 +58,22 @@ void drain(int& fd, std::string& into) {
 
 }  // namespace
 
+pid_t spawn_program(const std::string& program, const std::vector<std::string>& arguments,
+                    Spawn_Actions& actions, const std::string& what) {
+  std::vector<std::string> words{program};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const int failed =
+      posix_spawn(&pid, program.c_str(), actions.get(), nullptr, argv.data(), environ);
+  if (failed != 0) {
+    throw Tool_Error("cannot start " + what + " " + program + ": " + std::strerror(failed));
+  }
+  return pid;
+}
+
 Worker_Process::Worker_Process(const std::string& program,
                                const std::vector<std::string>& arguments) {
   Pipe out, err;
@@ -78,17 +82,7 @@ Worker_Process::Worker_Process(const std::string& program,
   posix_spawn_file_actions_adddup2(actions.get(), out.ends[1], 1);
   posix_spawn_file_actions_adddup2(actions.get(), err.ends[1], 2);
 
-  std::vector<std::string> words{program};
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  const int failed =
-      posix_spawn(&pid_, program.c_str(), actions.get(), nullptr, argv.data(), environ);
-  if (failed != 0) {
-    pid_ = -1;
-    throw Tool_Error("cannot start the worker program " + program + ": " + std::strerror(failed));
-  }
+  pid_ = spawn_program(program, arguments, actions, "the worker program");
   out_fd_ = out.take_reading_end();
   err_fd_ = err.take_reading_end();
   fcntl(out_fd_, F_SETFL, O_NONBLOCK);

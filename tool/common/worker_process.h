@@ -5,6 +5,7 @@
 // only), and tiled drawings draw every tile in one.
 #pragma once
 
+#include <spawn.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -13,6 +14,25 @@
 #include <vector>
 
 namespace hlr_tool {
+
+// posix_spawn's file actions, destroyed on every way out.
+class Spawn_Actions {
+ public:
+  Spawn_Actions() { posix_spawn_file_actions_init(&actions_); }
+  Spawn_Actions(const Spawn_Actions&) = delete;
+  Spawn_Actions& operator=(const Spawn_Actions&) = delete;
+  ~Spawn_Actions() { posix_spawn_file_actions_destroy(&actions_); }
+  posix_spawn_file_actions_t* get() { return &actions_; }
+
+ private:
+  posix_spawn_file_actions_t actions_;
+};
+
+// Starts `program` with `arguments` (argv[1] on) and `actions`, in this
+// process's environment. Throws Tool_Error "cannot start `what` PROGRAM:
+// REASON" when it cannot.
+pid_t spawn_program(const std::string& program, const std::vector<std::string>& arguments,
+                    Spawn_Actions& actions, const std::string& what);
 
 class Worker_Process {
  public:
