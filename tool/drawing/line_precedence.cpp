@@ -188,6 +188,19 @@ class Covering_Grid {
   std::uint32_t added_ = 0;
 };
 
+// Whether `v` runs parallel to `s` within the angle whose sine is
+// `sin_parallel` (neither of zero length). Most segments near a piece
+// cross it: this turns them away before any root or division, inline in
+// the loops over the grid.
+inline bool runs_parallel(const Segment& s, const Segment& v, double sin_parallel) {
+  const double sx = s.b.x - s.a.x, sy = s.b.y - s.a.y;
+  const double vx = v.b.x - v.a.x, vy = v.b.y - v.a.y;
+  const double s_length2 = sx * sx + sy * sy, v_length2 = vx * vx + vy * vy;
+  if (!(s_length2 > 0.0 && v_length2 > 0.0)) return false;
+  const double turn = cross(sx, sy, vx, vy);
+  return turn * turn <= sin_parallel * sin_parallel * s_length2 * v_length2;
+}
+
 // The part of `s` that lies on `v`: where `v` runs parallel to `s` within
 // parallel_degrees, the parameters of `s` whose points lie within the
 // tolerance of v's line and whose foot on that line falls within `v`.
@@ -197,10 +210,7 @@ Range range_on(const Segment& s, const Segment& v, double tolerance, double sin_
   const double vx = v.b.x - v.a.x, vy = v.b.y - v.a.y;
   const double s_length2 = sx * sx + sy * sy, v_length2 = vx * vx + vy * vy;
   constexpr Range none{1.0, 0.0};
-  if (!(s_length2 > 0.0 && v_length2 > 0.0)) return none;
-  // Most segments near `s` cross it: they are turned away before any root.
-  const double turn = cross(sx, sy, vx, vy);
-  if (turn * turn > sin_parallel * sin_parallel * s_length2 * v_length2) return none;
+  if (!runs_parallel(s, v, sin_parallel)) return none;
   const double v_length = std::sqrt(v_length2);
   // Signed distances of s's ends from v's line; between them it is linear.
   const double da = cross(vx, vy, s.a.x - v.a.x, s.a.y - v.a.y) / v_length;
@@ -293,6 +303,7 @@ Layer_Covering covering_of(const Covering_Grid& grid, const std::vector<Style_Gr
         const Segment s{line[i], line[i + 1]};
         found.clear();
         grid.for_each_near(s, true, false, [&](const Segment& v, std::uint32_t) {
+          if (!runs_parallel(s, v, sin_parallel)) return;
           const Range range = range_on(s, v, coincidence_tolerance, sin_parallel);
           if (range.from < range.to) found.push_back(range);
         });
@@ -389,6 +400,7 @@ class Layer_Thinner {
       }
     }
     grid_.for_each_near(s, !found_, true, [&](const Segment& v, std::uint32_t id) {
+      if (!runs_parallel(s, v, sin_parallel)) return;
       const Range r = range_on(s, v, coincidence_tolerance, sin_parallel);
       if (!(r.from < r.to)) return;
       const bool covering = id == Covering_Grid::no_entry || id < covering_;
