@@ -14,7 +14,7 @@ packages=(
   pybind11-dev python3-dev python3-numpy python3-pytest
   python3-venv python3-pip python3-setuptools python3-wheel
   libcairo2-dev poppler-utils python3-ezdxf python3-pil python3-svg.path
-  libcpp-httplib-dev nlohmann-json3-dev
+  libcpp-httplib-dev nlohmann-json3-dev python3-distributed
   libdxflib-dev fonts-osifont fonts-dejavu-core
   "$@"
 )

@@ -27,14 +27,23 @@ within a tenth of a second (KeyboardInterrupt), whatever the reader is
 doing. Warnings (a CAD file skipped or read in part with keep_going) are
 UserWarnings.
 
+Many drawings at once: ``batch(inputs, output="drawings/{stem}.pdf")``
+draws each input into a file of its own, as ``hlr-render batch`` does, in
+worker processes here or, given a ``dask.distributed.Client``, as one task
+per input on its workers. A model larger than a machine:
+``draw(model, tiles=(2, 2), client=client)`` cuts the view into tiles, each
+drawn by a worker from its own share of the model.
+
 The package changes nothing in the interpreter's process: the heap tuning
 of ``hlr-render`` is there for a program that asks, ``tune_heap()``.
 """
 
 from __future__ import annotations
 
+import json
 import numbers
 import os
+import time
 from collections.abc import Iterable, Sequence
 from typing import Any, NamedTuple, Union
 
@@ -43,7 +52,7 @@ import numpy as np
 from . import _core
 from ._core import Body, Model, __version__
 
-__all__ = ["Body", "Drawing", "Model", "Option", "View", "draw", "draw_options", "load",
+__all__ = ["Body", "Drawing", "Model", "Option", "View", "batch", "draw", "draw_options", "load",
            "renderer_module", "run_script", "tune_heap"]
 
 PathLike = Union[str, "os.PathLike[str]"]
@@ -87,6 +96,11 @@ def renderer_module() -> str:
 
 def _installed_module() -> str:
     return os.path.join(os.path.dirname(os.path.abspath(_core.__file__)), _core.module_file_name)
+
+
+def _worker_program() -> str:
+    """hlr-render-worker, installed beside the extension."""
+    return os.path.join(os.path.dirname(os.path.abspath(_core.__file__)), "hlr-render-worker")
 
 
 def tune_heap() -> None:
@@ -162,8 +176,9 @@ def _option_texts(options: dict[str, Any], function: str) -> list[tuple[str, str
     return texts
 
 
-# draw's keywords beside the options: one more model from arrays.
-_ARRAY_KEYWORDS = ["vertices", "triangles", "lines", "color"]
+# draw's keywords beside the options: one more model from arrays, and the
+# cluster that draws the tiles.
+_ARRAY_KEYWORDS = ["vertices", "triangles", "lines", "color", "client"]
 
 
 def _model_items(models: Iterable[Any]) -> list[Union[Model, str]]:
@@ -185,7 +200,7 @@ def _model_items(models: Iterable[Any]) -> list[Union[Model, str]]:
 
 
 def draw(*models: Union[ModelLike, Sequence[ModelLike]], vertices: Any = None,
-         triangles: Any = None, lines: Any = None, color: Any = None,
+         triangles: Any = None, lines: Any = None, color: Any = None, client: Any = None,
          **options: OptionValue) -> Drawing:
     """Draws models together as ``hlr-render draw`` does and returns the Drawing.
 
@@ -194,6 +209,10 @@ def draw(*models: Union[ModelLike, Sequence[ModelLike]], vertices: Any = None,
       of these.
     vertices, triangles, lines, color: one more model from arrays, as for
       Body.
+    client: with tiles=(columns, rows), a ``dask.distributed.Client`` whose
+      workers draw the tiles, one task each (they read the tile files from
+      tile_folder, which every worker must see); without it the tiles are
+      drawn in worker processes here.
 
     Every option of ``hlr-render draw`` is a keyword argument, its long name
     with '_' for '-'; None leaves an option at its default. Values are what
@@ -212,8 +231,70 @@ def draw(*models: Union[ModelLike, Sequence[ModelLike]], vertices: Any = None,
     elif triangles is not None or lines is not None:
         raise ValueError("triangles and lines need vertices")
     texts = _option_texts(options, "draw")
-    _check_module(dict(texts).get("module", ""))
-    return Drawing(_core.draw(items, texts, _installed_module()))
+    given_module = dict(texts).get("module", "")
+    _check_module(given_module)
+    run_tiles = None
+    if client is not None and "tiles" not in dict(texts):
+        raise ValueError("client: a cluster draws the tiles of tiles=(columns, rows); without "
+                         "tiles= the drawing is made here")
+    if client is not None:
+        from ._cluster import tile_runner
+        run_tiles = tile_runner(client, given_module, dict(texts).get("jobs", "1"))
+    return Drawing(_core.draw(items, texts, _installed_module(), _worker_program(), run_tiles))
+
+
+_BATCH_OPTIONS = {o["name"].replace("-", "_"): o for o in _core.batch_options()}
+
+
+def batch(inputs: Union[PathLike, Iterable[PathLike]], output: PathLike = "{stem}.svg", *,
+          client: Any = None, force: bool = False, report: Union[PathLike, None] = None,
+          time_limit: Union[float, None] = None, **options: OptionValue) -> dict[str, Any]:
+    """Draws each input into a file of its own, as ``hlr-render batch`` does,
+    and returns the report (the JSON of ``hlr-render batch --report``).
+
+    inputs: model files and CAD parts, glob patterns ("parts/*.step") and
+      "@list.txt" (one input a line); a str or os.PathLike, or a list.
+    output: where each drawing goes, with {stem}, {name} and {dir} of its
+      input filled in ("drawings/{stem}.pdf"); the extension names the
+      format.
+    client: a ``dask.distributed.Client``: each input is one task on its
+      workers (which must see the inputs and outputs under the same paths);
+      without it the inputs are drawn in worker processes here, as many at
+      once as jobs= allows (default: one per processor).
+    force: draw every input, also those whose drawing is newer.
+    report: also write the report to this file.
+    time_limit: seconds an input may take before it is stopped and
+      reported as failed (default 600; 0 for none).
+    options: draw's options (every option of ``draw`` but output, record,
+      trace and stats); each file is byte for byte what ``draw(input,
+      output=..., **options)`` writes.
+
+    The report: "inputs", "drawn", "up_to_date", "failed", "seconds" and
+    "entries", one per input in order with "input", "output", "status"
+    ("drawn", "up-to-date" or "failed"), "exit_status", "seconds",
+    "counts" and "message". A failing input never raises: it is an entry.
+    Raises ValueError for a fault in the arguments (no inputs, a pattern
+    with an unknown field, two inputs with one output, a bad option)."""
+    words = [os.fspath(inputs)] if isinstance(inputs, (str, os.PathLike)) else \
+        [os.fspath(word) for word in inputs]
+    batch_texts = [("output", os.fspath(output))]
+    if force:
+        batch_texts.append(("force", "true"))
+    if time_limit is not None:
+        batch_texts.append(("time-limit", _number_text(time_limit)))
+    for keyword in options:
+        if keyword in _BATCH_OPTIONS:
+            raise TypeError(f"batch() got {keyword!r} twice")
+    draw_texts = _option_texts(options, "batch")
+    if client is None:
+        if report is not None:
+            batch_texts.append(("report", os.fspath(report)))
+        return json.loads(_core.batch(words, batch_texts, draw_texts, _worker_program()))
+    from ._cluster import batch_on_cluster
+    start = time.monotonic()
+    entries = batch_on_cluster(client, words, batch_texts, draw_texts)
+    return json.loads(_core.batch_report(entries, time.monotonic() - start,
+                                         os.fspath(report) if report is not None else ""))
 
 
 def _check_module(given: str) -> str:

@@ -23,6 +23,8 @@ void bind_models(py::module_& module);
 void bind_drawings(py::module_& module);
 // run_script (module.cpp).
 void bind_scripts(py::module_& module);
+// batch and the tiles of a drawing (batches.cpp).
+void bind_batches(py::module_& module);
 
 // Applies (name, text) pairs of draw options, as the package made them
 // from keyword arguments, through the option table (draw_options.h).

@@ -74,8 +74,13 @@ py::list option_table() {
   return options;
 }
 
+// `run_tiles`, when not None, draws the tiles of tiles= (a list of (tile
+// file, drawing file) pairs) elsewhere, on a cluster, and returns when all
+// are drawn.
 std::shared_ptr<Finished_Drawing> draw(const py::list& items, const Option_Texts& options,
-                                       const std::string& installed_module) {
+                                       const std::string& installed_module,
+                                       const std::string& worker_program,
+                                       const py::object& run_tiles) {
   hlr_tool::Draw_Request request;
   for (const py::handle item : items) {
     if (py::isinstance<py::str>(item)) {
@@ -92,6 +97,16 @@ std::shared_ptr<Finished_Drawing> draw(const py::list& items, const Option_Texts
   front_end.warn = [&warnings](const std::string& warning) { warnings.push_back(warning); };
   front_end.polyline_models = true;
   front_end.interrupted = python_signal_raised;
+  front_end.worker_program = worker_program;
+  if (!run_tiles.is_none()) {
+    front_end.run_tiles = [&run_tiles](std::span<const hlr_tool::Tile_Job> jobs) {
+      py::gil_scoped_acquire locked;
+      py::list pairs;
+      for (const hlr_tool::Tile_Job& job : jobs)
+        pairs.append(py::make_tuple(job.tile_file, job.drawing_file));
+      run_tiles(pairs);
+    };
+  }
   auto finished = std::make_shared<Finished_Drawing>();
   run_interruptible([&] {
     *finished = hlr_tool::draw_request(request, front_end);
@@ -246,7 +261,8 @@ void bind_drawings(py::module_& module) {
       .def("save", &save);
 
   module.def("draw_options", &option_table);
-  module.def("draw", &draw, py::arg("models"), py::arg("options"), py::arg("installed_module"));
+  module.def("draw", &draw, py::arg("models"), py::arg("options"), py::arg("installed_module"),
+             py::arg("worker_program"), py::arg("run_tiles"));
   module.def(
       "closest_name",
       [](const std::string& word, const std::vector<std::string>& names) {

@@ -104,4 +104,5 @@ PYBIND11_MODULE(_core, module) {
   hlr_python::bind_models(module);
   hlr_python::bind_scripts(module);
   hlr_python::bind_drawings(module);
+  hlr_python::bind_batches(module);
 }

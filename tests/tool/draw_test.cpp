@@ -523,8 +523,9 @@ TEST_F(Draw_Test, EachBadInputGivesItsMessageAndStatusAndNoOutput) {
     }
   }
   // A mistyped command is named with the one meant.
-  EXPECT_EQ(run({"drw", bracket}).err,
-            "hlr-render: unknown command 'drw'; did you mean draw? (commands: draw, run, view)\n");
+  EXPECT_EQ(
+      run({"drw", bracket}).err,
+      "hlr-render: unknown command 'drw'; did you mean draw? (commands: draw, run, view, batch)\n");
 }
 
 // Mesh files are read on several threads at once; the error is still that

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,7 +11,7 @@
 #include <cstring>
 #include <utility>
 
-extern char** environ;
+#include "tool/common/worker_process.h"
 
 namespace hlr_tool {
 
@@ -38,23 +37,6 @@ class Owned_Fd {
   int fd_;
 };
 
-class Spawn_Actions {
- public:
-  Spawn_Actions() { posix_spawn_file_actions_init(&actions_); }
-  Spawn_Actions(const Spawn_Actions&) = delete;
-  Spawn_Actions& operator=(const Spawn_Actions&) = delete;
-  ~Spawn_Actions() { posix_spawn_file_actions_destroy(&actions_); }
-  posix_spawn_file_actions_t* get() { return &actions_; }
-
- private:
-  posix_spawn_file_actions_t actions_;
-};
-
-std::string signal_name(int number) {
-  const char* description = strsignal(number);
-  return description != nullptr ? description : "signal " + std::to_string(number);
-}
-
 }  // namespace
 
 Reader_Process::Reader_Process(const std::string& program,
@@ -79,17 +61,7 @@ Reader_Process::Reader_Process(const std::string& program,
   posix_spawn_file_actions_addopen(actions.get(), 2, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_adddup2(actions.get(), theirs.get(), reader_socket_fd);
 
-  std::vector<std::string> words{program};
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  const int failed =
-      posix_spawn(&pid_, program.c_str(), actions.get(), nullptr, argv.data(), environ);
-  if (failed != 0) {
-    pid_ = -1;
-    throw Tool_Error("cannot start the CAD reader " + program + ": " + std::strerror(failed));
-  }
+  pid_ = spawn_program(program, arguments, actions, "the CAD reader");
   socket_ = ours.release();
 }
 
@@ -156,10 +128,8 @@ void Reader_Process::reap(bool wait) {
 
 std::string Reader_Process::how_it_ended() {
   reap(true);
-  const int status = wait_status_.value_or(0);
-  if (WIFSIGNALED(status)) return "crashed (" + signal_name(WTERMSIG(status)) + ")";
-  if (WIFEXITED(status)) return "ended with status " + std::to_string(WEXITSTATUS(status));
-  return "ended";
+  const std::string how = hlr_tool::how_it_ended(wait_status_.value_or(0));
+  return how.empty() ? "ended" : how;
 }
 
 std::vector<std::size_t> wait_for_readers(std::span<Reader_Process* const> processes,

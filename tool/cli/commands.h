@@ -16,4 +16,8 @@ void add_run_command(CLI::App& app, const char* argv0);
 // that turns the models and shows their drawing (view_command.cpp).
 void add_view_command(CLI::App& app, const char* argv0);
 
+// `batch INPUT... -o PATTERN [draw options] [--force] [--report FILE]`:
+// one drawing per input, each in a process of its own (batch_command.cpp).
+void add_batch_command(CLI::App& app, const char* argv0);
+
 }  // namespace hlr_tool

@@ -21,6 +21,7 @@ struct Draw_Command {
   std::vector<std::string> models;
   Draw_Option_Registry options;
   std::string default_module;
+  std::string worker_program;
 };
 
 void draw(const Draw_Command& draw) {
@@ -28,6 +29,7 @@ void draw(const Draw_Command& draw) {
   Progress progress(request.quiet, request.progress);
   Draw_Front_End front_end;
   front_end.default_module = draw.default_module;
+  front_end.worker_program = draw.worker_program;
   front_end.progress = [&progress](const std::string& status) { progress.show(status); };
   front_end.warn = [&progress](const std::string& warning) {
     progress.clear();
@@ -70,6 +72,7 @@ std::string footer() {
 void add_draw_command(CLI::App& app, const char* argv0) {
   auto draw_command = std::make_shared<Draw_Command>();
   draw_command->default_module = default_module_path(argv0);
+  draw_command->worker_program = worker_program_path(argv0);
   CLI::App* command = app.add_subcommand(
       "draw",
       "Draw models as a hidden-line drawing (SVG, PDF, PNG, EPS or DXF): visible edges solid, "

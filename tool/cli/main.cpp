@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
     hlr_tool::add_draw_command(app, argc > 0 ? argv[0] : nullptr);
     hlr_tool::add_run_command(app, argc > 0 ? argv[0] : nullptr);
     hlr_tool::add_view_command(app, argc > 0 ? argv[0] : nullptr);
+    hlr_tool::add_batch_command(app, argc > 0 ? argv[0] : nullptr);
     refuse_unknown_subcommand(app, argc, argv);
     app.parse(argc, argv);
   } catch (const CLI::Success& success) {

@@ -39,7 +39,8 @@ struct View_Command {
 // What a viewer has no use for: it writes no files (the page exports) and
 // prints no counts.
 bool viewer_takes(const Draw_Option& option) {
-  for (const char* name : {"output", "record", "trace", "stats"}) {
+  // A live view is drawn whole: tiles are for models larger than a machine.
+  for (const char* name : {"output", "record", "trace", "stats", "tiles", "tile-folder"}) {
     if (option.name == name) return false;
   }
   return true;

@@ -8,14 +8,11 @@
 #include <vector>
 
 #include "tool/common/parallel.h"
+#include "tool/drawing/segment_grid.h"
 
 namespace hlr_tool {
 
 namespace {
-
-struct Segment {
-  Drawing_Point a, b;
-};
 
 // A piece of a segment as parameters along it: 0 at a, 1 at b.
 struct Range {
@@ -23,15 +20,6 @@ struct Range {
 };
 
 double cross(double ax, double ay, double bx, double by) { return ax * by - ay * bx; }
-
-struct Bounds {
-  double min_x = std::numeric_limits<double>::infinity(), max_x = -min_x;
-  double min_y = min_x, max_y = -min_x;
-  void add(const Drawing_Point& p) {
-    min_x = std::min(min_x, p.x), max_x = std::max(max_x, p.x);
-    min_y = std::min(min_y, p.y), max_y = std::max(max_y, p.y);
-  }
-};
 
 // Segments in square cells and, within a cell, in classes of direction:
 // a piece can only lie on a segment that runs parallel to it, so a query
@@ -51,9 +39,9 @@ struct Bounds {
 // class, coordinates inline, so that a query reads them in sequence; what
 // the thinning keeps later goes into lists threaded through a second array
 // (newest first), so adding allocates nothing per cell.
-class Segment_Grid {
+class Covering_Grid {
  public:
-  Segment_Grid(const Bounds& bounds, std::size_t expected_segments, double tolerance)
+  Covering_Grid(const Bounds& bounds, std::size_t expected_segments, double tolerance)
       : tolerance_(tolerance), min_x_(bounds.min_x), min_y_(bounds.min_y) {
     const double width = std::max(bounds.max_x - bounds.min_x, 1.0);
     const double height = std::max(bounds.max_y - bounds.min_y, 1.0);
@@ -200,6 +188,19 @@ class Segment_Grid {
   std::uint32_t added_ = 0;
 };
 
+// Whether `v` runs parallel to `s` within the angle whose sine is
+// `sin_parallel` (neither of zero length). Most segments near a piece
+// cross it: this turns them away before any root or division, inline in
+// the loops over the grid.
+inline bool runs_parallel(const Segment& s, const Segment& v, double sin_parallel) {
+  const double sx = s.b.x - s.a.x, sy = s.b.y - s.a.y;
+  const double vx = v.b.x - v.a.x, vy = v.b.y - v.a.y;
+  const double s_length2 = sx * sx + sy * sy, v_length2 = vx * vx + vy * vy;
+  if (!(s_length2 > 0.0 && v_length2 > 0.0)) return false;
+  const double turn = cross(sx, sy, vx, vy);
+  return turn * turn <= sin_parallel * sin_parallel * s_length2 * v_length2;
+}
+
 // The part of `s` that lies on `v`: where `v` runs parallel to `s` within
 // parallel_degrees, the parameters of `s` whose points lie within the
 // tolerance of v's line and whose foot on that line falls within `v`.
@@ -209,10 +210,7 @@ Range range_on(const Segment& s, const Segment& v, double tolerance, double sin_
   const double vx = v.b.x - v.a.x, vy = v.b.y - v.a.y;
   const double s_length2 = sx * sx + sy * sy, v_length2 = vx * vx + vy * vy;
   constexpr Range none{1.0, 0.0};
-  if (!(s_length2 > 0.0 && v_length2 > 0.0)) return none;
-  // Most segments near `s` cross it: they are turned away before any root.
-  const double turn = cross(sx, sy, vx, vy);
-  if (turn * turn > sin_parallel * sin_parallel * s_length2 * v_length2) return none;
+  if (!runs_parallel(s, v, sin_parallel)) return none;
   const double v_length = std::sqrt(v_length2);
   // Signed distances of s's ends from v's line; between them it is linear.
   const double da = cross(vx, vy, s.a.x - v.a.x, s.a.y - v.a.y) / v_length;
@@ -267,7 +265,7 @@ struct Layer_Covering {
   std::vector<Range> ranges;
 };
 
-Layer_Covering covering_of(const Segment_Grid& grid, const std::vector<Style_Group>& groups,
+Layer_Covering covering_of(const Covering_Grid& grid, const std::vector<Style_Group>& groups,
                            std::size_t threads) {
   std::vector<const Drawing_Polyline*> lines;
   std::size_t segments = 0;
@@ -305,6 +303,7 @@ Layer_Covering covering_of(const Segment_Grid& grid, const std::vector<Style_Gro
         const Segment s{line[i], line[i + 1]};
         found.clear();
         grid.for_each_near(s, true, false, [&](const Segment& v, std::uint32_t) {
+          if (!runs_parallel(s, v, sin_parallel)) return;
           const Range range = range_on(s, v, coincidence_tolerance, sin_parallel);
           if (range.from < range.to) found.push_back(range);
         });
@@ -333,7 +332,7 @@ class Layer_Thinner {
   // Pieces the grid numbered below `covering_pieces` are of higher layers.
   // `found`, when given, holds what of each segment of the layer lies on
   // the covering lines (covering_of), and no pieces cover.
-  Layer_Thinner(Segment_Grid& grid, std::uint32_t covering_pieces,
+  Layer_Thinner(Covering_Grid& grid, std::uint32_t covering_pieces,
                 const Layer_Covering* found = nullptr)
       : grid_(grid), covering_(covering_pieces), found_(found) {}
 
@@ -401,9 +400,10 @@ class Layer_Thinner {
       }
     }
     grid_.for_each_near(s, !found_, true, [&](const Segment& v, std::uint32_t id) {
+      if (!runs_parallel(s, v, sin_parallel)) return;
       const Range r = range_on(s, v, coincidence_tolerance, sin_parallel);
       if (!(r.from < r.to)) return;
-      const bool covering = id == Segment_Grid::no_entry || id < covering_;
+      const bool covering = id == Covering_Grid::no_entry || id < covering_;
       (covering ? covering_ranges_ : own_ranges_).push_back(r);
     });
     if (covering_ranges_.empty() && own_ranges_.empty()) {
@@ -434,7 +434,7 @@ class Layer_Thinner {
     return kept_;
   }
 
-  Segment_Grid& grid_;
+  Covering_Grid& grid_;
   std::uint32_t covering_;
   const Layer_Covering* found_;
   std::size_t segment_ = 0;  // the layer's segments so far, for found_
@@ -463,7 +463,7 @@ Precedence_Counts apply_line_precedence(Drawing& drawing, std::size_t threads) {
       }
     }
   }
-  Segment_Grid grid(bounds, segments, coincidence_tolerance);
+  Covering_Grid grid(bounds, segments, coincidence_tolerance);
   grid.set_covering([&](auto&& cover) {
     for (Layer covering : {Layer::visible, Layer::intersections}) {
       for (const Style_Group& group : drawing.layer(covering)) {

@@ -594,14 +594,34 @@ std::vector<Draw_Option> output_options() {
            .short_name = 'j',
            .group = output,
            .value_name = "N",
-           .help = "Threads for the drawing: the views of a sheet share them, and each "
-                   "view's renderer shares its passes among its own; the drawing is the same "
-                   "for every N",
+           .help = "Threads for the drawing: the views of a sheet (or the tiles of --tiles "
+                   "drawn here) share them, and each renderer shares its passes among its own; "
+                   "the drawing is the same for every N",
            .default_note =
                "one per processor (" + std::to_string(Thread_Budget().threads()) + " here)",
            .range = Option_Range{0.0, double(max_jobs)},
            .once_per_run = true},
           [](auto& r) -> auto& { return r.jobs; }),
+      own_text(
+          {.name = "tiles",
+           .group = output,
+           .value_name = "NxM",
+           .help = "Cut the view into N columns by M rows of tiles, each drawn by a worker of its "
+                   "own that reads only its tile's share of the model, and join them: the same "
+                   "lines as one renderer, in less memory per worker",
+           .default_note = "no tiles"},
+          Option_Kind::text, [](auto& r) -> auto& { return r.tiles; },
+          [](std::string_view text) { return std::optional<Tile_Grid>(parse_tile_grid(text)); },
+          [](const std::optional<Tile_Grid>& grid) {
+            return grid ? tile_grid_text(*grid) : std::string();
+          }),
+      path(
+          {.name = "tile-folder",
+           .group = output,
+           .value_name = "DIR",
+           .help = "Where the tile files of --tiles go; on a cluster, a folder every worker sees",
+           .default_note = "a temporary folder"},
+          [](auto& r) -> auto& { return r.tile_folder; }),
       flag(
           {.name = "quiet",
            .short_name = 'q',

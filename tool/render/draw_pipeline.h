@@ -91,8 +91,12 @@ struct Draw_Stats {
   double precedence_ms = 0.0;
   // The processor time of the process from loading the renderer to its
   // end_picture (its threads included), in milliseconds. Views drawn at
-  // the same time count each other's time too.
+  // the same time count each other's time too. Drawn in tiles, the sum of
+  // the tile workers' renderer processor times.
   double renderer_processor_ms = 0.0;
+  // Drawn in tiles (draw_tiles.h): per tile, its worker's peak resident
+  // memory in MiB.
+  std::vector<double> tile_peak_mib;
 };
 
 struct Draw_Result {

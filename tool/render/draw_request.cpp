@@ -72,6 +72,16 @@ void check_options_together(const Draw_Request& request) {
   if (request.quiet && request.progress) {
     throw input_error("--progress: progress is off (--quiet); give one or the other");
   }
+  if (request.tiles && request.views.size() > 1) {
+    throw input_error("--tiles: a view is cut into tiles, not a sheet of --views");
+  }
+  if (request.tiles && (!request.record.empty() || !request.trace.empty())) {
+    throw input_error(std::string("--") + (request.record.empty() ? "trace" : "record") +
+                      ": the calls of one renderer, not of the renderers of --tiles");
+  }
+  if (!request.tile_folder.empty() && !request.tiles) {
+    throw input_error("--tile-folder: needs --tiles (the folder is where the tile files go)");
+  }
 }
 
 void check_models(const Draw_Request& request) {
@@ -188,11 +198,24 @@ Finished_Drawing draw_views_of(const Draw_Request& request, std::span<const Mode
       "renderer.\nReplay: hlr-render run FILE.pic [--svg FILE.svg]");
   if (!request.record.empty()) hooks.observer = &recorder;
   if (!request.trace.empty()) hooks.trace = &finished.trace;
+  const std::string module = renderer_module_path(request.module, front_end.default_module);
   Draw_Settings settings = request.settings;
   settings.centre_lines = request.centre_lines.value_or(request.page.has_value());
-  finished.views =
-      draw_views({models, topology}, settings, view_requests_of(request),
-                 renderer_module_path(request.module, front_end.default_module), threads, hooks);
+  if (request.tiles) {
+    const View_Request view = view_requests_of(request)[0];
+    settings.camera.view = view.view;
+    settings.camera.field_of_view_degrees = view.field_of_view_degrees;
+    const Tiled_View tiled{*request.tiles, request.tile_folder, module, front_end.worker_program,
+                           front_end.run_tiles};
+    Draw_Result& drawn =
+        finished.views.emplace_back(draw_in_tiles(models, settings, tiled, threads, hooks));
+    // The tiles' workers draw lines only; the axes are the whole view's.
+    if (settings.centre_lines)
+      drawn.centre_axes = centre_axes(models, drawn.camera, drawn.drawing.height);
+  } else {
+    finished.views =
+        draw_views({models, topology}, settings, view_requests_of(request), module, threads, hooks);
+  }
   if (!request.record.empty()) finished.script = recorder.text();
   return finished;
 }
@@ -550,6 +573,18 @@ std::string draw_stats_text(const Finished_Drawing& drawing, Output_Format forma
                 "%.1f, precedence %.1f, writing %.1f, total %.1f\n",
                 drawing.times.import, t.scene_ms, t.capture_ms, t.update_ms, t.precedence_ms,
                 drawing.times.write, total);
+  std::size_t tiles = 0;
+  for (const Draw_Result& view : drawing.views) tiles += view.stats.tile_peak_mib.size();
+  if (tiles > 0) {
+    append_format(out, "tiles:           %zu, each worker's peak memory (MiB)", tiles);
+    std::size_t k = 0;
+    for (const Draw_Result& view : drawing.views) {
+      for (const double mib : view.stats.tile_peak_mib) {
+        append_format(out, "%s %.1f", k++ == 0 ? "" : ",", mib);
+      }
+    }
+    out += '\n';
+  }
   // One renderer per view, in the order of the views.
   append_format(out, "renderers:       %zu, processor time (ms)", drawing.views.size());
   for (std::size_t v = 0; v < drawing.views.size(); ++v) {

@@ -23,6 +23,7 @@
 #include "tool/drawing/sheet_formats.h"
 #include "tool/models/camera.h"
 #include "tool/render/draw_pipeline.h"
+#include "tool/render/draw_tiles.h"
 #include "tool/render/model_files.h"
 
 namespace hlr_tool {
@@ -88,6 +89,10 @@ struct Draw_Request {
   bool progress = false;      // progress even when standard error is no terminal
   int jobs = 0;               // threads, 1 to max_jobs; 0: one per processor
   std::string module;         // empty: $HLR_RENDERER_MODULE, else beside the program
+  // The view drawn in tiles, each by a worker of its own (draw_tiles.h);
+  // none: by one renderer.
+  std::optional<Tile_Grid> tiles;
+  std::string tile_folder;  // empty: a temporary folder
 
   // The long names of the options a front end gave (apply_draw_option),
   // for the options that exclude one another.
@@ -163,6 +168,11 @@ struct Draw_Front_End {
   // A drawing still running then stops with Deadline_Passed between its
   // phases (draw_pipeline.h); none: it runs to its end.
   std::optional<Clock::time_point> deadline;
+  // hlr-render-worker beside the front end, which draws tiles (--tiles)
+  // in processes of their own, unless `run_tiles` draws them elsewhere (on
+  // a cluster).
+  std::string worker_program;
+  Tile_Runner run_tiles;
 };
 
 // The title block a request's page carries (its title, creator and date

@@ -14,6 +14,10 @@ inline constexpr const char* module_environment_variable = "HLR_RENDERER_MODULE"
 // `argv0`).
 std::string default_module_path(const char* argv0);
 
+// hlr-render-worker beside the running executable, which draws a batch's
+// inputs and a tiled drawing's tiles in processes of their own.
+std::string worker_program_path(const char* argv0);
+
 // The module a run loads: `given` when not empty, else the one the
 // environment variable names when it is set and not empty, else
 // `installed` (the module beside the program).
