@@ -19,7 +19,10 @@
 # into ~/.cache/hlr-peers. A peer run longer than $PEERS_TIMEOUT seconds
 # (default 300) is stopped, reported as at least that long, and not
 # repeated on that scene. Line Art runs with -t $LINEART_THREADS (default:
-# the number of processors), the tool with its default --jobs.
+# the number of processors), the tool with its default --jobs (the
+# renderer's passes on every processor) and --keep-coincident: neither
+# peer leaves out hidden lines that lie on visible ones, so our drawing
+# keeps them too, and the lengths compare like for like.
 #
 # The view is the tool's default, yaw 35, pitch 25. make_scene.py turns its
 # yaw the other way round (it rotates the mesh, our camera turns about it),
@@ -122,7 +125,7 @@ ratio() {
 
 machine_line
 commit_line "$here"
-echo "ours:    $tool draw MESH.off -o OUT.svg --edges E --view $yaw,$pitch --stats --quiet   (whole process; default --jobs: one renderer per 20000 edges drawn, at most one per processor)"
+echo "ours:    $tool draw MESH.off -o OUT.svg --edges E --view $yaw,$pitch --keep-coincident --stats --quiet   (whole process; default --jobs: the passes on every processor)"
 echo "scene:   /usr/bin/python3 $peers/make_scene.py MESH.off SCENE.obj --edges E --yaw=-$yaw --pitch=$pitch   (not timed)"
 echo "peer:    $blender -b --factory-startup -t $line_art_threads --python $peers/lineart.py -- SCENE.obj OUT.txt --edges E   ($("$blender" --version 2>/dev/null | head -1))"
 echo "peer:    $occt --mode poly --shape mesh+lines SCENE.obj OUT --no-svg   (single-threaded)"
@@ -141,7 +144,7 @@ for mesh in $meshes; do
     triangles="?" drawn="?" ours_status=ok
     ours_share=- line_art_share=- occt_share=-
     for _ in $(seq "$runs"); do
-      if timed ours "$tool" draw "$file" -o "$scratch/out.svg" --edges "$edges" --view "$yaw,$pitch" \
+      if timed ours "$tool" draw "$file" -o "$scratch/out.svg" --edges "$edges" --view "$yaw,$pitch" --keep-coincident \
            --stats --quiet; then
         awk '{print $1}' "$scratch/ours.time" >> "$scratch/wall"
         awk '{print $2 + $3}' "$scratch/ours.time" >> "$scratch/cpu"
