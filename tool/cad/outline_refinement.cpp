@@ -112,6 +112,7 @@ struct Outline_Point {
   Model_Point model;
   double x, y;                    // device
   bool inside;                    // inside a face, not on an edge
+  std::int32_t face;              // the face it lies inside; -1 when not inside
   std::optional<gp_Vec> tangent;  // when moved onto the exact outline
   gp_Vec outward;                 // On_Outline::outward; zero when not moved
 };
@@ -201,7 +202,12 @@ std::vector<Outline_Point> in_order_between_edges(const std::vector<Outline_Poin
 // outline crosses it, at the corner of the two faces: without it the
 // outline would cut across the corner, through the part, and be hidden
 // there; so the short leg's other end goes instead (never a chain's end).
-// A cusp, turning back over a long leg, stays.
+// A cusp, turning back over a long leg, stays. A spike from a face's exact
+// outline out to an edge and back onto it, near where it left, goes
+// whatever its legs: on a fillet narrower than a tooth across the view the
+// triangles have few vertices inside, and the chain touches the fillet's
+// edges on the way, where the exact outline between two of its points has
+// no reason to go.
 std::vector<Outline_Point> without_teeth(std::vector<Outline_Point> points, double tooth) {
   for (bool changed = true; changed;) {
     changed = false;
@@ -210,6 +216,13 @@ std::vector<Outline_Point> without_teeth(std::vector<Outline_Point> points, doub
       const Outline_Point& b = points[k];
       const Outline_Point& c = points[k + 1];
       const double turn = (b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y);
+      const bool spike = turn < 0.0 && !b.inside && a.tangent && c.tangent && a.face == c.face &&
+                         device_distance(a, c) < tooth;
+      if (spike) {
+        points.erase(points.begin() + std::ptrdiff_t(k));
+        changed = true;
+        break;
+      }
       const double before = device_distance(a, b), after = device_distance(b, c);
       if (!(turn < 0.0 && std::min(before, after) < tooth)) continue;
       std::size_t going = k;
@@ -250,7 +263,8 @@ std::vector<std::vector<Model_Point>> Face_Outlines::outlines(
   const auto refined = [&](std::uint32_t vertex) {
     const Model_Point& found = positions[vertex];
     const Vertex_Place& place = places[vertex];
-    Outline_Point point{vertex,       found,   0.0, 0.0, place.face >= 0 && !place.on_edge,
+    const bool inside = place.face >= 0 && !place.on_edge;
+    Outline_Point point{vertex,       found,   0.0, 0.0, inside, inside ? place.face : -1,
                         std::nullopt, gp_Vec()};
     if (point.inside) {
       try {
