@@ -113,9 +113,11 @@ class Covering_Grid {
   void for_each_near(const Segment& s, bool covering, bool added, Visit&& visit) const {
     // The classes whose directions come within parallel_degrees of s's,
     // with a little to spare for rounding.
-    const double angle = direction_degrees(s);
-    const double reach = parallel_degrees + 0.5;
-    std::size_t first = class_of(angle - reach), last = class_of(angle + reach);
+    const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
+    const std::size_t first =
+        class_of(dx * reach_cos + dy * reach_sin, dy * reach_cos - dx * reach_sin);
+    const std::size_t last =
+        class_of(dx * reach_cos - dy * reach_sin, dy * reach_cos + dx * reach_sin);
     // The widened boxes of a segment's pieces overlap: each cell is read
     // once (the first cells; past them a cell read twice changes nothing).
     std::array<std::size_t, 48> seen;
@@ -146,15 +148,30 @@ class Covering_Grid {
   // classes of 30 degrees: wider than the two tolerances, so a query reads
   // at most two.
   static constexpr std::size_t classes = 6;
-  static double direction_degrees(const Segment& s) {
-    const double degrees = std::atan2(s.b.y - s.a.y, s.b.x - s.a.x) * (180.0 / std::numbers::pi);
-    return degrees < 0.0 ? degrees + 180.0 : degrees;
+  // The class of direction (dx, dy): how many of the classes' inner
+  // borders, at 30, 60, 90, 120 and 150 degrees, it has passed, once
+  // turned into [0, 180) degrees. Products, not an arc tangent: this runs
+  // for every piece added and every query.
+  static std::size_t class_of(double dx, double dy) {
+    if (dy < 0.0 || (dy == 0.0 && dx < 0.0)) dx = -dx, dy = -dy;
+    constexpr double half_root3 = 0.8660254037844387;  // cos 30 degrees
+    constexpr double border_cos[classes - 1] = {half_root3, 0.5, 0.0, -0.5, -half_root3};
+    constexpr double border_sin[classes - 1] = {0.5, half_root3, 1.0, half_root3, 0.5};
+    std::size_t passed = 0;
+    for (std::size_t k = 0; k + 1 < classes; ++k) {
+      if (cross(border_cos[k], border_sin[k], dx, dy) >= 0.0) ++passed;
+    }
+    return passed;
   }
-  static std::size_t class_of(double degrees) {
-    degrees = std::fmod(degrees + 360.0, 180.0);
-    return std::min(classes - 1, std::size_t(degrees / (180.0 / classes)));
+  static std::size_t direction_class(const Segment& s) {
+    return class_of(s.b.x - s.a.x, s.b.y - s.a.y);
   }
-  static std::size_t direction_class(const Segment& s) { return class_of(direction_degrees(s)); }
+  // A query reads the classes from its direction turned back by the
+  // parallel tolerance to its direction turned on by it, with half a
+  // degree to spare for rounding.
+  static constexpr double reach_cos = 0.9832549075639546;   // cos 10.5 degrees
+  static constexpr double reach_sin = 0.18223552549214747;  // sin 10.5 degrees
+  static_assert(parallel_degrees == 10.0, "reach_cos and reach_sin turn by 10.5 degrees");
 
   struct Entry {
     Segment segment;
