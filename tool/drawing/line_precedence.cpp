@@ -42,22 +42,16 @@ double cross(double ax, double ay, double bx, double by) { return ax * by - ay *
 // (newest first), so adding allocates nothing per cell.
 class Covering_Grid {
  public:
+  // Cells of about nine segments, three times the side of one segment's
+  // share (more, emptier cells cost more to clear and to walk: bunny00
+  // with every edge drawn, 95 ms at one segment a cell, 65 ms at nine),
+  // and never narrower than two tolerances, so that a piece a cell long,
+  // widened by the tolerance, touches at most three cells a side.
   Covering_Grid(const Bounds& bounds, std::size_t expected_segments, double tolerance)
-      : tolerance_(tolerance), min_x_(bounds.min_x), min_y_(bounds.min_y) {
-    const double width = std::max(bounds.max_x - bounds.min_x, 1.0);
-    const double height = std::max(bounds.max_y - bounds.min_y, 1.0);
-    // Cells of about nine segments, three times the side of one segment's
-    // share (more, emptier cells cost more to clear and to walk: bunny00
-    // with every edge drawn, 95 ms at one segment a cell, 65 ms at nine),
-    // and never narrower than two tolerances,
-    // so that a piece a cell long, widened by the tolerance, touches at
-    // most three cells a side.
-    const double per_segment =
-        std::sqrt(width * height / double(std::max<std::size_t>(expected_segments, 1)));
-    cell_ = std::max(3.0 * per_segment, 2.0 * tolerance);
-    columns_ = std::size_t(width / cell_) + 1;
-    rows_ = std::size_t(height / cell_) + 1;
-    head_.assign(columns_ * rows_ * classes, no_entry);
+      : tolerance_(tolerance),
+        cells_(bounds,
+               std::max(3.0 * Grid_Cells::share_side(bounds, expected_segments), 2.0 * tolerance)) {
+    head_.assign(cells_.count() * classes, no_entry);
   }
 
   // The covering lines, once, before anything is added: `each(f)` calls
@@ -69,7 +63,7 @@ class Covering_Grid {
     const auto keys_of = [&](const Segment& s) {
       keys.clear();
       const std::size_t direction = direction_class(s);
-      for_each_cell(s, 0.0, [&](std::size_t cell) {
+      cells_.for_each_segment_cell(s, 0.0, [&](std::size_t cell) {
         const auto key = std::uint32_t(cell * classes + direction);
         if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
       });
@@ -94,7 +88,7 @@ class Covering_Grid {
   void add(const Segment& s) {
     const auto id = added_++;
     const std::size_t direction = direction_class(s);
-    for_each_cell(s, 0.0, [&](std::size_t cell) {
+    cells_.for_each_segment_cell(s, 0.0, [&](std::size_t cell) {
       std::uint32_t& head = head_[cell * classes + direction];
       // A segment's pieces are entered one after the other: a cell that
       // already holds it has it at its head.
@@ -122,7 +116,7 @@ class Covering_Grid {
     // once (the first cells; past them a cell read twice changes nothing).
     std::array<std::size_t, 48> seen;
     std::size_t seen_count = 0;
-    for_each_cell(s, tolerance_, [&](std::size_t cell) {
+    cells_.for_each_segment_cell(s, tolerance_, [&](std::size_t cell) {
       if (std::find(seen.begin(), seen.begin() + seen_count, cell) != seen.begin() + seen_count)
         return;
       if (seen_count < seen.size()) seen[seen_count++] = cell;
@@ -179,36 +173,8 @@ class Covering_Grid {
     std::uint32_t next;
   };
 
-  std::size_t clamped(double v, double origin, std::size_t count) const {
-    const double k = std::floor((v - origin) / cell_);
-    if (!(k > 0.0)) return 0;  // NaN too
-    return std::min(std::size_t(k), count - 1);
-  }
-
-  // The cells that the pieces of `s` touch, each piece widened by `widen`.
-  template <class Visit>
-  void for_each_cell(const Segment& s, double widen, Visit&& visit) const {
-    const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
-    const double length = std::sqrt(dx * dx + dy * dy);
-    const std::size_t pieces = std::max<std::size_t>(1, std::size_t(std::ceil(length / cell_)));
-    for (std::size_t k = 0; k < pieces; ++k) {
-      const double t0 = double(k) / double(pieces), t1 = double(k + 1) / double(pieces);
-      const double x0 = s.a.x + t0 * dx, x1 = s.a.x + t1 * dx;
-      const double y0 = s.a.y + t0 * dy, y1 = s.a.y + t1 * dy;
-      const std::size_t c0 = clamped(std::min(x0, x1) - widen, min_x_, columns_);
-      const std::size_t c1 = clamped(std::max(x0, x1) + widen, min_x_, columns_);
-      const std::size_t r0 = clamped(std::min(y0, y1) - widen, min_y_, rows_);
-      const std::size_t r1 = clamped(std::max(y0, y1) + widen, min_y_, rows_);
-      for (std::size_t r = r0; r <= r1; ++r) {
-        for (std::size_t c = c0; c <= c1; ++c) visit(r * columns_ + c);
-      }
-    }
-  }
-
   double tolerance_;
-  double min_x_, min_y_;
-  double cell_ = 1.0;
-  std::size_t columns_ = 1, rows_ = 1;
+  Grid_Cells cells_;
   std::vector<std::uint32_t> frozen_start_;  // per cell and class, then one past the end
   std::vector<Segment> frozen_;
   std::vector<std::uint32_t> head_;  // per cell and class
@@ -216,11 +182,14 @@ class Covering_Grid {
   std::uint32_t added_ = 0;
 };
 
-// Whether `v` runs parallel to `s` within the angle whose sine is
-// `sin_parallel` (neither of zero length). Most segments near a piece
+// The sine of parallel_degrees.
+const double sin_parallel = std::sin(parallel_degrees * std::numbers::pi / 180.0);
+
+// Whether `v` runs parallel to `s` within parallel_degrees (neither of
+// zero length). Most segments near a piece
 // cross it: this turns them away before any root or division, inline in
 // the loops over the grid.
-inline bool runs_parallel(const Segment& s, const Segment& v, double sin_parallel) {
+inline bool runs_parallel(const Segment& s, const Segment& v) {
   const double sx = s.b.x - s.a.x, sy = s.b.y - s.a.y;
   const double vx = v.b.x - v.a.x, vy = v.b.y - v.a.y;
   const double s_length2 = sx * sx + sy * sy, v_length2 = vx * vx + vy * vy;
@@ -229,16 +198,15 @@ inline bool runs_parallel(const Segment& s, const Segment& v, double sin_paralle
   return turn * turn <= sin_parallel * sin_parallel * s_length2 * v_length2;
 }
 
-// The part of `s` that lies on `v`: where `v` runs parallel to `s` within
-// parallel_degrees, the parameters of `s` whose points lie within the
-// tolerance of v's line and whose foot on that line falls within `v`.
-// Empty (from >= to) otherwise.
-Range range_on(const Segment& s, const Segment& v, double tolerance, double sin_parallel) {
+// The part of `s` that lies on `v`, where runs_parallel(s, v): the
+// parameters of `s` whose points lie within the tolerance of v's line and
+// whose foot on that line falls within `v`. Empty (from >= to) if none.
+Range range_on(const Segment& s, const Segment& v) {
+  constexpr double tolerance = coincidence_tolerance;
   const double sx = s.b.x - s.a.x, sy = s.b.y - s.a.y;
   const double vx = v.b.x - v.a.x, vy = v.b.y - v.a.y;
   const double s_length2 = sx * sx + sy * sy, v_length2 = vx * vx + vy * vy;
   constexpr Range none{1.0, 0.0};
-  if (!runs_parallel(s, v, sin_parallel)) return none;
   const double v_length = std::sqrt(v_length2);
   // Signed distances of s's ends from v's line; between them it is linear.
   const double da = cross(vx, vy, s.a.x - v.a.x, s.a.y - v.a.y) / v_length;
@@ -321,7 +289,6 @@ Layer_Covering covering_of(const Covering_Grid& grid, const std::vector<Style_Gr
     std::vector<Range> ranges;
   };
   std::vector<Run_Result> results(run_start.size() - 1);
-  const double sin_parallel = std::sin(parallel_degrees * std::numbers::pi / 180.0);
   for_each_in_parallel(results.size(), threads, [&](std::size_t r) {
     Run_Result& result = results[r];
     std::vector<Range> found;
@@ -331,8 +298,8 @@ Layer_Covering covering_of(const Covering_Grid& grid, const std::vector<Style_Gr
         const Segment s{line[i], line[i + 1]};
         found.clear();
         grid.for_each_near(s, true, false, [&](const Segment& v, std::uint32_t) {
-          if (!runs_parallel(s, v, sin_parallel)) return;
-          const Range range = range_on(s, v, coincidence_tolerance, sin_parallel);
+          if (!runs_parallel(s, v)) return;
+          const Range range = range_on(s, v);
           if (range.from < range.to) found.push_back(range);
         });
         merge(found);
@@ -415,7 +382,6 @@ class Layer_Thinner {
     covering_ranges_.clear();
     own_ranges_.clear();
     kept_.clear();
-    const double sin_parallel = std::sin(parallel_degrees * std::numbers::pi / 180.0);
     if (found_) {
       const std::size_t k = segment_++;
       covering_ranges_.assign(found_->ranges.begin() + found_->first[k],
@@ -428,8 +394,8 @@ class Layer_Thinner {
       }
     }
     grid_.for_each_near(s, !found_, true, [&](const Segment& v, std::uint32_t id) {
-      if (!runs_parallel(s, v, sin_parallel)) return;
-      const Range r = range_on(s, v, coincidence_tolerance, sin_parallel);
+      if (!runs_parallel(s, v)) return;
+      const Range r = range_on(s, v);
       if (!(r.from < r.to)) return;
       const bool covering = id == Covering_Grid::no_entry || id < covering_;
       (covering ? covering_ranges_ : own_ranges_).push_back(r);

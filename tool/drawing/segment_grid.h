@@ -1,6 +1,7 @@
-// A uniform grid over a drawing of the segments (and boxes) that a
-// post-pass on a finished Drawing looks up by place: the intersection pass
-// finds the triangles and edges under a piece. Coordinates are the
+// Uniform grids over a drawing for the post-passes on a finished Drawing
+// that look segments (and boxes) up by place: the intersection pass finds
+// the triangles and edges under a piece; line precedence lays its own
+// lists over the same cells. Coordinates are the
 // drawing's (device units). Time grows with the number of segments and
 // their length, never with their square.
 #pragma once
@@ -38,6 +39,73 @@ struct Bounds {
   }
 };
 
+// Square cells over a drawing's bounds, numbered row by row: which cells
+// a box, or a segment taken a cell's length at a time, touches. The grids
+// of segments below keep their lists per cell; this is where a place
+// turns into cells.
+class Grid_Cells {
+ public:
+  // The side of the square each of `count` things would have if they
+  // shared the bounds' area evenly: a grid sizes its cells from it.
+  static double share_side(const Bounds& bounds, std::size_t count) {
+    return std::sqrt(width_of(bounds) * height_of(bounds) /
+                     double(std::max<std::size_t>(count, 1)));
+  }
+
+  Grid_Cells(const Bounds& bounds, double side)
+      : min_x_(bounds.min_x),
+        min_y_(bounds.min_y),
+        side_(side),
+        columns_(std::size_t(width_of(bounds) / side) + 1),
+        rows_(std::size_t(height_of(bounds) / side) + 1) {}
+
+  std::size_t count() const { return columns_ * rows_; }
+  double side() const { return side_; }
+
+  // Calls visit(cell) for every cell that `box`, widened by `widen`,
+  // touches; what lies outside the bounds counts as in the border cells.
+  template <class Visit>
+  void for_each_box_cell(const Bounds& box, double widen, Visit&& visit) const {
+    const std::size_t c0 = clamped(box.min_x - widen, min_x_, columns_);
+    const std::size_t c1 = clamped(box.max_x + widen, min_x_, columns_);
+    const std::size_t r0 = clamped(box.min_y - widen, min_y_, rows_);
+    const std::size_t r1 = clamped(box.max_y + widen, min_y_, rows_);
+    for (std::size_t r = r0; r <= r1; ++r) {
+      for (std::size_t c = c0; c <= c1; ++c) visit(r * columns_ + c);
+    }
+  }
+
+  // The same for each piece of `s` a cell long at most, in order along it
+  // (the pieces' widened boxes overlap, so a cell may come twice).
+  template <class Visit>
+  void for_each_segment_cell(const Segment& s, double widen, Visit&& visit) const {
+    const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
+    const double length = std::hypot(dx, dy);
+    const std::size_t pieces = std::max<std::size_t>(1, std::size_t(std::ceil(length / side_)));
+    for (std::size_t k = 0; k < pieces; ++k) {
+      const double t0 = double(k) / double(pieces), t1 = double(k + 1) / double(pieces);
+      Bounds piece;
+      piece.add({s.a.x + t0 * dx, s.a.y + t0 * dy});
+      piece.add({s.a.x + t1 * dx, s.a.y + t1 * dy});
+      for_each_box_cell(piece, widen, visit);
+    }
+  }
+
+ private:
+  static double width_of(const Bounds& b) { return std::max(b.max_x - b.min_x, 1.0); }
+  static double height_of(const Bounds& b) { return std::max(b.max_y - b.min_y, 1.0); }
+
+  std::size_t clamped(double v, double origin, std::size_t count) const {
+    const double k = std::floor((v - origin) / side_);
+    if (!(k > 0.0)) return 0;  // NaN too
+    return std::min(std::size_t(k), count - 1);
+  }
+
+  double min_x_, min_y_;
+  double side_;
+  std::size_t columns_, rows_;
+};
+
 // Segments in square cells; each segment is entered, a cell's length of it
 // at a time, in every cell that its pieces widened by the tolerance touch,
 // so that the cells a query segment's pieces touch hold every segment
@@ -47,18 +115,13 @@ struct Bounds {
 // numbered in the order they were added.
 class Segment_Grid {
  public:
+  // About one cell per segment, and never narrower than eight tolerances,
+  // so that a piece a cell long touches at most three cells a side.
   Segment_Grid(const Bounds& bounds, std::size_t expected_segments, double tolerance)
-      : tolerance_(tolerance), min_x_(bounds.min_x), min_y_(bounds.min_y) {
-    const double width = std::max(bounds.max_x - bounds.min_x, 1.0);
-    const double height = std::max(bounds.max_y - bounds.min_y, 1.0);
-    // About one cell per segment, and never narrower than eight tolerances,
-    // so that a piece a cell long touches at most three cells a side.
-    const double per_segment =
-        std::sqrt(width * height / double(std::max<std::size_t>(expected_segments, 1)));
-    cell_ = std::max(per_segment, 8.0 * tolerance);
-    columns_ = std::size_t(width / cell_) + 1;
-    rows_ = std::size_t(height / cell_) + 1;
-    head_.assign(columns_ * rows_, no_entry);
+      : tolerance_(tolerance),
+        cells_(bounds,
+               std::max(Grid_Cells::share_side(bounds, expected_segments), 8.0 * tolerance)) {
+    head_.assign(cells_.count(), no_entry);
   }
 
   std::size_t size() const { return segments_.size(); }
@@ -67,12 +130,12 @@ class Segment_Grid {
 
   void add(const Segment& s) {
     const auto id = begin_entry(s);
-    for_each_cell(s, [&](std::size_t cell) { enter(cell, id); });
+    cells_.for_each_segment_cell(s, tolerance_, [&](std::size_t cell) { enter(cell, id); });
   }
 
   void add_box(const Bounds& box) {
     const auto id = begin_entry({{box.min_x, box.min_y}, {box.max_x, box.max_y}});
-    for_each_box_cell(box, [&](std::size_t cell) { enter(cell, id); });
+    cells_.for_each_box_cell(box, tolerance_, [&](std::size_t cell) { enter(cell, id); });
   }
 
   // Calls visit(index) once for every entry that may lie within the
@@ -80,7 +143,7 @@ class Segment_Grid {
   template <class Visit>
   void for_each_near(const Segment& s, Visit&& visit) {
     ++query_;
-    for_each_cell(s, [&](std::size_t cell) {
+    cells_.for_each_segment_cell(s, tolerance_, [&](std::size_t cell) {
       for (std::uint32_t e = head_[cell]; e != no_entry; e = entries_[e].next) {
         const std::uint32_t id = entries_[e].segment;
         if (stamp_[id] == query_) continue;
@@ -125,40 +188,8 @@ class Segment_Grid {
     head_[cell] = std::uint32_t(entries_.size() - 1);
   }
 
-  std::size_t clamped(double v, double origin, std::size_t count) const {
-    const double k = std::floor((v - origin) / cell_);
-    if (!(k > 0.0)) return 0;  // NaN too
-    return std::min(std::size_t(k), count - 1);
-  }
-
-  template <class Visit>
-  void for_each_box_cell(const Bounds& box, Visit&& visit) const {
-    const std::size_t c0 = clamped(box.min_x - tolerance_, min_x_, columns_);
-    const std::size_t c1 = clamped(box.max_x + tolerance_, min_x_, columns_);
-    const std::size_t r0 = clamped(box.min_y - tolerance_, min_y_, rows_);
-    const std::size_t r1 = clamped(box.max_y + tolerance_, min_y_, rows_);
-    for (std::size_t r = r0; r <= r1; ++r) {
-      for (std::size_t c = c0; c <= c1; ++c) visit(r * columns_ + c);
-    }
-  }
-
-  template <class Visit>
-  void for_each_cell(const Segment& s, Visit&& visit) const {
-    const double length = std::hypot(s.b.x - s.a.x, s.b.y - s.a.y);
-    const std::size_t pieces = std::max<std::size_t>(1, std::size_t(std::ceil(length / cell_)));
-    for (std::size_t k = 0; k < pieces; ++k) {
-      const double t0 = double(k) / double(pieces), t1 = double(k + 1) / double(pieces);
-      Bounds piece;
-      piece.add({s.a.x + t0 * (s.b.x - s.a.x), s.a.y + t0 * (s.b.y - s.a.y)});
-      piece.add({s.a.x + t1 * (s.b.x - s.a.x), s.a.y + t1 * (s.b.y - s.a.y)});
-      for_each_box_cell(piece, visit);
-    }
-  }
-
   double tolerance_;
-  double min_x_, min_y_;
-  double cell_ = 1.0;
-  std::size_t columns_ = 1, rows_ = 1;
+  Grid_Cells cells_;
   std::vector<std::uint32_t> head_;
   std::vector<Entry> entries_;
   std::vector<Segment> segments_;
