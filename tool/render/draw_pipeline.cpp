@@ -178,16 +178,20 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   stats.pieces = collector->counts();
   if (settings.intersections)
     stats.coincident = leave_out_coincident_intersections(result.drawing, scene);
-  if (!settings.keep_coincident) {
-    const Clock::time_point precedence_start = Clock::now();
-    stats.precedence = apply_line_precedence(result.drawing, std::size_t(threads.threads()));
-    stats.precedence_ms = milliseconds_since(precedence_start);
-  }
+  apply_precedence(result.drawing, settings, threads, stats);
   if (settings.arcs) find_true_curves(result.drawing, curves);
   if (hooks.polyline_models) find_polyline_models(result.drawing, scene, models.models);
   if (settings.centre_lines)
     result.centre_axes = centre_axes(models.models, result.camera, result.drawing.height);
   return result;
+}
+
+void apply_precedence(Drawing& drawing, const Draw_Settings& settings, const Thread_Budget& threads,
+                      Draw_Stats& stats) {
+  if (settings.keep_coincident) return;
+  const Clock::time_point start = Clock::now();
+  stats.precedence = apply_line_precedence(drawing, std::size_t(threads.threads()));
+  stats.precedence_ms = milliseconds_since(start);
 }
 
 }  // namespace hlr_tool

@@ -153,6 +153,12 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
                         const std::string& module_path, const Thread_Budget& threads,
                         const Draw_Hooks& hooks = {});
 
+// Line precedence (line_precedence.h) on a view's finished drawing on
+// threads.threads() threads, unless the settings keep every line; what it
+// left out and its time go into `stats`.
+void apply_precedence(Drawing& drawing, const Draw_Settings& settings, const Thread_Budget& threads,
+                      Draw_Stats& stats);
+
 // The renderer options the settings give, set in `session` ("Display Hidden
 // Lines", "Hidden Line Pattern" with the Drawing_Renderer's pattern
 // numbers, and so on).

@@ -463,11 +463,7 @@ Draw_Result draw_in_tiles(std::span<const Model> models, const Draw_Settings& se
   // On the joined drawing: a hidden line on a visible one may lie across a
   // side, with each part in its own tile.
   stats.update_ms = milliseconds_since(drawing) - stats.capture_ms;
-  if (!settings.keep_coincident) {
-    const Clock::time_point precedence_start = Clock::now();
-    stats.precedence = apply_line_precedence(result.drawing, std::size_t(threads.threads()));
-    stats.precedence_ms = milliseconds_since(precedence_start);
-  }
+  apply_precedence(result.drawing, settings, threads, stats);
   return result;
 }
 
