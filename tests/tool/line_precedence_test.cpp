@@ -244,6 +244,50 @@ TEST(Line_Precedence, RandomDrawingsLoseOnlyWhatLiesOnAnotherLine) {
   }
 }
 
+// Large enough to be thinned in many runs on several threads: the
+// drawing and the counts are the same, to the bit, for any number.
+TEST(Line_Precedence, EveryThreadCountThinsAlike) {
+  std::mt19937 random(26);
+  std::uniform_real_distribution<double> coordinate(0.0, 300.0), unit(0.0, 1.0),
+      jitter(-0.6, 0.6);
+  Lines visible, hidden;
+  for (int k = 0; k < 6000; ++k) {
+    const Drawing_Point a{coordinate(random), coordinate(random)};
+    visible.push_back({a, {a.x + 8 * unit(random), a.y + 8 * unit(random)}});
+  }
+  // Hidden polylines of three segments along visible and earlier hidden
+  // ones, so that both what covers them and what their own layer keeps
+  // matter.
+  for (int k = 0; k < 12000; ++k) {
+    const Lines& from = k > 0 && unit(random) < 0.5 ? hidden : visible;
+    const Drawing_Polyline& line = from[std::size_t(unit(random) * double(from.size()))];
+    const Drawing_Point a = line.front(), b = line.back();
+    Drawing_Polyline copy;
+    for (double t : {-0.3, 0.2, 0.7, 1.3}) {
+      copy.push_back({a.x + t * (b.x - a.x) + jitter(random), a.y + t * (b.y - a.y) + jitter(random)});
+    }
+    hidden.push_back(copy);
+  }
+  Drawing one = drawing_of(visible, hidden);
+  const Precedence_Counts counts = apply_line_precedence(one, 1);
+  EXPECT_GT(counts.hidden_under_visible, 0.1 * counts.hidden_length);
+  EXPECT_GT(counts.hidden_under_hidden, 0.05 * counts.hidden_length);
+  for (std::size_t threads : {2, 3, 7}) {
+    Drawing d = drawing_of(visible, hidden);
+    const Precedence_Counts c = apply_line_precedence(d, threads);
+    EXPECT_EQ(c.hidden_under_visible, counts.hidden_under_visible) << threads;
+    EXPECT_EQ(c.hidden_under_hidden, counts.hidden_under_hidden) << threads;
+    ASSERT_EQ(hidden_of(d).size(), hidden_of(one).size()) << threads;
+    for (std::size_t i = 0; i < hidden_of(d).size(); ++i) {
+      ASSERT_EQ(hidden_of(d)[i].size(), hidden_of(one)[i].size()) << threads << " " << i;
+      for (std::size_t k = 0; k < hidden_of(d)[i].size(); ++k) {
+        ASSERT_EQ(hidden_of(d)[i][k].x, hidden_of(one)[i][k].x) << threads << " " << i;
+        ASSERT_EQ(hidden_of(d)[i][k].y, hidden_of(one)[i][k].y) << threads << " " << i;
+      }
+    }
+  }
+}
+
 TEST(Line_Precedence, ADrawingWithNothingCoincidentIsLeftAsItWas) {
   Drawing d = drawing_of({{{10, 10}, {90, 10}, {90, 90}}}, {{{20, 20}, {80, 20}, {80, 80}}});
   const Drawing before = d;

@@ -100,9 +100,9 @@ class Covering_Grid {
   std::uint32_t added() const { return added_; }
 
   // Calls visit(segment, id) for every segment that may lie on `s` within
-  // the tolerance and runs parallel to it (and some that do not): the
-  // covering lines if `covering` (id no_entry), and the pieces added if
-  // `added` (id the number add() gave it).
+  // the tolerance and runs parallel to it (and some that do not), until it
+  // returns false: the covering lines if `covering` (id no_entry), and the
+  // pieces added if `added` (id the number add() gave it).
   template <class Visit>
   void for_each_near(const Segment& s, bool covering, bool added, Visit&& visit) const {
     // The classes whose directions come within parallel_degrees of s's,
@@ -116,21 +116,26 @@ class Covering_Grid {
     // once (the first cells; past them a cell read twice changes nothing).
     std::array<std::size_t, 48> seen;
     std::size_t seen_count = 0;
+    bool reading = true;
+    const auto read = [&](std::size_t key) {
+      if (covering) {
+        for (std::uint32_t k = frozen_start_[key]; k < frozen_start_[key + 1]; ++k)
+          if (!visit(frozen_[k], no_entry)) return false;
+      }
+      if (added) {
+        for (std::uint32_t e = head_[key]; e != no_entry; e = entries_[e].next)
+          if (!visit(entries_[e].segment, entries_[e].id)) return false;
+      }
+      return true;
+    };
     cells_.for_each_segment_cell(s, tolerance_, [&](std::size_t cell) {
-      if (std::find(seen.begin(), seen.begin() + seen_count, cell) != seen.begin() + seen_count)
+      if (!reading ||
+          std::find(seen.begin(), seen.begin() + seen_count, cell) != seen.begin() + seen_count)
         return;
       if (seen_count < seen.size()) seen[seen_count++] = cell;
       for (std::size_t c = first;; c = (c + 1) % classes) {
-        const std::size_t key = cell * classes + c;
-        if (covering) {
-          for (std::uint32_t k = frozen_start_[key]; k < frozen_start_[key + 1]; ++k)
-            visit(frozen_[k], no_entry);
-        }
-        if (added) {
-          for (std::uint32_t e = head_[key]; e != no_entry; e = entries_[e].next)
-            visit(entries_[e].segment, entries_[e].id);
-        }
-        if (c == last) break;
+        reading = read(cell * classes + c);
+        if (!reading || c == last) break;
       }
     });
   }
@@ -207,10 +212,24 @@ Range range_on(const Segment& s, const Segment& v) {
   const double vx = v.b.x - v.a.x, vy = v.b.y - v.a.y;
   const double s_length2 = sx * sx + sy * sy, v_length2 = vx * vx + vy * vy;
   constexpr Range none{1.0, 0.0};
+  // Most parallel segments near `s` lie beside it or beyond its ends:
+  // those are turned away on products alone. Where v's ends fall along s,
+  // before the division by s_length2 (which keeps the sign, and keeps
+  // `s_length2 / s_length2` at 1), and how far s's ends lie from v's line,
+  // times v's length: the range below is empty if both lie beyond the
+  // tolerance on one side, which a margin far above rounding makes sure of
+  // before the root.
+  const double along0 = (v.a.x - s.a.x) * sx + (v.a.y - s.a.y) * sy;
+  const double along1 = (v.b.x - s.a.x) * sx + (v.b.y - s.a.y) * sy;
+  if (std::max(along0, along1) <= 0.0 || std::min(along0, along1) >= s_length2) return none;
+  const double ca = cross(vx, vy, s.a.x - v.a.x, s.a.y - v.a.y);
+  const double cb = cross(vx, vy, s.b.x - v.a.x, s.b.y - v.a.y);
+  if ((ca > 0.0) == (cb > 0.0) && std::min(ca * ca, cb * cb) > 1.000001 * v_length2) return none;
+  static_assert(tolerance == 1.0, "the margin above compares squared distances with 1");
   const double v_length = std::sqrt(v_length2);
   // Signed distances of s's ends from v's line; between them it is linear.
-  const double da = cross(vx, vy, s.a.x - v.a.x, s.a.y - v.a.y) / v_length;
-  const double db = cross(vx, vy, s.b.x - v.a.x, s.b.y - v.a.y) / v_length;
+  const double da = ca / v_length;
+  const double db = cb / v_length;
   Range range{0.0, 1.0};
   if (da != db) {
     const double t1 = (-tolerance - da) / (db - da), t2 = (tolerance - da) / (db - da);
@@ -220,8 +239,8 @@ Range range_on(const Segment& s, const Segment& v) {
   }
   // Where v's ends fall along s. No allowance beyond them: the segment
   // before s in its own polyline would otherwise take the start of s.
-  const double p0 = ((v.a.x - s.a.x) * sx + (v.a.y - s.a.y) * sy) / s_length2;
-  const double p1 = ((v.b.x - s.a.x) * sx + (v.b.y - s.a.y) * sy) / s_length2;
+  const double p0 = along0 / s_length2;
+  const double p1 = along1 / s_length2;
   range.from = std::max(range.from, std::min(p0, p1));
   range.to = std::min(range.to, std::max(p0, p1));
   return range;
@@ -251,104 +270,124 @@ Drawing_Point at(const Segment& s, double t) {
   return {s.a.x + t * (s.b.x - s.a.x), s.a.y + t * (s.b.y - s.a.y)};
 }
 
-// For every segment of a layer, in the Drawing's order, the merged ranges
-// of it that lie on the covering lines. The covering lines never change
-// while a layer is thinned, so this is found for all segments at once, on
-// several threads (it is most of the work); what lies on the layer's own
-// kept pieces depends on the order and is found afterwards, on one.
-struct Layer_Covering {
-  std::vector<std::uint32_t> first;  // per segment, then one past the last
+// Where a layer's polyline is: its group and its place in the group.
+struct Line_At {
+  std::size_t group, index;
+};
+
+// The layer's polylines in the Drawing's order, and that order cut into
+// runs of whole polylines, about the same number of segments in each.
+struct Layer_Runs {
+  std::vector<Line_At> lines;
+  std::vector<std::size_t> start;  // per run, then one past the last
+
+  Layer_Runs(const std::vector<Style_Group>& groups, std::size_t runs_wanted_per_thread,
+             std::size_t threads) {
+    std::size_t segments = 0;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+      for (std::size_t p = 0; p < groups[g].polylines.size(); ++p) {
+        lines.push_back({g, p});
+        segments += groups[g].polylines[p].size() - 1;
+      }
+    }
+    const std::size_t runs =
+        std::max<std::size_t>(1, std::min(segments / 2048, threads * runs_wanted_per_thread));
+    start.push_back(0);
+    for (std::size_t l = 0, in_run = 0; l < lines.size(); ++l) {
+      in_run += groups[lines[l].group].polylines[lines[l].index].size() - 1;
+      if (in_run * runs >= segments && l + 1 < lines.size() && start.size() < runs) {
+        start.push_back(l + 1);
+        in_run = 0;
+      }
+    }
+    start.push_back(lines.size());
+  }
+  std::size_t runs() const { return start.size() - 1; }
+};
+
+// What of each segment of a run of a layer's polylines lies on the
+// covering lines: merged ranges, in order. The covering lines never change
+// while a layer is thinned, so this is found run by run on several
+// threads (it is most of the work), beside the thinning, which takes the
+// runs in order: what lies on the layer's own kept pieces depends on that
+// order.
+struct Run_Covering {
+  std::vector<std::uint32_t> counts;  // per segment
   std::vector<Range> ranges;
 };
 
-Layer_Covering covering_of(const Covering_Grid& grid, const std::vector<Style_Group>& groups,
-                           std::size_t threads) {
-  std::vector<const Drawing_Polyline*> lines;
-  std::size_t segments = 0;
-  for (const Style_Group& group : groups) {
-    for (const Drawing_Polyline& line : group.polylines) {
-      lines.push_back(&line);
-      segments += line.size() - 1;
+Run_Covering covering_of(const Covering_Grid& grid, const std::vector<Style_Group>& groups,
+                         const Layer_Runs& runs, std::size_t run) {
+  Run_Covering covering;
+  std::vector<Range> found;
+  for (std::size_t l = runs.start[run]; l < runs.start[run + 1]; ++l) {
+    const Drawing_Polyline& line = groups[runs.lines[l].group].polylines[runs.lines[l].index];
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+      const Segment s{line[i], line[i + 1]};
+      found.clear();
+      bool whole = false;
+      grid.for_each_near(s, true, false, [&](const Segment& v, std::uint32_t) {
+        if (!runs_parallel(s, v)) return true;
+        const Range range = range_on(s, v);
+        if (range.from < range.to) found.push_back(range);
+        // All of it on one covering line: the rest cannot add to that.
+        whole = range.from == 0.0 && range.to == 1.0;
+        return !whole;
+      });
+      if (whole) found.assign(1, {0.0, 1.0});
+      merge(found);
+      covering.counts.push_back(std::uint32_t(found.size()));
+      covering.ranges.insert(covering.ranges.end(), found.begin(), found.end());
     }
-  }
-  // Runs of whole polylines, about the same number of segments in each,
-  // several per thread so that a crowded run does not keep the rest
-  // waiting.
-  const std::size_t runs = std::max<std::size_t>(1, std::min(segments / 4096, threads * 8));
-  std::vector<std::size_t> run_start{0};
-  for (std::size_t l = 0, in_run = 0; l < lines.size(); ++l) {
-    in_run += lines[l]->size() - 1;
-    if (in_run * runs >= segments && l + 1 < lines.size() && run_start.size() < runs) {
-      run_start.push_back(l + 1);
-      in_run = 0;
-    }
-  }
-  run_start.push_back(lines.size());
-  struct Run_Result {
-    std::vector<std::uint32_t> counts;  // ranges per segment
-    std::vector<Range> ranges;
-  };
-  std::vector<Run_Result> results(run_start.size() - 1);
-  for_each_in_parallel(results.size(), threads, [&](std::size_t r) {
-    Run_Result& result = results[r];
-    std::vector<Range> found;
-    for (std::size_t l = run_start[r]; l < run_start[r + 1]; ++l) {
-      const Drawing_Polyline& line = *lines[l];
-      for (std::size_t i = 0; i + 1 < line.size(); ++i) {
-        const Segment s{line[i], line[i + 1]};
-        found.clear();
-        grid.for_each_near(s, true, false, [&](const Segment& v, std::uint32_t) {
-          if (!runs_parallel(s, v)) return;
-          const Range range = range_on(s, v);
-          if (range.from < range.to) found.push_back(range);
-        });
-        merge(found);
-        result.counts.push_back(std::uint32_t(found.size()));
-        result.ranges.insert(result.ranges.end(), found.begin(), found.end());
-      }
-    }
-  });
-  Layer_Covering covering;
-  covering.first.reserve(segments + 1);
-  covering.first.push_back(0);
-  for (Run_Result& result : results) {
-    for (const std::uint32_t count : result.counts) {
-      covering.first.push_back(covering.first.back() + count);
-    }
-    covering.ranges.insert(covering.ranges.end(), result.ranges.begin(), result.ranges.end());
-    result = {};
   }
   return covering;
 }
 
-// Thins one layer against the grid and adds what it keeps to the grid.
+// Thins one layer, polyline by polyline in the Drawing's order, against
+// the grid, and adds what it keeps to the grid.
 class Layer_Thinner {
  public:
   // Pieces the grid numbered below `covering_pieces` are of higher layers.
-  // `found`, when given, holds what of each segment of the layer lies on
-  // the covering lines (covering_of), and no pieces cover.
   Layer_Thinner(Covering_Grid& grid, std::uint32_t covering_pieces,
-                const Layer_Covering* found = nullptr)
-      : grid_(grid), covering_(covering_pieces), found_(found) {}
+                std::vector<Style_Group>& groups)
+      : grid_(grid), covering_(covering_pieces), groups_(groups), kept_(groups.size()) {}
 
   // Lengths, in device units, of the layer before and of what was left
   // out because it lay on a covering segment or on the layer's own.
   double length = 0.0, under_covering = 0.0, under_own = 0.0;
 
-  void thin(std::vector<Style_Group>& groups) {
-    for (Style_Group& group : groups) {
-      std::vector<Drawing_Polyline> kept_lines;
-      std::vector<std::int32_t> kept_models;
-      const bool with_models = group.models.size() == group.polylines.size();
-      for (std::size_t p = 0; p < group.polylines.size(); ++p) {
-        const std::size_t before = kept_lines.size();
-        thin_polyline(std::move(group.polylines[p]), kept_lines);
-        if (with_models)
-          kept_models.insert(kept_models.end(), kept_lines.size() - before, group.models[p]);
-      }
-      group.polylines = std::move(kept_lines);
-      if (with_models) group.models = std::move(kept_models);
+  // From here on, what of each segment lies on the covering lines comes
+  // from `found`, segment by segment, and no pieces the grid holds cover;
+  // without, the grid's covering lines are read.
+  void take_covering_from(const Run_Covering* found) {
+    found_ = found;
+    found_segment_ = found_range_ = 0;
+  }
+
+  // The polylines in the Drawing's order, each once.
+  void thin(const Line_At& at) {
+    Style_Group& group = groups_[at.group];
+    Kept& kept = kept_[at.group];
+    const std::size_t before = kept.lines.size();
+    thin_polyline(std::move(group.polylines[at.index]), kept.lines);
+    if (group.models.size() == group.polylines.size())
+      kept.models.insert(kept.models.end(), kept.lines.size() - before, group.models[at.index]);
+  }
+
+  // After every polyline: the layer becomes what was kept.
+  void finish() {
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+      Style_Group& group = groups_[g];
+      if (group.models.size() == group.polylines.size()) group.models = std::move(kept_[g].models);
+      group.polylines = std::move(kept_[g].lines);
     }
+  }
+
+  void thin_all() {
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+      for (std::size_t p = 0; p < groups_[g].polylines.size(); ++p) thin({g, p});
+    }
+    finish();
   }
 
  private:
@@ -381,28 +420,29 @@ class Layer_Thinner {
   const std::vector<Range>& kept_pieces(const Segment& s, double s_length) {
     covering_ranges_.clear();
     own_ranges_.clear();
-    kept_.clear();
+    pieces_.clear();
     if (found_) {
-      const std::size_t k = segment_++;
-      covering_ranges_.assign(found_->ranges.begin() + found_->first[k],
-                              found_->ranges.begin() + found_->first[k + 1]);
+      const std::uint32_t count = found_->counts[found_segment_++];
+      const auto first = found_->ranges.begin() + std::ptrdiff_t(found_range_);
+      found_range_ += count;
+      covering_ranges_.assign(first, first + count);
       // All of it on covering lines: nothing of its own layer can matter.
-      if (covering_ranges_.size() == 1 && covering_ranges_[0].from == 0.0 &&
-          covering_ranges_[0].to == 1.0) {
+      if (count == 1 && covering_ranges_[0].from == 0.0 && covering_ranges_[0].to == 1.0) {
         under_covering += s_length;
-        return kept_;
+        return pieces_;
       }
     }
     grid_.for_each_near(s, !found_, true, [&](const Segment& v, std::uint32_t id) {
-      if (!runs_parallel(s, v)) return;
+      if (!runs_parallel(s, v)) return true;
       const Range r = range_on(s, v);
-      if (!(r.from < r.to)) return;
+      if (!(r.from < r.to)) return true;
       const bool covering = id == Covering_Grid::no_entry || id < covering_;
       (covering ? covering_ranges_ : own_ranges_).push_back(r);
+      return true;
     });
     if (covering_ranges_.empty() && own_ranges_.empty()) {
-      kept_.push_back({0.0, 1.0});
-      return kept_;
+      pieces_.push_back({0.0, 1.0});
+      return pieces_;
     }
     const double covered = merge(covering_ranges_);
     own_ranges_.insert(own_ranges_.end(), covering_ranges_.begin(), covering_ranges_.end());
@@ -413,7 +453,7 @@ class Layer_Thinner {
     double from = 0.0, left = 0.0;
     const auto keep = [&](double to) {
       if ((to - from) * s_length >= 0.5 * coincidence_tolerance) {
-        kept_.push_back({from, to});
+        pieces_.push_back({from, to});
         left += to - from;
       }
     };
@@ -425,14 +465,21 @@ class Layer_Thinner {
     // Slivers count as lying on the layer's own lines.
     under_covering += covered * s_length;
     under_own += std::max(0.0, 1.0 - left - covered) * s_length;
-    return kept_;
+    return pieces_;
   }
+
+  struct Kept {
+    std::vector<Drawing_Polyline> lines;
+    std::vector<std::int32_t> models;
+  };
 
   Covering_Grid& grid_;
   std::uint32_t covering_;
-  const Layer_Covering* found_;
-  std::size_t segment_ = 0;  // the layer's segments so far, for found_
-  std::vector<Range> covering_ranges_, own_ranges_, kept_;
+  std::vector<Style_Group>& groups_;
+  std::vector<Kept> kept_;  // per group
+  const Run_Covering* found_ = nullptr;
+  std::size_t found_segment_ = 0, found_range_ = 0;
+  std::vector<Range> covering_ranges_, own_ranges_, pieces_;
 };
 
 }  // namespace
@@ -468,15 +515,26 @@ Precedence_Counts apply_line_precedence(Drawing& drawing, std::size_t threads) {
     }
   });
 
-  const Layer_Covering hidden_covering = covering_of(grid, hidden, threads);
-  Layer_Thinner hidden_thinner(grid, 0, &hidden_covering);
-  hidden_thinner.thin(drawing.layer(Layer::hidden));
+  // The hidden layer's covering ranges are found on the threads, while
+  // this one thins the runs in order as they come.
+  Layer_Thinner hidden_thinner(grid, 0, drawing.layer(Layer::hidden));
+  const Layer_Runs runs(hidden, 32, threads);
+  std::vector<Run_Covering> found(runs.runs());
+  for_each_in_parallel_used_in_order(
+      runs.runs(), threads, [&](std::size_t r) { found[r] = covering_of(grid, hidden, runs, r); },
+      [&](std::size_t r) {
+        hidden_thinner.take_covering_from(&found[r]);
+        for (std::size_t l = runs.start[r]; l < runs.start[r + 1]; ++l)
+          hidden_thinner.thin(runs.lines[l]);
+        found[r] = {};
+      });
+  hidden_thinner.finish();
   counts.hidden_length = hidden_thinner.length;
   counts.hidden_under_visible = hidden_thinner.under_covering;
   counts.hidden_under_hidden = hidden_thinner.under_own;
 
-  Layer_Thinner centre_thinner(grid, grid.added());
-  centre_thinner.thin(drawing.layer(Layer::centre_lines));
+  Layer_Thinner centre_thinner(grid, grid.added(), drawing.layer(Layer::centre_lines));
+  centre_thinner.thin_all();
   counts.centre_length = centre_thinner.length;
   counts.centre_left_out = centre_thinner.under_covering + centre_thinner.under_own;
   return counts;
