@@ -45,22 +45,35 @@ class Temporary_File {
 
 }  // namespace
 
-void write_output_file(const std::string& path, std::string_view content) {
+void write_output_file(const std::string& path,
+                       const std::function<void(const Output_Writer&)>& produce) {
   const auto failure = [&path](const std::string& reason) {
     return Tool_Error("cannot write " + path + ": " + reason);
   };
   Temporary_File temporary(temporary_name_for(path));
   std::FILE* file = std::fopen(temporary.name().c_str(), "wb");
   if (!file) throw failure(std::strerror(errno));
-  const std::size_t written = std::fwrite(content.data(), 1, content.size(), file);
-  const int write_error = written == content.size() ? 0 : errno;
+  int write_error = 0;
+  try {
+    produce([&](std::string_view piece) {
+      if (write_error == 0 && std::fwrite(piece.data(), 1, piece.size(), file) != piece.size())
+        write_error = errno != 0 ? errno : EIO;
+    });
+  } catch (...) {
+    std::fclose(file);
+    throw;
+  }
   const bool closed = std::fclose(file) == 0;
   if (write_error != 0) throw failure(std::strerror(write_error));
-  if (written != content.size() || !closed) throw failure(std::strerror(errno));
+  if (!closed) throw failure(std::strerror(errno));
   std::error_code error;
   std::filesystem::rename(temporary.name(), path, error);
   if (error) throw failure(error.message());
   temporary.release();
+}
+
+void write_output_file(const std::string& path, std::string_view content) {
+  write_output_file(path, [content](const Output_Writer& write) { write(content); });
 }
 
 }  // namespace hlr_tool

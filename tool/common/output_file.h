@@ -4,6 +4,7 @@
 // and the final name is left as it was.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -12,5 +13,11 @@ namespace hlr_tool {
 // Writes `content` to `path`; throws Tool_Error (exit status 1) naming the
 // path and the reason when it cannot.
 void write_output_file(const std::string& path, std::string_view content);
+
+// Hands what `produce` writes, piece by piece and in order, to `path`;
+// likewise. A failure of `produce` leaves the final name as it was too.
+using Output_Writer = std::function<void(std::string_view)>;
+void write_output_file(const std::string& path,
+                       const std::function<void(const Output_Writer&)>& produce);
 
 }  // namespace hlr_tool

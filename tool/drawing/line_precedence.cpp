@@ -54,34 +54,50 @@ class Covering_Grid {
     head_.assign(cells_.count() * classes, no_entry);
   }
 
-  // The covering lines, once, before anything is added: `each(f)` calls
-  // f(segment) for each of them, the same ones in the same order on each
-  // of its two calls (one counts, one fills).
-  template <class Each>
-  void set_covering(Each&& each) {
-    std::vector<std::uint32_t> keys;  // of one segment, each cell once
-    const auto keys_of = [&](const Segment& s) {
-      keys.clear();
-      const std::size_t direction = direction_class(s);
-      cells_.for_each_segment_cell(s, 0.0, [&](std::size_t cell) {
-        const auto key = std::uint32_t(cell * classes + direction);
-        if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
-      });
+  // The covering lines, once, before anything is added. The cells of each
+  // are found on the threads, a part of the lines each; then they are
+  // counted and filled in, in order.
+  void set_covering(const std::vector<Segment>& lines, std::size_t threads) {
+    struct Part {
+      std::vector<std::uint32_t> keys;  // of its lines in turn, each cell once
+      std::vector<std::uint32_t> counts;  // keys per line
     };
-    frozen_start_.assign(head_.size() + 1, 0);
-    each([&](const Segment& s) {
-      keys_of(s);
-      for (const std::uint32_t key : keys) ++frozen_start_[key + 1];
+    constexpr std::size_t lines_per_part = 16384;
+    std::vector<Part> parts((lines.size() + lines_per_part - 1) / lines_per_part);
+    for_each_in_parallel(parts.size(), threads, [&](std::size_t p) {
+      Part& part = parts[p];
+      const std::size_t end = std::min(lines.size(), (p + 1) * lines_per_part);
+      for (std::size_t i = p * lines_per_part; i < end; ++i) {
+        const std::size_t first = part.keys.size();
+        const std::size_t direction = direction_class(lines[i]);
+        cells_.for_each_segment_cell(lines[i], 0.0, [&](std::size_t cell) {
+          const auto key = std::uint32_t(cell * classes + direction);
+          if (std::find(part.keys.begin() + std::ptrdiff_t(first), part.keys.end(), key) ==
+              part.keys.end())
+            part.keys.push_back(key);
+        });
+        part.counts.push_back(std::uint32_t(part.keys.size() - first));
+      }
     });
+    frozen_start_.assign(head_.size() + 1, 0);
+    for (const Part& part : parts) {
+      for (const std::uint32_t key : part.keys) ++frozen_start_[key + 1];
+    }
     for (std::size_t k = 1; k < frozen_start_.size(); ++k) {
       frozen_start_[k] += frozen_start_[k - 1];
     }
     frozen_.resize(frozen_start_.back());
     std::vector<std::uint32_t> next(frozen_start_.begin(), frozen_start_.end() - 1);
-    each([&](const Segment& s) {
-      keys_of(s);
-      for (const std::uint32_t key : keys) frozen_[next[key]++] = s;
-    });
+    std::size_t line = 0;
+    for (const Part& part : parts) {
+      std::size_t k = 0;
+      for (const std::uint32_t count : part.counts) {
+        for (const std::size_t end = k + count; k < end; ++k) {
+          frozen_[next[part.keys[k]]++] = lines[line];
+        }
+        ++line;
+      }
+    }
   }
 
   // After set_covering(): a kept piece, numbered in the order of adding from 0.
@@ -505,15 +521,17 @@ Precedence_Counts apply_line_precedence(Drawing& drawing, std::size_t threads) {
     }
   }
   Covering_Grid grid(bounds, segments, coincidence_tolerance);
-  grid.set_covering([&](auto&& cover) {
-    for (Layer covering : {Layer::visible, Layer::intersections}) {
-      for (const Style_Group& group : drawing.layer(covering)) {
+  {
+    std::vector<Segment> covering;
+    for (Layer layer : {Layer::visible, Layer::intersections}) {
+      for (const Style_Group& group : drawing.layer(layer)) {
         for (const Drawing_Polyline& line : group.polylines) {
-          for (std::size_t i = 0; i + 1 < line.size(); ++i) cover(Segment{line[i], line[i + 1]});
+          for (std::size_t i = 0; i + 1 < line.size(); ++i) covering.push_back({line[i], line[i + 1]});
         }
       }
     }
-  });
+    grid.set_covering(covering, threads);
+  }
 
   // The hidden layer's covering ranges are found on the threads, while
   // this one thins the runs in order as they come.

@@ -1,9 +1,13 @@
 #include "tool/drawing/svg_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <span>
 #include <stdexcept>
+#include <vector>
+
+#include "tool/common/parallel.h"
 
 #include "tool/drawing/drawing_text.h"
 
@@ -90,7 +94,8 @@ void append_dot(std::string& out, const Drawing_Point& centre, double stroke_wid
   out += "\"/>\n";
 }
 
-void append_group(std::string& out, const Style_Group& group, bool dots, double stroke_width) {
+void append_group_start(std::string& out, const Style_Group& group, bool dots,
+                        double stroke_width) {
   out += "<g";
   if (dots) {
     append_svg_paint(out, "fill", group.color_argb);
@@ -99,27 +104,88 @@ void append_group(std::string& out, const Style_Group& group, bool dots, double 
     append_dash(out, group.dash, stroke_width);
   }
   out += ">\n";
-  if (dots) {
-    for (const Drawing_Point& centre : group.dots) append_dot(out, centre, stroke_width);
-  } else {
-    for (std::size_t k = 0; k < group.polylines.size(); ++k) {
-      if (!group.arcs.empty() && group.arcs[k]) {
-        append_svg_arc(out, *group.arcs[k]);
-      } else {
-        append_polyline(out, group.polylines[k]);
-      }
+}
+
+// The group's lines from `first` to before `last`.
+void append_lines(std::string& out, const Style_Group& group, std::size_t first,
+                  std::size_t last) {
+  for (std::size_t k = first; k < last; ++k) {
+    if (!group.arcs.empty() && group.arcs[k]) {
+      append_svg_arc(out, *group.arcs[k]);
+    } else {
+      append_polyline(out, group.polylines[k]);
     }
   }
-  out += "</g>\n";
 }
+
+// A group's lines cut into parts of about the same number of points,
+// each formatted on its own, on the threads, and the document's text
+// that comes before it.
+struct Lines_Part {
+  const Style_Group* group = nullptr;
+  std::size_t first = 0, last = 0;
+  std::string before, text;
+};
+
+constexpr std::size_t points_per_part = 32768;
 
 }  // namespace
 
-std::string write_svg(const Drawing& drawing, const Svg_Options& options) {
+void write_svg(const Drawing& drawing, const Svg_Options& options,
+               const std::function<void(std::string_view)>& write) {
   const double stroke_width = options.stroke_width;
   if (!(std::isfinite(stroke_width) && stroke_width > 0.0)) {
     throw std::invalid_argument("the stroke width must be a positive number");
   }
+  // The document as parts of lines, each with the text that comes before
+  // it (the header, layers and groups begun and ended since the last).
+  std::vector<Lines_Part> parts;
+  std::string between;
+  append_header(between, drawing);
+  for (std::size_t l = 0; l < layer_count; ++l) {
+    const Layer layer = static_cast<Layer>(l);
+    // Centre lines come from the tool, not the renderer: their layer is
+    // written when it holds some.
+    if (layer == Layer::centre_lines && drawing.layers[l].empty()) continue;
+    append_layer_start(between, layer, stroke_width);
+    for (const Style_Group& group : drawing.layers[l]) {
+      const bool dots = layer == Layer::markers;
+      append_group_start(between, group, dots, stroke_width);
+      if (dots) {
+        for (const Drawing_Point& centre : group.dots) append_dot(between, centre, stroke_width);
+      } else {
+        std::size_t in_part = 0, first = 0;
+        for (std::size_t k = 0; k < group.polylines.size(); ++k) {
+          in_part += group.polylines[k].size();
+          if (in_part >= points_per_part || k + 1 == group.polylines.size()) {
+            parts.push_back({&group, first, k + 1, std::move(between), {}});
+            between.clear();
+            first = k + 1;
+            in_part = 0;
+          }
+        }
+      }
+      between += "</g>\n";
+    }
+    between += "</g>\n";
+  }
+  between += "</svg>\n";
+  // Formatted on the threads, written in order as they come.
+  for_each_in_parallel_used_in_order(
+      parts.size(), std::max<std::size_t>(options.threads, 1),
+      [&](std::size_t i) {
+        Lines_Part& part = parts[i];
+        append_lines(part.text, *part.group, part.first, part.last);
+      },
+      [&](std::size_t i) {
+        write(parts[i].before);
+        write(parts[i].text);
+        parts[i] = {};
+      });
+  write(between);
+}
+
+std::string write_svg(const Drawing& drawing, const Svg_Options& options) {
   std::size_t points = 0;
   for (const std::vector<Style_Group>& groups : drawing.layers) {
     for (const Style_Group& group : groups) {
@@ -129,19 +195,7 @@ std::string write_svg(const Drawing& drawing, const Svg_Options& options) {
   }
   std::string out;
   out.reserve(256 + points * 16);
-  append_header(out, drawing);
-  for (std::size_t l = 0; l < layer_count; ++l) {
-    const Layer layer = static_cast<Layer>(l);
-    // Centre lines come from the tool, not the renderer: their layer is
-    // written when it holds some.
-    if (layer == Layer::centre_lines && drawing.layers[l].empty()) continue;
-    append_layer_start(out, layer, stroke_width);
-    for (const Style_Group& group : drawing.layers[l]) {
-      append_group(out, group, layer == Layer::markers, stroke_width);
-    }
-    out += "</g>\n";
-  }
-  out += "</svg>\n";
+  write_svg(drawing, options, [&out](std::string_view piece) { out += piece; });
   return out;
 }
 

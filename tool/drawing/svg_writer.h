@@ -16,7 +16,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "tool/drawing/drawing.h"
 
@@ -25,10 +27,17 @@ namespace hlr_tool {
 struct Svg_Options {
   // In device units, > 0 and finite. Dash lengths and dots grow with it.
   double stroke_width = 1.0;
+  // At most that many threads format the lines; the bytes are the same
+  // for any number.
+  std::size_t threads = 1;
 };
 
 // Throws std::invalid_argument for a stroke width out of range.
 std::string write_svg(const Drawing& drawing, const Svg_Options& options = {});
+// The same bytes handed to `write` piece by piece, in order, as they are
+// formatted.
+void write_svg(const Drawing& drawing, const Svg_Options& options,
+               const std::function<void(std::string_view)>& write);
 
 // The <polyline> elements write_svg writes for `drawing`.
 std::size_t svg_polyline_elements(const Drawing& drawing);

@@ -186,6 +186,7 @@ Finished_Drawing draw_views_of(const Draw_Request& request, std::span<const Mode
   Finished_Drawing finished;
   finished.model_count = request.models.size();
   finished.stroke_width = request.stroke_width;
+  finished.threads = std::size_t(threads.threads());
   finished.cairo = request.cairo;
   for (const View_Spec& view : request.drawn_views()) finished.view_names.push_back(view.name);
 
@@ -441,19 +442,37 @@ Finished_Drawing draw_prepared(const Draw_Request& request, const Prepared_Model
   return finished;
 }
 
+namespace {
+
+// The file of the drawing, handed to `write` piece by piece.
+void write_drawing_bytes(const Finished_Drawing& drawing, Output_Format format,
+                         const Cairo_Options& options, const Output_Writer& write) {
+  if (drawing.plain && format == Output_Format::svg) {
+    // Written as it is formatted: a large drawing's text is never held
+    // whole.
+    write_svg(drawing.views[0].drawing, {drawing.stroke_width, drawing.threads}, write);
+  } else {
+    write(write_sheet(drawing.sheet, format, options));
+  }
+}
+
+}  // namespace
+
 std::string drawing_bytes(const Finished_Drawing& drawing, Output_Format format,
                           const Cairo_Options& options) {
-  if (drawing.plain && format == Output_Format::svg) {
-    return write_svg(drawing.views[0].drawing, {drawing.stroke_width});
-  }
-  return write_sheet(drawing.sheet, format, options);
+  std::string bytes;
+  write_drawing_bytes(drawing, format, options,
+                      [&bytes](std::string_view piece) { bytes += piece; });
+  return bytes;
 }
 
 void write_drawing_files(Finished_Drawing& drawing, const Draw_Request& request) {
   const Clock::time_point start = Clock::now();
   if (!request.output.empty()) {
-    write_output_file(request.output,
-                      drawing_bytes(drawing, output_format_of(request.output), request.cairo));
+    const Output_Format format = output_format_of(request.output);
+    write_output_file(request.output, [&](const Output_Writer& write) {
+      write_drawing_bytes(drawing, format, request.cairo, write);
+    });
   }
   if (!request.record.empty()) write_output_file(request.record, drawing.script);
   if (!request.trace.empty()) write_output_file(request.trace, drawing.trace);

@@ -138,6 +138,7 @@ struct Finished_Drawing {
   // were drawn: SVG as write_svg writes it.
   bool plain = true;
   double stroke_width = 1.0;
+  std::size_t threads = 1;           // the request's, for drawing_bytes
   Cairo_Options cairo;               // the request's, for drawing_bytes
   std::optional<Pen_Travel> travel;  // with --optimize
   std::optional<Cad_Report> cad;     // when CAD files were read
