@@ -345,9 +345,18 @@ Run_Covering covering_of(const Covering_Grid& grid, const std::vector<Style_Grou
       grid.for_each_near(s, true, false, [&](const Segment& v, std::uint32_t) {
         if (!runs_parallel(s, v)) return true;
         const Range range = range_on(s, v);
-        if (range.from < range.to) found.push_back(range);
-        // All of it on one covering line: the rest cannot add to that.
-        whole = range.from == 0.0 && range.to == 1.0;
+        if (!(range.from < range.to)) return true;
+        // Kept in order of start, so that whether they cover all of the
+        // segment, after which nothing can add to them, is one pass.
+        found.insert(std::upper_bound(found.begin(), found.end(), range,
+                                      [](const Range& a, const Range& b) { return a.from < b.from; }),
+                     range);
+        double reach = 0.0;
+        for (const Range& r : found) {
+          if (r.from > reach) break;
+          reach = std::max(reach, r.to);
+        }
+        whole = reach >= 1.0;
         return !whole;
       });
       if (whole) found.assign(1, {0.0, 1.0});
@@ -447,6 +456,15 @@ class Layer_Thinner {
         under_covering += s_length;
         return pieces_;
       }
+      // No gap between them long enough to keep: neither can it (what lies
+      // on its own layer only narrows the gaps), and the far hills of a
+      // terrain are mostly such short segments.
+      if (count > 0 && !keeps_a_gap(covering_ranges_, s_length)) {
+        const double covered = merge(covering_ranges_);
+        under_covering += covered * s_length;
+        under_own += std::max(0.0, 1.0 - covered) * s_length;
+        return pieces_;
+      }
     }
     grid_.for_each_near(s, !found_, true, [&](const Segment& v, std::uint32_t id) {
       if (!runs_parallel(s, v)) return true;
@@ -468,7 +486,7 @@ class Layer_Thinner {
     // end).
     double from = 0.0, left = 0.0;
     const auto keep = [&](double to) {
-      if ((to - from) * s_length >= 0.5 * coincidence_tolerance) {
+      if (long_enough(to - from, s_length)) {
         pieces_.push_back({from, to});
         left += to - from;
       }
@@ -482,6 +500,21 @@ class Layer_Thinner {
     under_covering += covered * s_length;
     under_own += std::max(0.0, 1.0 - left - covered) * s_length;
     return pieces_;
+  }
+
+  // Whether a gap of `gap` in parameters is kept: no shorter than half
+  // the tolerance.
+  static bool long_enough(double gap, double s_length) {
+    return gap * s_length >= 0.5 * coincidence_tolerance;
+  }
+  // Whether a gap before, between or after the merged `ranges` is kept.
+  static bool keeps_a_gap(const std::vector<Range>& ranges, double s_length) {
+    double from = 0.0;
+    for (const Range& r : ranges) {
+      if (long_enough(r.from - from, s_length)) return true;
+      from = r.to;
+    }
+    return long_enough(1.0 - from, s_length);
   }
 
   struct Kept {
