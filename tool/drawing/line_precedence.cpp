@@ -419,6 +419,9 @@ class Layer_Thinner {
   // The pieces of `line` that lie on nothing kept so far, in its order,
   // joined where they meet; each kept piece enters the grid at once.
   void thin_polyline(Drawing_Polyline line, std::vector<Drawing_Polyline>& out) {
+    // Most lines lose nothing: they are handed on as they are, and copied
+    // into `current` only from the first segment that loses something.
+    bool whole = true;  // every segment so far kept whole
     Drawing_Polyline current;
     bool open = false;  // current ends at the start of the next segment
     for (std::size_t i = 0; i + 1 < line.size(); ++i) {
@@ -426,6 +429,15 @@ class Layer_Thinner {
       const double s_length = std::hypot(s.b.x - s.a.x, s.b.y - s.a.y);
       length += s_length;
       const std::vector<Range>& pieces = kept_pieces(s, s_length);
+      if (whole) {
+        if (pieces.size() == 1 && pieces[0].from == 0.0 && pieces[0].to == 1.0) {
+          grid_.add(s);
+          continue;
+        }
+        whole = false;
+        if (i > 0) current.assign(line.begin(), line.begin() + std::ptrdiff_t(i) + 1);
+        open = i > 0;
+      }
       for (const Range& piece : pieces) {
         const Drawing_Point start = at(s, piece.from), end = at(s, piece.to);
         if (!(open && piece.from == 0.0)) {
@@ -438,7 +450,11 @@ class Layer_Thinner {
       }
       if (pieces.empty()) open = false;
     }
-    if (current.size() >= 2) out.push_back(std::move(current));
+    if (whole) {
+      if (line.size() >= 2) out.push_back(std::move(line));
+    } else if (current.size() >= 2) {
+      out.push_back(std::move(current));
+    }
   }
 
   // The parts of `s` that stay, as parameter ranges in order.
