@@ -551,6 +551,29 @@ TEST_F(Draw_Test, OfSeveralFaultyFilesTheFirstGivenIsReported) {
   }
 }
 
+// The drawing is written as it is formatted; a file that cannot take all
+// of it (here a limit on file size) fails the run and leaves what was
+// there before, and no piece of the new one.
+TEST_F(Draw_Test, AnOutputThatCannotBeWrittenWhollyLeavesTheOldFile) {
+  std::ofstream(output("old.svg")) << "old\n";
+  const std::string command = "bash -c " + quoted("trap '' XFSZ; ulimit -f 16; exec " +
+                                                  quoted(HLR_RENDER) + " draw " + quoted(bracket) +
+                                                  " -o " + quoted(output("old.svg")) +
+                                                  " --edges all --quiet") +
+                              " 2>" + quoted(path("stderr.txt"));
+  const int raw = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+  const std::string err = read_file(path("stderr.txt"));
+  EXPECT_EQ(err, "hlr-render draw: cannot write " + output("old.svg") + ": File too large\n");
+  EXPECT_EQ(outputs(), std::set<std::string>{"old.svg"});
+  EXPECT_EQ(read_file(output("old.svg")), "old\n");
+  // Without the limit the same run writes it (so the drawing is larger
+  // than the limit).
+  ASSERT_EQ(run({"draw", bracket, "-o", output("old.svg"), "--edges", "all", "--quiet"}).status, 0);
+  EXPECT_GT(read_file(output("old.svg")).size(), 16u * 1024u);
+}
+
 // The module is not the user's input: status 1, and nothing written.
 TEST_F(Draw_Test, AModuleThatCannotBeLoadedFailsBeforeWriting) {
   const Run_Result result =
