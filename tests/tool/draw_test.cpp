@@ -556,11 +556,11 @@ TEST_F(Draw_Test, OfSeveralFaultyFilesTheFirstGivenIsReported) {
 // there before, and no piece of the new one.
 TEST_F(Draw_Test, AnOutputThatCannotBeWrittenWhollyLeavesTheOldFile) {
   std::ofstream(output("old.svg")) << "old\n";
-  const std::string command = "bash -c " + quoted("trap '' XFSZ; ulimit -f 16; exec " +
-                                                  quoted(HLR_RENDER) + " draw " + quoted(bracket) +
-                                                  " -o " + quoted(output("old.svg")) +
-                                                  " --edges all --quiet") +
-                              " 2>" + quoted(path("stderr.txt"));
+  const std::string command =
+      "bash -c " +
+      quoted("trap '' XFSZ; ulimit -f 16; exec " + quoted(HLR_RENDER) + " draw " + quoted(bracket) +
+             " -o " + quoted(output("old.svg")) + " --edges all --quiet") +
+      " 2>" + quoted(path("stderr.txt"));
   const int raw = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(raw));
   EXPECT_EQ(WEXITSTATUS(raw), 1);

@@ -248,8 +248,7 @@ TEST(Line_Precedence, RandomDrawingsLoseOnlyWhatLiesOnAnotherLine) {
 // drawing and the counts are the same, to the bit, for any number.
 TEST(Line_Precedence, EveryThreadCountThinsAlike) {
   std::mt19937 random(26);
-  std::uniform_real_distribution<double> coordinate(0.0, 300.0), unit(0.0, 1.0),
-      jitter(-0.6, 0.6);
+  std::uniform_real_distribution<double> coordinate(0.0, 300.0), unit(0.0, 1.0), jitter(-0.6, 0.6);
   Lines visible, hidden;
   for (int k = 0; k < 6000; ++k) {
     const Drawing_Point a{coordinate(random), coordinate(random)};
@@ -264,7 +263,8 @@ TEST(Line_Precedence, EveryThreadCountThinsAlike) {
     const Drawing_Point a = line.front(), b = line.back();
     Drawing_Polyline copy;
     for (double t : {-0.3, 0.2, 0.7, 1.3}) {
-      copy.push_back({a.x + t * (b.x - a.x) + jitter(random), a.y + t * (b.y - a.y) + jitter(random)});
+      copy.push_back(
+          {a.x + t * (b.x - a.x) + jitter(random), a.y + t * (b.y - a.y) + jitter(random)});
     }
     hidden.push_back(copy);
   }

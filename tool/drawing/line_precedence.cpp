@@ -59,7 +59,7 @@ class Covering_Grid {
   // counted and filled in, in order.
   void set_covering(const std::vector<Segment>& lines, std::size_t threads) {
     struct Part {
-      std::vector<std::uint32_t> keys;  // of its lines in turn, each cell once
+      std::vector<std::uint32_t> keys;    // of its lines in turn, each cell once
       std::vector<std::uint32_t> counts;  // keys per line
     };
     constexpr std::size_t lines_per_part = 16384;
@@ -348,9 +348,10 @@ Run_Covering covering_of(const Covering_Grid& grid, const std::vector<Style_Grou
         if (!(range.from < range.to)) return true;
         // Kept in order of start, so that whether they cover all of the
         // segment, after which nothing can add to them, is one pass.
-        found.insert(std::upper_bound(found.begin(), found.end(), range,
-                                      [](const Range& a, const Range& b) { return a.from < b.from; }),
-                     range);
+        found.insert(
+            std::upper_bound(found.begin(), found.end(), range,
+                             [](const Range& a, const Range& b) { return a.from < b.from; }),
+            range);
         double reach = 0.0;
         for (const Range& r : found) {
           if (r.from > reach) break;
@@ -575,7 +576,8 @@ Precedence_Counts apply_line_precedence(Drawing& drawing, std::size_t threads) {
     for (Layer layer : {Layer::visible, Layer::intersections}) {
       for (const Style_Group& group : drawing.layer(layer)) {
         for (const Drawing_Polyline& line : group.polylines) {
-          for (std::size_t i = 0; i + 1 < line.size(); ++i) covering.push_back({line[i], line[i + 1]});
+          for (std::size_t i = 0; i + 1 < line.size(); ++i)
+            covering.push_back({line[i], line[i + 1]});
         }
       }
     }

@@ -107,8 +107,7 @@ void append_group_start(std::string& out, const Style_Group& group, bool dots,
 }
 
 // The group's lines from `first` to before `last`.
-void append_lines(std::string& out, const Style_Group& group, std::size_t first,
-                  std::size_t last) {
+void append_lines(std::string& out, const Style_Group& group, std::size_t first, std::size_t last) {
   for (std::size_t k = first; k < last; ++k) {
     if (!group.arcs.empty() && group.arcs[k]) {
       append_svg_arc(out, *group.arcs[k]);
