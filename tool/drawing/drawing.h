@@ -16,9 +16,11 @@
 // - the markers layer holds dots only, every other layer polylines only.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
@@ -61,6 +63,17 @@ Iso_Dash_Pattern iso_128_pattern(Dash dash);
 inline constexpr double marker_radius_widths = 1.5;
 
 using Drawing_Polyline = std::vector<Drawing_Point>;
+
+// The box of the points added; empty (min > max) before any.
+struct Bounds {
+  double min_x = std::numeric_limits<double>::infinity(), max_x = -min_x;
+  double min_y = min_x, max_y = -min_x;
+  void add(const Drawing_Point& p) {
+    min_x = std::min(min_x, p.x), max_x = std::max(max_x, p.x);
+    min_y = std::min(min_y, p.y), max_y = std::max(max_y, p.y);
+  }
+  bool empty() const { return !(min_x <= max_x); }
+};
 
 // Everything of one layer drawn in one colour and dash pattern.
 struct Style_Group {

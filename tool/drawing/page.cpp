@@ -60,19 +60,9 @@ Grid_Place orthographic_place(View_Kind kind, bool first_angle) {
   return {1, 1};
 }
 
-// The box of a drawing's lines and dots; empty (min > max) without any.
-struct Box {
-  double min_x = std::numeric_limits<double>::infinity(), max_x = -min_x;
-  double min_y = min_x, max_y = -min_x;
-  void add(const Drawing_Point& p) {
-    min_x = std::min(min_x, p.x), max_x = std::max(max_x, p.x);
-    min_y = std::min(min_y, p.y), max_y = std::max(max_y, p.y);
-  }
-  bool empty() const { return !(min_x <= max_x); }
-};
-
-Box content_box(const Drawing& drawing) {
-  Box box;
+// The box of a drawing's lines and dots; empty without any.
+Bounds content_box(const Drawing& drawing) {
+  Bounds box;
   for (const auto& layer : drawing.layers) {
     for (const Style_Group& group : layer) {
       for (const Drawing_Polyline& line : group.polylines) {
@@ -152,16 +142,16 @@ Grid grid_of(std::span<const Sheet_View_Input> views, bool first_angle) {
 
 // Each view's drawn lines as a box around its anchor, in model units (the
 // anchor itself for a view without lines).
-std::vector<Box> model_boxes(std::span<const Sheet_View_Input> views) {
-  std::vector<Box> boxes(views.size());
+std::vector<Bounds> model_boxes(std::span<const Sheet_View_Input> views) {
+  std::vector<Bounds> boxes(views.size());
   for (std::size_t v = 0; v < views.size(); ++v) {
     const Sheet_View_Input& view = views[v];
     if (view.drawing == nullptr || !(view.units_per_model > 0.0)) {
       throw Tool_Error("a sheet view has no drawing or no scale");
     }
     const double k = 1.0 / view.units_per_model;
-    Box box = content_box(*view.drawing);
-    if (box.empty()) box = Box{view.anchor.x, view.anchor.x, view.anchor.y, view.anchor.y};
+    Bounds box = content_box(*view.drawing);
+    if (box.empty()) box = Bounds{view.anchor.x, view.anchor.x, view.anchor.y, view.anchor.y};
     boxes[v] = {(box.min_x - view.anchor.x) * k, (box.max_x - view.anchor.x) * k,
                 (box.min_y - view.anchor.y) * k, (box.max_y - view.anchor.y) * k};
   }
@@ -177,7 +167,7 @@ struct Grid_Extents {
 
 // First the orthographic views, aligned on their anchors.
 Grid_Extents orthographic_extents(std::span<const Sheet_View_Input> views, const Grid& grid,
-                                  const std::vector<Box>& boxes) {
+                                  const std::vector<Bounds>& boxes) {
   Grid_Extents e{std::vector<double>(grid.columns(), 0.0), std::vector<double>(grid.columns(), 0.0),
                  std::vector<double>(grid.rows(), 0.0),    std::vector<double>(grid.rows(), 0.0),
                  std::vector<bool>(grid.columns(), false), std::vector<bool>(grid.rows(), false)};
@@ -220,7 +210,7 @@ double place_along(double low_box, double high_box, int side, double& low, doubl
 // Then the pictorial views: where each box's minimum corner lies relative
 // to its cell's anchor, in model units.
 std::vector<Drawing_Point> place_pictorial_views(std::span<const Sheet_View_Input> views,
-                                                 const Grid& grid, const std::vector<Box>& boxes,
+                                                 const Grid& grid, const std::vector<Bounds>& boxes,
                                                  Grid_Extents& e) {
   std::vector<Drawing_Point> corner(views.size(), Drawing_Point{0.0, 0.0});
   for (std::size_t v = 0; v < views.size(); ++v) {
@@ -365,8 +355,9 @@ std::vector<double> anchors(const std::vector<double>& low, const std::vector<do
 
 // The view on the sheet: an orthographic view's anchor on its cell's; a
 // pictorial view's box with its minimum corner at `corner` from it.
-Placed_View placed_view(const Sheet_View_Input& view, const Box& box, const Drawing_Point& corner,
-                        const Drawing_Point& cell_anchor, double scale) {
+Placed_View placed_view(const Sheet_View_Input& view, const Bounds& box,
+                        const Drawing_Point& corner, const Drawing_Point& cell_anchor,
+                        double scale) {
   Placed_View placed;
   placed.drawing = view.drawing;
   placed.name = view.name;
@@ -519,7 +510,7 @@ Sheet lay_out_sheet(std::span<const Sheet_View_Input> views, const Sheet_Setting
   if (views.empty()) return sheet;
 
   const Grid grid = grid_of(views, settings.first_angle);
-  const std::vector<Box> boxes = model_boxes(views);
+  const std::vector<Bounds> boxes = model_boxes(views);
   Grid_Extents extents = orthographic_extents(views, grid, boxes);
   const std::vector<Drawing_Point> corners = place_pictorial_views(views, grid, boxes, extents);
   const std::vector<double> labels = label_room(views, grid, settings);

@@ -22,14 +22,12 @@ double distance(const Drawing_Point& a, const Drawing_Point& b) {
 class End_Grid {
  public:
   explicit End_Grid(const std::vector<Drawing_Polyline>& lines) : lines_(lines) {
-    double min_x = std::numeric_limits<double>::infinity(), max_x = -min_x;
-    double min_y = min_x, max_y = -min_x;
+    Bounds ends;
     for (const Drawing_Polyline& line : lines) {
-      for (const Drawing_Point* p : {&line.front(), &line.back()}) {
-        min_x = std::min(min_x, p->x), max_x = std::max(max_x, p->x);
-        min_y = std::min(min_y, p->y), max_y = std::max(max_y, p->y);
-      }
+      ends.add(line.front());
+      ends.add(line.back());
     }
+    const auto [min_x, max_x, min_y, max_y] = ends;
     origin_ = {min_x, min_y};
     const double area = std::max(max_x - min_x, 1e-9) * std::max(max_y - min_y, 1e-9);
     // About two ends per cell; a flat or thin extent gets fewer cells.

@@ -30,15 +30,6 @@ inline double distance(const Drawing_Point& p, const Segment& s) {
   return std::hypot(p.x - (s.a.x + t * dx), p.y - (s.a.y + t * dy));
 }
 
-struct Bounds {
-  double min_x = std::numeric_limits<double>::infinity(), max_x = -min_x;
-  double min_y = min_x, max_y = -min_x;
-  void add(const Drawing_Point& p) {
-    min_x = std::min(min_x, p.x), max_x = std::max(max_x, p.x);
-    min_y = std::min(min_y, p.y), max_y = std::max(max_y, p.y);
-  }
-};
-
 // Square cells over a drawing's bounds, numbered row by row: which cells
 // a box, or a segment taken a cell's length at a time, touches. The grids
 // of segments below keep their lists per cell; this is where a place
