@@ -280,6 +280,11 @@ double merge(std::vector<Range>& ranges) {
   return total;
 }
 
+// Ranges covering all of a segment: the only one, [0, 1].
+bool all_of_it(const std::vector<Range>& ranges) {
+  return ranges.size() == 1 && ranges[0].from == 0.0 && ranges[0].to == 1.0;
+}
+
 Drawing_Point at(const Segment& s, double t) {
   if (t <= 0.0) return s.a;
   if (t >= 1.0) return s.b;
@@ -431,7 +436,7 @@ class Layer_Thinner {
       length += s_length;
       const std::vector<Range>& pieces = kept_pieces(s, s_length);
       if (whole) {
-        if (pieces.size() == 1 && pieces[0].from == 0.0 && pieces[0].to == 1.0) {
+        if (all_of_it(pieces)) {
           grid_.add(s);
           continue;
         }
@@ -469,7 +474,7 @@ class Layer_Thinner {
       found_range_ += count;
       covering_ranges_.assign(first, first + count);
       // All of it on covering lines: nothing of its own layer can matter.
-      if (count == 1 && covering_ranges_[0].from == 0.0 && covering_ranges_[0].to == 1.0) {
+      if (all_of_it(covering_ranges_)) {
         under_covering += s_length;
         return pieces_;
       }
