@@ -17,6 +17,7 @@ HLR_Renderer::HLR_Renderer(const KT_Renderer_Data* next) : KT_Renderer_Data(next
   edge_list = {};
   face_list = {};
   marker_list = {};
+  held_renditions = nullptr;
   face_index = nullptr;
   interval_pools = nullptr;
   extent = empty_extent;

@@ -37,6 +37,6 @@ void HLR_Renderer::update() {
   // Newest first, one call per marker.
   for (const HLR_Marker* marker = marker_list.head; marker != nullptr; marker = marker->link) {
     if (face_index != nullptr && !marker_visible(*marker, depth_tolerance, *face_index)) continue;
-    next->actions.call(KT_Actions::marker_action, marker->rendition, 1, &marker->position);
+    next->actions.call(KT_Actions::marker_action, *marker->rendition, 1, &marker->position);
   }
 }

@@ -27,21 +27,21 @@ void visible_pieces_double(const KT_Renderer_Data& next, const HLR_Edge& edge) {
   const HLR_Double_End_Points ends = double_end_points(edge);
   double s = edge.t_min;
   for (const hidden_interval* node = edge.intervals; node != nullptr; node = node->next_interval) {
-    send_piece<5>(next, edge.rendition, point_at_d(edge, ends, s),
+    send_piece<5>(next, *edge.rendition, point_at_d(edge, ends, s),
                   point_at_d(edge, ends, node->from));
     s = node->to;
   }
-  send_piece<5>(next, edge.rendition, point_at_d(edge, ends, s),
+  send_piece<5>(next, *edge.rendition, point_at_d(edge, ends, s),
                 point_at_d(edge, ends, edge.t_max));
 }
 
 void visible_pieces_single(const KT_Renderer_Data& next, const HLR_Edge& edge) {
   double s = edge.t_min;
   for (const hidden_interval* node = edge.intervals; node != nullptr; node = node->next_interval) {
-    send_piece<1>(next, edge.rendition, point_at(edge, s), point_at(edge, node->from));
+    send_piece<1>(next, *edge.rendition, point_at(edge, s), point_at(edge, node->from));
     s = node->to;
   }
-  send_piece<1>(next, edge.rendition, point_at(edge, s), point_at(edge, edge.t_max));
+  send_piece<1>(next, *edge.rendition, point_at(edge, s), point_at(edge, edge.t_max));
 }
 
 // Visible pieces shortened by h wherever they meet a hidden stretch (not at
@@ -51,12 +51,12 @@ void visible_pieces_halo(const KT_Renderer_Data& next, const HLR_Edge& edge, dou
   if (edge.t_min > edge.t_min_captured) s += h;
   for (const hidden_interval* node = edge.intervals; node != nullptr; node = node->next_interval) {
     const double e = node->from - h;
-    if (e > s) send_piece<1>(next, edge.rendition, point_at(edge, s), point_at(edge, e));
+    if (e > s) send_piece<1>(next, *edge.rendition, point_at(edge, s), point_at(edge, e));
     s = node->to + h;
   }
   double e = edge.t_max;
   if (edge.t_max_captured > edge.t_max) e -= h;
-  if (e > s) send_piece<1>(next, edge.rendition, point_at(edge, s), point_at(edge, e));
+  if (e > s) send_piece<1>(next, *edge.rendition, point_at(edge, s), point_at(edge, e));
 }
 
 // Hidden pieces in double precision: the start stretch from the end point,
@@ -147,7 +147,7 @@ void emit_hidden_lines(const HLR_Renderer_State& renderer, const KT_Renderer_Dat
       // With a halo the colour changes only to keep the edge's own; when it
       // is not kept, the rendition keeps the hidden-line colour that update
       // gave it.
-      if (retain_color) rendition.set_color(edge->rendition.color(), false);
+      if (retain_color) rendition.set_color(edge->rendition->color(), false);
       hidden_pieces_halo(next, rendition, *edge, halo_of(halo_gap, *edge));
     }
   }

@@ -101,7 +101,7 @@ void intersection_pass(HLR_Renderer_State& renderer) {
     std::size_t next_line = 0;
     for (std::uint32_t k = 0; k < index.face_count(); ++k) {
       const HLR_Face* face = index.face(k);
-      KT_Rendition handle = face->rendition;
+      KT_Rendition handle = *face->rendition;
       handle.set_color(face->intersection_color, false);
       handle.set_line_pattern(renderer.intersection_line_pattern);
       const KT_Color_Components c = unpack_color(face->hidden_color);

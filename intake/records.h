@@ -9,6 +9,14 @@
 
 struct hidden_interval;
 
+// A rendition the store holds for its records. Records that arrive one
+// after another with the same rendition share one of these, so that a
+// record costs no reference count of its own to take and to drop.
+struct HLR_Held_Rendition {
+  KT_Rendition rendition;
+  HLR_Held_Rendition* link;  // the one held before
+};
+
 // The end points of an edge captured from double points, as they came.
 struct HLR_Double_Ends {
   KT_Point_D a;
@@ -50,7 +58,7 @@ struct HLR_Edge {
   HLR_Edge* link;
   // Only for edges captured from double points; null otherwise.
   const HLR_Double_Ends* double_ends;
-  KT_Rendition rendition;
+  const KT_Rendition* rendition;  // held by the store
 };
 
 // nx*x + ny*y + nz*z + d = 0 on the plane; the normal has unit length and
@@ -65,7 +73,7 @@ struct HLR_Plane {
 // One captured triangle, its vertices ordered so that the signed area in
 // x-y is positive (counter-clockwise with x right and y up).
 struct HLR_Face {
-  KT_Rendition rendition;
+  const KT_Rendition* rendition;  // held by the store
   KT_Point vertices[3];
   HLR_Plane plane;
   HLR_Face* link;
@@ -76,5 +84,5 @@ struct HLR_Face {
 struct HLR_Marker {
   KT_Point position;
   HLR_Marker* link;
-  KT_Rendition rendition;
+  const KT_Rendition* rendition;  // held by the store
 };

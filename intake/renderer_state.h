@@ -83,6 +83,8 @@ struct HLR_Renderer_State {
   HLR_Edge_List edge_list;
   HLR_Face_List face_list;
   HLR_Marker_List marker_list;
+  // The renditions the records point to, the latest first.
+  HLR_Held_Rendition* held_renditions;
   HLR_Face_Index* face_index;  // null until the intersection pass builds it
   // Where the edges' hidden intervals live; null until the hidden-line
   // pass makes it.

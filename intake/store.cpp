@@ -26,9 +26,23 @@ KT_RGB32 intersection_color_for(const HLR_Renderer_State& renderer, const KT_Ren
 
 namespace {
 
+// The rendition a new record points to: the latest one held when it is the
+// same (its data is alive, held there, so an equal address is the same
+// data, unchanged since: a shared rendition is copied before any change),
+// else a new hold on `rendition`.
+const KT_Rendition* held(HLR_Renderer_State& renderer, const KT_Rendition& rendition) {
+  HLR_Held_Rendition* latest = renderer.held_renditions;
+  if (latest != nullptr && latest->rendition.data() == rendition.data()) return &latest->rendition;
+  auto* hold = renderer.records.make<HLR_Held_Rendition>();
+  hold->rendition = rendition;
+  hold->link = latest;
+  renderer.held_renditions = hold;
+  return &hold->rendition;
+}
+
 // Fills every field, keeping the double end points in `ends` when given,
 // then appends the edge.
-void build_edge(HLR_Edge_List& edges, HLR_Edge* edge, const KT_Rendition& rendition,
+void build_edge(HLR_Edge_List& edges, HLR_Edge* edge, const KT_Rendition* rendition,
                 KT_RGB32 hidden_color, const KT_Point& p, const KT_Point& q, float t0, float t1,
                 HLR_Double_Ends* ends, const KT_Point_D& p_d, const KT_Point_D& q_d) {
   edge->hidden_color = hidden_color;
@@ -90,16 +104,16 @@ void build_edge(HLR_Edge_List& edges, HLR_Edge* edge, const KT_Rendition& rendit
 
 void make_edge(HLR_Renderer_State& renderer, const KT_Rendition& rendition, KT_RGB32 hidden_color,
                const KT_Point& p, const KT_Point& q, float t0, float t1) {
-  build_edge(renderer.edge_list, renderer.records.make<HLR_Edge>(), rendition, hidden_color, p, q,
-             t0, t1, nullptr, KT_Point_D{}, KT_Point_D{});
+  build_edge(renderer.edge_list, renderer.records.make<HLR_Edge>(), held(renderer, rendition),
+             hidden_color, p, q, t0, t1, nullptr, KT_Point_D{}, KT_Point_D{});
 }
 
 void make_edge(HLR_Renderer_State& renderer, const KT_Rendition& rendition, KT_RGB32 hidden_color,
                const KT_Point& p, const KT_Point& q, float t0, float t1, const KT_Point_D& p_d,
                const KT_Point_D& q_d) {
   auto* ends = renderer.records.make<HLR_Double_Ends>();
-  build_edge(renderer.edge_list, renderer.records.make<HLR_Edge>(), rendition, hidden_color, p, q,
-             t0, t1, ends, p_d, q_d);
+  build_edge(renderer.edge_list, renderer.records.make<HLR_Edge>(), held(renderer, rendition),
+             hidden_color, p, q, t0, t1, ends, p_d, q_d);
 }
 
 HLR_Plane face_plane(const KT_Point& a, const KT_Point& b, const KT_Point& c) {
@@ -162,7 +176,7 @@ void make_face(HLR_Renderer_State& renderer, const KT_Rendition& rendition,
   if (std::isnan(p0.z) || std::isnan(p1.z) || std::isnan(p2.z)) return;
 
   auto* face = renderer.records.make<HLR_Face>();
-  face->rendition = rendition;
+  face->rendition = held(renderer, rendition);
   face->vertices[0] = p0;
   face->vertices[1] = *second;
   face->vertices[2] = *third;
@@ -179,21 +193,16 @@ void make_marker(HLR_Renderer_State& renderer, const KT_Rendition& rendition,
                  const KT_Point& position) {
   auto* marker = renderer.records.make<HLR_Marker>();
   marker->position = position;
-  marker->rendition = rendition;
+  marker->rendition = held(renderer, rendition);
   marker->link = renderer.marker_list.head;
   renderer.marker_list.head = marker;
 }
 
 void clear_records(HLR_Renderer_State& renderer) {
-  for (HLR_Edge* edge = renderer.edge_list.head; edge != nullptr; edge = edge->link) {
-    edge->rendition.reset();
+  for (HLR_Held_Rendition* hold = renderer.held_renditions; hold != nullptr; hold = hold->link) {
+    hold->rendition.reset();
   }
-  for (HLR_Face* face = renderer.face_list.head; face != nullptr; face = face->link) {
-    face->rendition.reset();
-  }
-  for (HLR_Marker* marker = renderer.marker_list.head; marker != nullptr; marker = marker->link) {
-    marker->rendition.reset();
-  }
+  renderer.held_renditions = nullptr;
   renderer.records.release();
   renderer.edge_list = {};
   renderer.face_list = {};

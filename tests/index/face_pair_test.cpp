@@ -41,7 +41,7 @@ TEST_F(Face_Pair, CleanCrossingGivesTheCommonPartOfBothSegments) {
   EXPECT_TRUE(line_is(tilted, flat, {110, 150, 10}, {110, 230, 10}));
   EXPECT_EQ(state.edge_list.head->t_min, 0.0);
   EXPECT_EQ(state.edge_list.head->t_max, 1.0);
-  EXPECT_EQ(state.edge_list.head->rendition.data(), rendition.data());
+  EXPECT_EQ(state.edge_list.head->rendition->data(), rendition.data());
 }
 
 TEST_F(Face_Pair, CrossingTakesTheCoordinateDifferenceInFloat) {

@@ -90,8 +90,8 @@ TEST_F(Intersection_Pass, CrossingFacesGiveOneLineInTheOlderFacesColours) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]->a, (KT_Point{110, 150, 10}));
     EXPECT_EQ(lines[0]->b, (KT_Point{110, 230, 10}));
-    EXPECT_EQ(lines[0]->rendition.color(), older_color);
-    EXPECT_EQ(lines[0]->rendition.line_pattern(), 2);
+    EXPECT_EQ(lines[0]->rendition->color(), older_color);
+    EXPECT_EQ(lines[0]->rendition->line_pattern(), 2);
     // The hidden pieces' colour comes from current_option_table (which the
     // pass does not write) or, retained, from the line's own colour.
     EXPECT_EQ(lines[0]->hidden_color, retain ? older_color : KT_RGB32::from_argb(0xFF0A141E));

@@ -64,14 +64,10 @@ class State_Test : public ::testing::Test {
 
   KT_Option& current(HLR_Option_Index index) { return *state.current_option_entries[index]; }
 
-  // Empties the edge list; the edges stay in the record arena, and their
-  // interval nodes with the pools they came from, until clear().
-  void clear_edges() {
-    for (HLR_Edge* edge = state.edge_list.head; edge != nullptr; edge = edge->link) {
-      edge->rendition.reset();
-    }
-    state.edge_list = {};
-  }
+  // Empties the edge list; the edges stay in the record arena, with the
+  // renditions held for them, and their interval nodes with the pools they
+  // came from, until clear().
+  void clear_edges() { state.edge_list = {}; }
   // Frees the index, the pass's pools and every record, and empties the
   // store.
   void clear() {
