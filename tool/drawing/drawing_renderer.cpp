@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "tool/common/batch_pipe.h"
+
 namespace hlr_tool {
 
 namespace {
@@ -59,6 +61,13 @@ class End_Table {
       if (slot.chain == no_index) return no_index;
       if (slot.key == key) return slot.chain;
     }
+  }
+
+  // Room for `count` keys without growing.
+  void reserve(std::size_t count) {
+    std::size_t size = 64;
+    while (size * 3 < count * 4) size *= 2;
+    if (size > slots_.size()) resize(size);
   }
 
   // False (and nothing changed) when the key is already there.
@@ -111,8 +120,10 @@ class End_Table {
     }
   }
 
-  void grow() {
-    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+  void grow() { resize(std::max<std::size_t>(64, slots_.size() * 2)); }
+
+  void resize(std::size_t size) {
+    std::vector<Slot> old(size);
     old.swap(slots_);
     mask_ = slots_.size() - 1;
     used_ = 0;
@@ -164,6 +175,16 @@ struct Dot {
 struct Segment {
   double x0, y0, x1, y1;
 };
+
+// A piece on its way to be joined.
+struct Piece {
+  Segment segment;
+  std::uint32_t style;
+};
+
+// Pieces handed to the joining thread at a time: small enough that it
+// starts early, large enough that handing them on costs nothing.
+constexpr std::size_t pieces_per_batch = 4096;
 
 // Parametric clipping of the segment to the closed rectangle; false when
 // nothing, or only a single point, is left. An end that needs no clipping
@@ -241,6 +262,22 @@ Pattern_Meaning pattern_meaning(int pattern) {
 }
 
 struct Drawing_Renderer::Store {
+  explicit Store(bool join_beside, std::size_t expected_pieces) {
+    if (join_beside) {
+      nodes.reserve(2 * expected_pieces);
+      chains.reserve(expected_pieces / 2);
+      ends.reserve(expected_pieces / 2);
+      joining = std::make_unique<Batch_Pipe<Piece>>(
+          [this](std::span<const Piece> pieces) {
+            for (const Piece& piece : pieces) {
+              const Segment& s = piece.segment;
+              add_piece(piece.style, s.x0, s.y0, s.x1, s.y1);
+            }
+          },
+          pieces_per_batch);
+    }
+  }
+
   std::vector<Style> styles;
   std::map<std::pair<std::uint32_t, int>, std::uint32_t> style_index;
   // The style of the latest call: pieces come in long runs of one style.
@@ -254,6 +291,14 @@ struct Drawing_Renderer::Store {
   End_Table ends;
   std::vector<Dot> dots;
   Drawing_Counts counts;
+  // Joins the pieces on a thread of its own when there is one; nodes,
+  // chains and ends are then its alone until finish_joining(). Declared
+  // last, so that it stops before what it fills goes.
+  std::unique_ptr<Batch_Pipe<Piece>> joining;
+
+  void finish_joining() {
+    if (joining) joining->finish();
+  }
 
   std::uint32_t style_of(const KT_Rendition& rendition) {
     const std::uint32_t argb = rendition.color().argb();
@@ -371,7 +416,11 @@ struct Drawing_Renderer::Store {
       if (clip && !clip_segment(s, rectangle)) continue;
       if (s.x0 == s.x1 && s.y0 == s.y1) continue;
       ++counts.drawn[layer];
-      add_piece(style, s.x0, s.y0, s.x1, s.y1);
+      if (joining) {
+        joining->push({s, style});
+      } else {
+        add_piece(style, s.x0, s.y0, s.x1, s.y1);
+      }
     }
   }
 
@@ -458,8 +507,11 @@ struct Drawing_Entries {
   }
 };
 
-Drawing_Renderer::Drawing_Renderer(const KT_Int_Rectangle& drawing_area)
-    : KT_Renderer_Data(nullptr), drawing_area_(drawing_area), store_(std::make_unique<Store>()) {
+Drawing_Renderer::Drawing_Renderer(const KT_Int_Rectangle& drawing_area, Joining joining,
+                                   std::size_t expected_pieces)
+    : KT_Renderer_Data(nullptr),
+      drawing_area_(drawing_area),
+      store_(std::make_unique<Store>(joining == Joining::beside, expected_pieces)) {
   if (!(drawing_area.x_max > drawing_area.x_min && drawing_area.y_max > drawing_area.y_min)) {
     throw std::invalid_argument("the drawing area is empty");
   }
@@ -475,6 +527,9 @@ Drawing_Renderer::~Drawing_Renderer() = default;
 
 Drawing_Counts Drawing_Renderer::counts() const { return store_->counts; }
 
-Drawing Drawing_Renderer::drawing() const { return store_->drawing(drawing_area_); }
+Drawing Drawing_Renderer::drawing() const {
+  store_->finish_joining();
+  return store_->drawing(drawing_area_);
+}
 
 }  // namespace hlr_tool

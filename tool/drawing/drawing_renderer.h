@@ -45,6 +45,13 @@
 //
 // Memory: pieces go into a few growing arrays and one open-addressed hash
 // table of the open ends; no allocation per piece.
+//
+// Joining beside: the pieces may be joined on a thread of the renderer's
+// own while the upstream renderer goes on sending (the joining is most of
+// what a piece costs here). They are joined in the order they came, so the
+// drawing is the same bit for bit; drawing() waits for the joining to
+// catch up, and a failure of it ("too many lines for one drawing", out of
+// memory) leaves from drawing().
 #pragma once
 
 #include <array>
@@ -86,12 +93,21 @@ struct Drawing_Counts {
   std::array<std::size_t, layer_count> drawn{};
 };
 
+// Where the pieces are joined into polylines: on the thread that sends
+// them, or on a thread of the renderer's own beside it.
+enum class Joining { on_the_calling_thread, beside };
+
 class Drawing_Renderer final : public KT_Renderer_Data {
  public:
   // `drawing_area` is the device rectangle the drawing shows; throws
   // std::invalid_argument when it is empty. Like every renderer it is a
   // counted object: create it with new and hold references on it.
-  explicit Drawing_Renderer(const KT_Int_Rectangle& drawing_area);
+  // Joining beside, `expected_pieces` sizes the renderer's arrays up front
+  // (on the constructing thread, whose memory is the process's main heap);
+  // a wrong guess costs only growing them later.
+  explicit Drawing_Renderer(const KT_Int_Rectangle& drawing_area,
+                            Joining joining = Joining::on_the_calling_thread,
+                            std::size_t expected_pieces = 0);
   ~Drawing_Renderer() override;
 
   // The drawing of what has arrived so far.

@@ -142,7 +142,11 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   stats.scene_ms = milliseconds_since(start);
 
   const KT_Int_Rectangle device{0, scene.width, 0, scene.height};
-  auto* collector = new Drawing_Renderer(device);
+  // With a second thread, the pieces are joined beside the renderer's
+  // emission of them.
+  auto* collector = new Drawing_Renderer(
+      device, threads.threads() > 1 ? Joining::beside : Joining::on_the_calling_thread,
+      scene.stats.edges);
   Held_Reference collector_reference(collector);
   const std::string capturing =
       "capturing " + std::to_string(scene.stats.triangles) + " triangles and " +
