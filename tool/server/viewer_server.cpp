@@ -1,8 +1,5 @@
 #include "tool/server/viewer_server.h"
 
-#include <httplib.h>
-#include <sys/socket.h>
-
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -18,6 +15,7 @@
 #include "tool/common/clock.h"
 #include "tool/common/errors.h"
 #include "tool/models/camera.h"
+#include "tool/server/http_server.h"
 #include "tool/server/page_files.h"
 #include "tool/session/module_path.h"
 
@@ -145,16 +143,17 @@ struct Viewer_Server::State {
   // Before the server: its handlers wait on the drawing thread until the
   // server has stopped them.
   Drawing_Thread drawing_thread;
-  httplib::Server http;
+  Http_Handler handler = [this](const Http_Request& request) { return answer(request); };
+  std::unique_ptr<Http_Server> http;
 
-  Answer drawing(const std::string& extension, const httplib::Params& params) const;
+  Answer drawing(const std::string& extension, const Http_Fields& params) const;
   std::string session() const;
-  void route();
+  Http_Answer answer(const Http_Request& request);
 };
 
 // Runs on the drawing thread.
 Answer Viewer_Server::State::drawing(const std::string& extension,
-                                     const httplib::Params& params) const {
+                                     const Http_Fields& params) const {
   const Clock::time_point begin = Clock::now();
   try {
     const Output_Format format = output_format_of("drawing." + extension);
@@ -218,62 +217,56 @@ std::string Viewer_Server::State::session() const {
   return session.dump(1, ' ', false, json::error_handler_t::replace);
 }
 
-void Viewer_Server::State::route() {
-  // SO_REUSEADDR alone: a port just closed may be taken again, but not one
-  // another program listens on (httplib's own SO_REUSEPORT would share it,
-  // and a second viewer would get half the requests of the first).
-  http.set_socket_options([](socket_t socket) {
-    int yes = 1;
-    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
-  // A browser keeps up to six connections open per page, each holding a
-  // thread while it idles (httplib's keep-alive, 5 s): room for a few tabs.
-  http.new_task_queue = [] { return new httplib::ThreadPool(24); };
-  http.set_default_headers({{"Cache-Control", "no-store"},
-                            {"X-Content-Type-Options", "nosniff"},
-                            {"Referrer-Policy", "no-referrer"}});
-  http.set_pre_routing_handler(
-      [this](const httplib::Request& request, httplib::Response& response) {
-        if (request.get_param_value_count("token") == 1 &&
-            same_token(request.get_param_value("token"), token)) {
-          return httplib::Server::HandlerResponse::Unhandled;
-        }
-        response.status = 403;
-        response.set_content("this address needs the token hlr-render view printed\n",
-                             "text/plain; charset=utf-8");
-        return httplib::Server::HandlerResponse::Handled;
-      });
-  for (const Page_File& file : page_files()) {
-    // A route is a regular expression: its dots stand for themselves.
-    std::string path;
-    for (const char c : file.path) path += c == '.' ? std::string("\\.") : std::string(1, c);
-    http.Get(path, [&file](const httplib::Request&, httplib::Response& response) {
+// The lower-case extension of /drawing.EXTENSION, or empty.
+std::string drawing_extension(const std::string& path) {
+  constexpr std::string_view prefix = "/drawing.";
+  if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) return {};
+  const std::string extension = path.substr(prefix.size());
+  for (const char c : extension) {
+    if (c < 'a' || c > 'z') return {};
+  }
+  return extension;
+}
+
+Http_Answer Viewer_Server::State::answer(const Http_Request& request) {
+  std::size_t tokens = 0;
+  bool right_token = false;
+  for (const auto& [name, value] : request.params) {
+    if (name != "token") continue;
+    ++tokens;
+    right_token = same_token(value, token);
+  }
+  if (tokens != 1 || !right_token) {
+    return {403,
+            "text/plain; charset=utf-8",
+            "this address needs the token hlr-render view printed\n",
+            {}};
+  }
+  if (request.method == "GET" || request.method == "HEAD") {
+    for (const Page_File& file : page_files()) {
+      if (request.path != file.path) continue;
       // The page's script and style come from the tool alone; it reaches
       // nothing beyond it.
-      response.set_header("Content-Security-Policy",
-                          "default-src 'self'; script-src 'self' 'unsafe-inline'; "
-                          "img-src 'self' blob: data:; style-src 'self' 'unsafe-inline'");
-      response.set_content(file.bytes.data(), file.bytes.size(), std::string(file.content_type));
-    });
-  }
-  http.Get("/session.json", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content(session_json, "application/json");
-  });
-  http.Get(R"(/drawing\.([a-z]+))",
-           [this](const httplib::Request& request, httplib::Response& response) {
-             const std::string extension = request.matches[1];
-             const Answer answer = drawing_thread.draw(
-                 [this, &extension, &request] { return drawing(extension, request.params); });
-             response.status = answer.status;
-             response.set_content(answer.body, answer.content_type);
-             if (!answer.timing.empty()) response.set_header("Server-Timing", answer.timing);
-           });
-  http.set_error_handler([](const httplib::Request&, httplib::Response& response) {
-    if (response.status == 404 && response.body.empty()) {
-      response.set_content("no such page: the viewer serves /, /drawing.FORMAT and its own files\n",
-                           "text/plain; charset=utf-8");
+      return {200,
+              std::string(file.content_type),
+              std::string(file.bytes.data(), file.bytes.size()),
+              {{"Content-Security-Policy",
+                "default-src 'self'; script-src 'self' 'unsafe-inline'; "
+                "img-src 'self' blob: data:; style-src 'self' 'unsafe-inline'"}}};
     }
-  });
+    if (request.path == "/session.json") return {200, "application/json", session_json, {}};
+    if (const std::string extension = drawing_extension(request.path); !extension.empty()) {
+      const Answer answer = drawing_thread.draw(
+          [this, &extension, &request] { return drawing(extension, request.params); });
+      Http_Answer http_answer{answer.status, answer.content_type, answer.body, {}};
+      if (!answer.timing.empty()) http_answer.headers.emplace_back("Server-Timing", answer.timing);
+      return http_answer;
+    }
+  }
+  return {404,
+          "text/plain; charset=utf-8",
+          "no such page: the viewer serves /, /drawing.FORMAT and its own files\n",
+          {}};
 }
 
 Viewer_Server::Viewer_Server(Viewer_Start start, const Draw_Front_End& front_end)
@@ -295,14 +288,11 @@ Viewer_Server::Viewer_Server(Viewer_Start start, const Draw_Front_End& front_end
     throw Tool_Error(error.what());
   }
   state.session_json = state.session();
-  state.route();
+  state.http = open_http_server(state.handler, {{"Cache-Control", "no-store"},
+                                                {"X-Content-Type-Options", "nosniff"},
+                                                {"Referrer-Policy", "no-referrer"}});
   const char* host = "127.0.0.1";
-  int port = state.start.port;
-  if (port == 0) {
-    port = state.http.bind_to_any_port(host);
-  } else if (!state.http.bind_to_port(host, port)) {
-    port = -1;
-  }
+  const int port = state.http->bind(host, state.start.port);
   if (port < 0) {
     throw Tool_Error("cannot listen on " + std::string(host) + ":" +
                      std::to_string(state.start.port) + " (is the port in use?)");
@@ -314,8 +304,8 @@ Viewer_Server::~Viewer_Server() = default;
 
 const std::string& Viewer_Server::url() const { return state_->url; }
 
-void Viewer_Server::serve() { state_->http.listen_after_bind(); }
+void Viewer_Server::serve() { state_->http->listen(); }
 
-void Viewer_Server::stop() { state_->http.stop(); }
+void Viewer_Server::stop() { state_->http->stop(); }
 
 }  // namespace hlr_tool
