@@ -18,10 +18,12 @@ namespace hlr_tool {
 // - memory the tool frees stays in the heap for the next phase instead of
 //   going back to the kernel and faulting in again (Open CASCADE's mesher
 //   takes and gives back large blocks for every face: handed back each
-//   time, their faults cost more than the meshing).
+//   time, their faults cost more than the meshing);
+// - every thread allocates from that one heap, rather than from an arena
+//   of its own in small pages.
 // The renderer's threads hardly allocate (the passes get their memory on
-// the calling thread before they share out the work), so the arenas glibc
-// gives them stay small.
+// the calling thread before they share out the work), nor do the tool's
+// in their loops, so they seldom wait for the heap's lock.
 // Does nothing where the C library is not glibc.
 void prepare_process_heap();
 

@@ -266,7 +266,6 @@ struct Drawing_Renderer::Store {
     if (join_beside) {
       nodes.reserve(2 * expected_pieces);
       chains.reserve(expected_pieces / 2);
-      ends.reserve(expected_pieces / 2);
       joining = std::make_unique<Batch_Pipe<Piece>>(
           [this](std::span<const Piece> pieces) {
             for (const Piece& piece : pieces) {
