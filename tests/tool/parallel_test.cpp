@@ -1,11 +1,17 @@
 // Work spread over threads and used in order: each piece is used once, in
-// order, only after its work; a failing piece stops the use there.
+// order, only after its work; a failing piece stops the use there. Items
+// handed to a thread of their own are used in the order pushed, all of
+// them by the time finish() returns.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <span>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
+#include "tool/common/batch_pipe.h"
 #include "tool/common/parallel.h"
 
 namespace {
@@ -54,6 +60,54 @@ TEST(Parallel, AFailureStopsTheUseWhereItHappened) {
                  std::logic_error);
     EXPECT_EQ(last, 12u);
   }
+}
+
+TEST(Batch_Pipe, EveryItemUsedInOrderByFinish) {
+  // State kept from item to item, as the drawing's joining keeps its
+  // open ends: a wrong order or a lost batch breaks the running sum.
+  std::vector<int> seen;
+  long long weighted = 0;
+  hlr_tool::Batch_Pipe<int> pipe(
+      [&](std::span<const int> items) {
+        // Slower than the pushing: batches wait, and the last one is still
+        // being used when finish() is called.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (const int item : items) {
+          seen.push_back(item);
+          weighted += static_cast<long long>(seen.size()) * item;
+        }
+      },
+      64);
+  long long expected = 0;
+  for (int round = 0; round < 3; ++round) {
+    const int first = static_cast<int>(seen.size());
+    // Rounds that end inside a batch, and one that ends on its edge.
+    const int count = round == 1 ? 640 : 1000 + 37 * round;
+    for (int i = 0; i < count; ++i) {
+      pipe.push(first + i);
+      expected += static_cast<long long>(first + i + 1) * (first + i);
+    }
+    pipe.finish();
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(first + count)) << round;
+    EXPECT_EQ(weighted, expected) << round;
+  }
+  for (std::size_t i = 0; i < seen.size(); ++i) ASSERT_EQ(seen[i], static_cast<int>(i));
+}
+
+TEST(Batch_Pipe, AFailureDropsTheRestAndLeavesFromFinish) {
+  std::vector<int> used;
+  hlr_tool::Batch_Pipe<int> pipe(
+      [&](std::span<const int> items) {
+        for (const int item : items) {
+          if (item == 150) throw std::length_error("item 150");
+          used.push_back(item);
+        }
+      },
+      16);
+  for (int i = 0; i < 1000; ++i) pipe.push(i);
+  EXPECT_THROW(pipe.finish(), std::length_error);
+  ASSERT_EQ(used.size(), 150u);
+  EXPECT_EQ(used.back(), 149);
 }
 
 }  // namespace
