@@ -8,6 +8,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "tool/common/errors.h"
 #include "tool/models/assimp_import.h"
@@ -270,6 +273,83 @@ TEST(Mesh_Bytes, BrokenFilesNameTheFileAndLine) {
       EXPECT_EQ(e.exit_status(), exit_input_error);
       EXPECT_EQ(std::string(e.what()).rfind(name + where, 0), 0u) << e.what();
     }
+  }
+}
+
+// A grid of n x n vertices and its 2 (n - 1)^2 triangles as OFF text, with
+// `end` after every line and `between` after every vertex line.
+std::string grid_off(int n, const std::string& end, const std::string& between = "") {
+  std::string text = "OFF" + end + std::to_string(n * n) + " " +
+                     std::to_string(2 * (n - 1) * (n - 1)) + " 0" + end;
+  for (int y = 0; y < n; ++y) {
+    for (int x = 0; x < n; ++x) {
+      text += std::to_string(x) + " " + std::to_string(y) + " " + std::to_string((x * y) % 7) +
+              ".25" + end + between;
+    }
+  }
+  for (int y = 0; y + 1 < n; ++y) {
+    for (int x = 0; x + 1 < n; ++x) {
+      const int v = y * n + x;
+      text += "3 " + std::to_string(v) + " " + std::to_string(v + 1) + " " + std::to_string(v + n) +
+              end;
+      text += "3 " + std::to_string(v + 1) + " " + std::to_string(v + n + 1) + " " +
+              std::to_string(v + n) + end;
+    }
+  }
+  return text;
+}
+
+// A large file's faces are read on a second thread from where they most
+// likely start, and kept only if the vertices end there: the model, or
+// the message, is the one reading in turn gives, whether the guess holds
+// or not.
+TEST(Mesh_Bytes, FacesReadBesideTheVerticesGiveWhatReadingInTurnGives) {
+  const int n = 160;  // 25,600 vertices, about 1 MB of text
+  const std::string plain = grid_off(n, "\n");
+  ASSERT_GT(plain.size(), std::size_t(1) << 20);
+  for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
+           {"plain.off", plain},
+           {"crlf.off", grid_off(n, "\r\n")},
+           {"blank_lines.off", grid_off(n, "\n", "\n\n")},
+           // No '\n' at all: the guess is wrong, the faces are read again.
+           {"cr.off", grid_off(n, "\r")},
+       }) {
+    const std::optional<Model> in_turn = read_mesh_bytes(bytes, name, 1);
+    const std::optional<Model> beside = read_mesh_bytes(bytes, name, 2);
+    ASSERT_TRUE(in_turn && beside) << name;
+    ASSERT_EQ(in_turn->bodies.size(), 1u) << name;
+    EXPECT_EQ(in_turn->bodies[0].triangles.size(), std::size_t(2 * (n - 1) * (n - 1))) << name;
+    std::string why;
+    EXPECT_TRUE(same_model(*in_turn, *beside, why)) << name << ": " << why;
+  }
+
+  // Broken faces, broken vertices, and both: the first fault in the file.
+  const std::string bad_face = "3 0 1 " + std::to_string(n * n) + "\n";
+  const std::size_t faces_start = plain.find("\n3 ") + 1;
+  const std::size_t last_face = plain.rfind("3 ", plain.size() - 2);
+  const std::size_t second_vertex = plain.find("1 0 ");
+  std::string face_broken = plain;
+  face_broken.replace(last_face, plain.size() - last_face, bad_face);
+  std::string vertex_broken = plain;
+  vertex_broken.replace(second_vertex, 1, "x");
+  std::string both_broken = vertex_broken;
+  both_broken.replace(faces_start, 0, bad_face);
+  for (const auto& [name, bytes, where] : std::vector<std::array<std::string, 3>>{
+           {"face.off", face_broken, "is out of range"},
+           {"vertex.off", vertex_broken, ":4: expected a number"},
+           {"both.off", both_broken, ":4: expected a number"},
+       }) {
+    std::string messages[2];
+    for (std::size_t threads : {1, 2}) {
+      try {
+        read_mesh_bytes(bytes, name, threads);
+        ADD_FAILURE() << name << " was read with " << threads << " threads";
+      } catch (const Tool_Error& e) {
+        messages[threads - 1] = e.what();
+      }
+    }
+    EXPECT_NE(messages[0].find(where), std::string::npos) << messages[0];
+    EXPECT_EQ(messages[0], messages[1]) << name;
   }
 }
 

@@ -149,8 +149,11 @@ std::vector<std::vector<std::uint32_t>> chain_polylines(std::span<const Vertex_P
   std::vector<std::uint32_t> unused(vertex_count);
   for (std::size_t v = 0; v < vertex_count; ++v) unused[v] = first[v + 1] - first[v];
   std::vector<std::uint8_t> used(segments.size(), 0);
+  // Walked into one buffer and copied out at its length: one allocation
+  // per polyline rather than one per doubling.
+  std::vector<std::uint32_t> line;
   const auto walk = [&](std::uint32_t v) {
-    std::vector<std::uint32_t> line{v};
+    line.assign(1, v);
     while (unused[v] > 0) {
       while (used[at_vertex[cursor[v]]]) ++cursor[v];
       const std::uint32_t s = at_vertex[cursor[v]];
@@ -160,7 +163,7 @@ std::vector<std::vector<std::uint32_t>> chain_polylines(std::span<const Vertex_P
       --unused[v];
       line.push_back(v);
     }
-    polylines.push_back(std::move(line));
+    polylines.emplace_back(line.begin(), line.end());
   };
 
   // A walk passes through a vertex by using two of its segments, so one

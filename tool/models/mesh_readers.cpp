@@ -1,5 +1,7 @@
 #include "tool/models/mesh_readers.h"
 
+#include <functional>
+
 #include <algorithm>
 #include <cstring>
 
@@ -155,16 +157,16 @@ bool starts_like_assimp_converts(std::string_view bytes) {
          (b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF);
 }
 
-std::optional<Model> read_mesh_bytes(std::string_view bytes, const std::string& path) {
-  using Reader = std::optional<Model> (*)(std::string_view, const std::string&);
-  Reader reader = nullptr;
-  if (ends_with(path, ".off")) reader = read_off_file;
-  if (ends_with(path, ".stl")) reader = read_stl_file;
-  if (ends_with(path, ".ply")) reader = read_ply_file;
-  if (ends_with(path, ".obj")) reader = read_obj_file;
-  if (reader != nullptr && !starts_like_assimp_converts(bytes)) {
+std::optional<Model> read_mesh_bytes(std::string_view bytes, const std::string& path,
+                                     std::size_t threads) {
+  std::function<std::optional<Model>()> reader;
+  if (ends_with(path, ".off")) reader = [&] { return read_off_file(bytes, path, threads); };
+  if (ends_with(path, ".stl")) reader = [&] { return read_stl_file(bytes, path); };
+  if (ends_with(path, ".ply")) reader = [&] { return read_ply_file(bytes, path); };
+  if (ends_with(path, ".obj")) reader = [&] { return read_obj_file(bytes, path); };
+  if (reader && !starts_like_assimp_converts(bytes)) {
     try {
-      return reader(bytes, path);
+      return reader();
     } catch (const Leave_To_Assimp&) {
     }
   }
@@ -172,9 +174,9 @@ std::optional<Model> read_mesh_bytes(std::string_view bytes, const std::string& 
   return std::nullopt;
 }
 
-std::optional<Model> read_mesh_file(const std::string& path) {
+std::optional<Model> read_mesh_file(const std::string& path, std::size_t threads) {
   const Mapped_File file(path);
-  return read_mesh_bytes(file.bytes(), path);
+  return read_mesh_bytes(file.bytes(), path, threads);
 }
 
 }  // namespace hlr_tool

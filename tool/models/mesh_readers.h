@@ -15,6 +15,7 @@
 // file has bytes, for which Assimp would allocate before reading any.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,11 +27,13 @@ namespace hlr_tool {
 // The model in `path` when its name ends in .off, .obj, .stl or .ply (any
 // case) and the file keeps to what these readers reproduce; nullopt when it
 // is Assimp's to read. Throws Tool_Error with exit status 2, the message
-// starting "FILE:LINE: " (or "FILE: "), for malformed input.
-std::optional<Model> read_mesh_file(const std::string& path);
+// starting "FILE:LINE: " (or "FILE: "), for malformed input. With two
+// `threads` or more a reader may use a second one; the model is the same.
+std::optional<Model> read_mesh_file(const std::string& path, std::size_t threads = 1);
 
 // The same for a file's bytes already in memory; `path` chooses the reader
 // by its ending and names the file in messages.
-std::optional<Model> read_mesh_bytes(std::string_view bytes, const std::string& path);
+std::optional<Model> read_mesh_bytes(std::string_view bytes, const std::string& path,
+                                     std::size_t threads = 1);
 
 }  // namespace hlr_tool

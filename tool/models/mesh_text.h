@@ -20,7 +20,10 @@ namespace hlr_tool {
 // Assimp does; read_mesh_file turns it into nullopt. Never escapes it.
 struct Leave_To_Assimp {};
 
-std::optional<Model> read_off_file(std::string_view bytes, const std::string& path);
+// `threads`: with two or more, a large file's faces are read on a second
+// thread while its vertices are read.
+std::optional<Model> read_off_file(std::string_view bytes, const std::string& path,
+                                   std::size_t threads = 1);
 std::optional<Model> read_stl_file(std::string_view bytes, const std::string& path);
 std::optional<Model> read_ply_file(std::string_view bytes, const std::string& path);
 std::optional<Model> read_obj_file(std::string_view bytes, const std::string& path);

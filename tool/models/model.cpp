@@ -7,9 +7,9 @@
 
 namespace hlr_tool {
 
-Model load_model(const std::string& path) {
+Model load_model(const std::string& path, std::size_t threads) {
   check_readable(path, "model file");
-  std::optional<Model> model = read_mesh_file(path);
+  std::optional<Model> model = read_mesh_file(path, threads);
   // Our own readers' formats declare no up axis: their convention holds.
   if (model) {
     model->up = conventional_up_axis(path);

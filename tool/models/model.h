@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -121,6 +122,7 @@ struct Model {
 // Throws Tool_Error with exit status 2, its message starting with `path`,
 // when the file is missing or unreadable, when no reader accepts it, when a
 // coordinate is not finite, or when it holds no triangle and no line.
-Model load_model(const std::string& path);
+// `threads`: what reading the file may use (the model is the same for any).
+Model load_model(const std::string& path, std::size_t threads = 1);
 
 }  // namespace hlr_tool

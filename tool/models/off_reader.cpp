@@ -15,6 +15,9 @@
 // Assimp takes no more than 4096 characters as one line, and a line with a
 // NUL or form feed ends there for it; such files are left to it too.
 #include <cstring>
+#include <exception>
+#include <future>
+#include <system_error>
 
 #include "tool/models/mesh_text.h"
 
@@ -59,10 +62,28 @@ std::uint32_t read_header_count(const char*& p, const char* end) {
   return std::uint32_t(*count);
 }
 
+// Files from this size on read their faces on a second thread, when there
+// is one, while the vertices are read.
+constexpr std::size_t faces_beside_bytes = std::size_t(1) << 18;
+
+// The faces of the file as read_faces leaves them.
+struct Face_Lists {
+  std::vector<std::uint32_t> corners;
+  std::vector<std::uint8_t> face_sizes;
+};
+
+// The faces read from where they were guessed to start, or why they could
+// not be.
+struct Faces_Ahead {
+  const char* start;
+  Face_Lists faces;
+  std::exception_ptr failure;
+};
+
 class Off_Reader {
  public:
-  Off_Reader(std::string_view bytes, const std::string& path)
-      : path_(path), begin_(bytes.data()), end_(bytes.data() + bytes.size()) {}
+  Off_Reader(std::string_view bytes, const std::string& path, std::size_t threads)
+      : path_(path), begin_(bytes.data()), end_(bytes.data() + bytes.size()), threads_(threads) {}
 
   Model read() {
     const char* p = begin_;
@@ -78,10 +99,42 @@ class Off_Reader {
     if (vertex_count == 0 || face_count == 0) throw Leave_To_Assimp{};
 
     vertices_start_ = p;
+    // Where the faces start is known only once the vertices are read; with
+    // a vertex per line it is most likely after vertex_count lines, and the
+    // faces are read from there beside the vertices, kept only if the
+    // vertices end there indeed.
+    std::future<Faces_Ahead> faces_beside;
+    if (threads_ > 1 && !texture_coordinates_ && !colours_ && !normals_ &&
+        std::size_t(end_ - p) >= faces_beside_bytes) {
+      try {
+        faces_beside = std::async(std::launch::async, [this, vertex_count, face_count] {
+          Faces_Ahead ahead{record_after(vertices_start_, vertex_count), {}, nullptr};
+          try {
+            read_faces(ahead.start, face_count, vertex_count, ahead.faces);
+          } catch (...) {
+            ahead.failure = std::current_exception();
+          }
+          return ahead;
+        });
+      } catch (const std::system_error&) {
+      }
+    }
     // The loops take the position by value: kept in a register, it is not
-    // stored at every byte read (a char read may alias it).
+    // stored at every byte read (a char read may alias it). A failure
+    // leaves after the faces' thread is done (the future waits for it).
     p = read_vertices(p, vertex_count);
-    read_faces(p, face_count);
+    Face_Lists faces;
+    Faces_Ahead ahead{nullptr, {}, nullptr};
+    if (faces_beside.valid()) ahead = faces_beside.get();
+    if (ahead.start == p) {
+      // What reading the faces in turn would have found, failure included.
+      if (ahead.failure) std::rethrow_exception(ahead.failure);
+      faces = std::move(ahead.faces);
+    } else {
+      read_faces(p, face_count, vertex_count, faces);
+    }
+    mesh_.corners = std::move(faces.corners);
+    mesh_.face_sizes = std::move(faces.face_sizes);
 
     std::vector<Body_Builder> builders(1);
     builders[0].body.name = "material 0";  // Assimp's OFF material has no name of its own
@@ -167,7 +220,7 @@ class Off_Reader {
   // here straight through and the position after its line end returned;
   // for any other line, null, and read_faces reads it the long way, which
   // gives the same faces for these lines and the messages for the others.
-  const char* plain_face(const char* p) {
+  const char* plain_face(const char* p, std::size_t vertex_count, Face_Lists& faces) const {
     namespace detail = text_numbers_detail;
     constexpr std::ptrdiff_t longest = 64;  // longer lines take the long way
     if (!detail::eight_at_once || end_ - p < longest + 8) return nullptr;
@@ -176,7 +229,6 @@ class Off_Reader {
     const int size = *p - '0';
     const char* q = p + 1;
     std::uint32_t corners[4];
-    const std::size_t vertex_count = mesh_.vertices.size();
     // Every read below is before limit + 8, inside the file.
     for (int k = 0; k < size; ++k) {
       if (q >= limit || !is_blank(*q)) return nullptr;
@@ -194,15 +246,18 @@ class Off_Reader {
     if (q >= limit || !is_line_end(*q)) return nullptr;
     while (q < end_ && is_line_end(*q)) ++q;
     if (q < end_ && *q == '\f') return nullptr;  // Assimp's to read
-    for (int k = 0; k < size; ++k) mesh_.corners.push_back(corners[k]);
-    mesh_.face_sizes.push_back(std::uint8_t(size));
+    for (int k = 0; k < size; ++k) faces.corners.push_back(corners[k]);
+    faces.face_sizes.push_back(std::uint8_t(size));
     return q;
   }
 
-  void read_faces(const char* p, std::uint32_t count) {
+  // The faces from p on, into `faces`; the vertices number vertex_count.
+  // Reads nothing but the file, so it may run beside read_vertices.
+  void read_faces(const char* p, std::uint32_t count, std::size_t vertex_count,
+                  Face_Lists& faces) const {
     const std::size_t room = std::size_t(end_ - p) / 6 + 1;
-    mesh_.face_sizes.reserve(std::min<std::size_t>(count, room));
-    mesh_.corners.reserve(std::min<std::size_t>(std::size_t(count) * 3, room * 3));
+    faces.face_sizes.reserve(std::min<std::size_t>(count, room));
+    faces.corners.reserve(std::min<std::size_t>(std::size_t(count) * 3, room * 3));
     std::uint32_t kept = count;  // the header's count less the lines skipped
     std::uint32_t f = 0;
     while (f < count) {
@@ -214,7 +269,7 @@ class Off_Reader {
                   "the file ends after " + std::to_string(f) + " of its " + std::to_string(kept) +
                       " faces");
       }
-      if (const char* next = plain_face(p)) {
+      if (const char* next = plain_face(p, vertex_count, faces)) {
         p = next;
         ++f;
         continue;
@@ -238,20 +293,32 @@ class Off_Reader {
                     "a face of " + std::to_string(*size) + " corners has " +
                         (p == end_ || is_line_end(*p) ? "only " + std::to_string(k) + " indices"
                                                       : "something else than a vertex index"));
-        if (*index >= mesh_.vertices.size())
+        if (*index >= vertex_count)
           malformed(path_, begin_, line,
                     "vertex index " + std::to_string(*index) + " is out of range (the file has " +
-                        std::to_string(mesh_.vertices.size()) + " vertices, numbered from 0)");
-        mesh_.corners.push_back(std::uint32_t(*index));
+                        std::to_string(vertex_count) + " vertices, numbered from 0)");
+        faces.corners.push_back(std::uint32_t(*index));
       }
-      mesh_.face_sizes.push_back(std::uint8_t(*size));
+      faces.face_sizes.push_back(std::uint8_t(*size));
       ++f;
       finish_line(p, end_, line);
     }
     std::size_t corners = 0;
-    for (std::uint32_t k = 0; k < kept; ++k) corners += mesh_.face_sizes[k];
-    mesh_.face_sizes.resize(kept);
-    mesh_.corners.resize(corners);
+    for (std::uint32_t k = 0; k < kept; ++k) corners += faces.face_sizes[k];
+    faces.face_sizes.resize(kept);
+    faces.corners.resize(corners);
+  }
+
+  // Where the record `lines` lines after `p` most likely starts: a record
+  // per line, blank lines skipped. A guess the caller checks: a line
+  // ended by '\r' alone is not seen as one.
+  const char* record_after(const char* p, std::uint32_t lines) const {
+    for (std::uint32_t k = 0; k < lines && p < end_; ++k) {
+      const void* newline = std::memchr(p, '\n', std::size_t(end_ - p));
+      p = newline != nullptr ? static_cast<const char*>(newline) : end_;
+      while (p < end_ && is_line_end(*p)) ++p;
+    }
+    return p;
   }
 
   // Vertex v is the v-th record line after the header; only a message
@@ -268,6 +335,7 @@ class Off_Reader {
   const std::string& path_;
   const char* begin_;
   const char* end_;
+  std::size_t threads_;
   const char* vertices_start_ = nullptr;
   bool texture_coordinates_ = false, colours_ = false, normals_ = false;
   Imported_Mesh mesh_;
@@ -275,8 +343,9 @@ class Off_Reader {
 
 }  // namespace
 
-std::optional<Model> read_off_file(std::string_view bytes, const std::string& path) {
-  return Off_Reader(bytes, path).read();
+std::optional<Model> read_off_file(std::string_view bytes, const std::string& path,
+                                   std::size_t threads) {
+  return Off_Reader(bytes, path, threads).read();
 }
 
 }  // namespace hlr_tool

@@ -42,9 +42,11 @@ std::vector<Model> load_models(std::span<const Model_Input> inputs, Cad_Options 
                      ? "importing " + inputs[mesh_files[0]].path
                      : "importing " + std::to_string(mesh_files.size()) + " mesh files");
   }
+  const Thread_Budget each = threads.share(mesh_files.size());
   for_each_in_parallel(
-      mesh_files.size(), static_cast<std::size_t>(threads.threads()),
-      [&](std::size_t k) { models[mesh_files[k]] = load_model(inputs[mesh_files[k]].path); });
+      mesh_files.size(), static_cast<std::size_t>(threads.threads()), [&](std::size_t k) {
+        models[mesh_files[k]] = load_model(inputs[mesh_files[k]].path, std::size_t(each.threads()));
+      });
   for (std::size_t i : mesh_files) widen(cad.other_models_box, models[i]);
 
   if (!cad_files.empty()) {
