@@ -30,8 +30,9 @@ class Svg_Fixture : public ::testing::Test {
     EXPECT_EQ(KT_Counted::live_objects(), live_before_);
   }
 
-  Drawing_Renderer& make(KT_Int_Rectangle area = {0, 100, 0, 100}, double stroke = 1.0) {
-    renderers_.push_back(new Drawing_Renderer(area));
+  Drawing_Renderer& make(KT_Int_Rectangle area = {0, 100, 0, 100}, double stroke = 1.0,
+                         Joining joining = Joining::on_the_calling_thread) {
+    renderers_.push_back(new Drawing_Renderer(area, joining));
     renderers_.back()->add_reference();
     strokes_.push_back(stroke);
     return *renderers_.back();
@@ -229,6 +230,43 @@ TEST_F(Svg_Fixture, ShuffledPiecesOfLongPathsComeBackAsThosePaths) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(got, expected) << "trial " << trial;
   }
+}
+
+// Brute force: pieces on a small lattice, so that many meet at one point
+// (where arrival order decides the joins), in three styles, enough of them
+// for many batches; joined on a thread beside the calls, the drawing is
+// the one joining them on the calling thread gives, bit for bit.
+TEST_F(Svg_Fixture, PiecesJoinedBesideTheCallsGiveTheSameDrawing) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> lattice(0, 40);
+  std::vector<std::pair<KT_Point, KT_Point>> pieces;
+  std::vector<int> styles;
+  for (int k = 0; k < 30000; ++k) {
+    const KT_Point a{2.0f + 2.0f * float(lattice(random)), 2.0f + 2.0f * float(lattice(random)), 1};
+    const KT_Point b{a.x + 2.0f * float(static_cast<int>(random() % 3) - 1),
+                     a.y + 2.0f * float(static_cast<int>(random() % 3) - 1), 1};
+    pieces.push_back({a, b});
+    styles.push_back(static_cast<int>(random() % 3));
+  }
+  Drawing_Renderer& beside = make({0, 100, 0, 100}, 1.0, Joining::beside);
+  Drawing_Renderer& here = make();
+  const KT_Rendition* r[3] = {&rendition(0xFF000000u, 0), &rendition(0xFF000000u, 1),
+                              &rendition(0xFF102030u, 0)};
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    const auto& [a, b] = pieces[k];
+    piece(beside, *r[styles[k]], a.x, a.y, b.x, b.y);
+    piece(here, *r[styles[k]], a.x, a.y, b.x, b.y);
+  }
+  const std::string expected = svg_of(here);
+  EXPECT_GT(polylines_of(expected).size(), 1000u);
+  EXPECT_EQ(svg_of(beside), expected);
+  // More pieces after a drawing was taken: they join onto what is there.
+  for (std::size_t k = 0; k < 5000; ++k) {
+    const auto& [a, b] = pieces[k];
+    piece(beside, *r[styles[k]], b.y, a.x, a.y, b.x);
+    piece(here, *r[styles[k]], b.y, a.x, a.y, b.x);
+  }
+  EXPECT_EQ(svg_of(beside), svg_of(here));
 }
 
 // Area 100..300 x 50..150: svg x = x - 100, svg y = 150 - y.
