@@ -21,8 +21,9 @@ namespace hlr_tool {
 // may keep state from one item to the next exactly as a loop on the
 // producer's thread would. finish() hands on what was pushed and waits
 // until all of it is used; only after it may the producer read what `use`
-// built. Batches are reused, so the pipe holds a few batches, however many
-// items pass.
+// built. Batches are reused, and a producer that runs ahead waits once
+// `waiting_batches` are handed on and not yet used, so the pipe holds a
+// few batches, however many items pass and whichever side is faster.
 //
 // A failure of `use` stops the use: the rest of the items are dropped and
 // finish() rethrows it. The thread starts with the first full batch; where
@@ -64,10 +65,13 @@ class Batch_Pipe {
   }
 
  private:
+  static constexpr std::size_t waiting_batches = 4;
+
   void hand_on() {
     std::vector<Item> next;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (!alone_) used_.wait(lock, [&] { return handed_.size() < waiting_batches; });
       handed_.push_back(std::move(filling_));
       if (!spare_.empty()) {
         next = std::move(spare_.back());
@@ -102,7 +106,8 @@ class Batch_Pipe {
       ready_.wait(lock, [&] { return stopping_ || !handed_.empty(); });
       if (handed_.empty()) return;
       use_front(lock);
-      if (handed_.empty()) used_.notify_all();
+      // The producer waits for room, or (in finish) for nothing left.
+      used_.notify_all();
     }
   }
 
@@ -134,7 +139,7 @@ class Batch_Pipe {
 
   std::mutex mutex_;
   std::condition_variable ready_;  // a batch handed on, or stopping
-  std::condition_variable used_;   // nothing left to use
+  std::condition_variable used_;   // a batch used
   std::deque<std::vector<Item>> handed_;
   std::vector<std::vector<Item>> spare_;
   std::exception_ptr failure_;

@@ -22,13 +22,6 @@ void prepare_process_heap() {
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   // Never hand the heap's top back (that would drop the reserve too).
   mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
-  // Every thread allocates from this heap. An arena of a thread's own
-  // takes its memory in small pages, each a fault, and keeps what the
-  // thread frees from every other thread: joining a drawing's pieces on a
-  // second thread took twice as long in one, and the 1M terrain's peak was
-  // 3.5% higher. The threads allocate seldom enough that sharing the lock
-  // costs nothing measurable (the 1M terrain ran 5% faster).
-  mallopt(M_ARENA_MAX, 1);
 
   // Growing the heap by the reserve once, through an ordinary allocation,
   // puts the reserve between the block and the new break.

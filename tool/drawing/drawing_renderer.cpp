@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tool/common/batch_pipe.h"
+#include "tool/common/mapped_allocator.h"
 
 namespace hlr_tool {
 
@@ -61,13 +62,6 @@ class End_Table {
       if (slot.chain == no_index) return no_index;
       if (slot.key == key) return slot.chain;
     }
-  }
-
-  // Room for `count` keys without growing.
-  void reserve(std::size_t count) {
-    std::size_t size = 64;
-    while (size * 3 < count * 4) size *= 2;
-    if (size > slots_.size()) resize(size);
   }
 
   // False (and nothing changed) when the key is already there.
@@ -120,10 +114,8 @@ class End_Table {
     }
   }
 
-  void grow() { resize(std::max<std::size_t>(64, slots_.size() * 2)); }
-
-  void resize(std::size_t size) {
-    std::vector<Slot> old(size);
+  void grow() {
+    std::vector<Slot, Mapped_Allocator<Slot>> old(std::max<std::size_t>(64, slots_.size() * 2));
     old.swap(slots_);
     mask_ = slots_.size() - 1;
     used_ = 0;
@@ -132,7 +124,8 @@ class End_Table {
     }
   }
 
-  std::vector<Slot> slots_;
+  // Grown on the joining thread, when there is one (mapped_allocator.h).
+  std::vector<Slot, Mapped_Allocator<Slot>> slots_;
   std::size_t mask_ = 0;
   std::size_t used_ = 0;
 };

@@ -106,9 +106,16 @@ class Off_Reader {
     std::future<Faces_Ahead> faces_beside;
     if (threads_ > 1 && !texture_coordinates_ && !colours_ && !normals_ &&
         std::size_t(end_ - p) >= faces_beside_bytes) {
+      // Their arrays sized here, on this thread: the faces' thread's own
+      // arena would take them in small pages, and keep them when freed.
+      Face_Lists sized;
+      const std::size_t room = std::size_t(end_ - p) / 6 + 1;
+      sized.face_sizes.reserve(std::min<std::size_t>(face_count, room));
+      sized.corners.reserve(std::min<std::size_t>(std::size_t(face_count) * 3, room * 3));
       try {
-        faces_beside = std::async(std::launch::async, [this, vertex_count, face_count] {
-          Faces_Ahead ahead{record_after(vertices_start_, vertex_count), {}, nullptr};
+        faces_beside = std::async(std::launch::async, [this, vertex_count, face_count,
+                                                       faces = std::move(sized)]() mutable {
+          Faces_Ahead ahead{record_after(vertices_start_, vertex_count), std::move(faces), nullptr};
           try {
             read_faces(ahead.start, face_count, vertex_count, ahead.faces);
           } catch (...) {

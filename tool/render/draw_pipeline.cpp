@@ -142,12 +142,6 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   stats.scene_ms = milliseconds_since(start);
 
   const KT_Int_Rectangle device{0, scene.width, 0, scene.height};
-  // With a second thread, the pieces are joined beside the renderer's
-  // emission of them.
-  auto* collector = new Drawing_Renderer(
-      device, threads.threads() > 1 ? Joining::beside : Joining::on_the_calling_thread,
-      scene.stats.edges);
-  Held_Reference collector_reference(collector);
   const std::string capturing =
       "capturing " + std::to_string(scene.stats.triangles) + " triangles and " +
       std::to_string(scene.stats.edges) + " edges, " +
@@ -166,20 +160,29 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   // Python's Drawing tells each line's model, found again on the scene;
   // intersection lines are checked against its faces.
   const bool keep_scene = hooks.polyline_models || settings.intersections;
-  const Picture_Times times =
-      draw_picture(module_path, scene, keep_scene, *collector, threads.threads(), hooks,
-                   capture_progress, [&](Renderer_Session& session) {
-                     set_draw_options(session, settings);
-                     // The hidden-line rendition is made from the one the
-                     // host hands out for the renderer: it clips to the
-                     // drawing too.
-                     session.set_default_clip(device);
-                   });
-  stats.capture_ms = times.capture;
-  stats.update_ms = times.passes;
-  stats.renderer_processor_ms = times.processor;
-  result.drawing = collector->drawing();
-  stats.pieces = collector->counts();
+  {
+    // With a second thread, the pieces are joined beside the renderer's
+    // emission of them. The renderer goes once its drawing is taken, with
+    // its points and ends, before line precedence allocates.
+    auto* collector = new Drawing_Renderer(
+        device, threads.threads() > 1 ? Joining::beside : Joining::on_the_calling_thread,
+        scene.stats.edges);
+    Held_Reference collector_reference(collector);
+    const Picture_Times times =
+        draw_picture(module_path, scene, keep_scene, *collector, threads.threads(), hooks,
+                     capture_progress, [&](Renderer_Session& session) {
+                       set_draw_options(session, settings);
+                       // The hidden-line rendition is made from the one the
+                       // host hands out for the renderer: it clips to the
+                       // drawing too.
+                       session.set_default_clip(device);
+                     });
+    stats.capture_ms = times.capture;
+    stats.update_ms = times.passes;
+    stats.renderer_processor_ms = times.processor;
+    result.drawing = collector->drawing();
+    stats.pieces = collector->counts();
+  }
   if (settings.intersections)
     stats.coincident = leave_out_coincident_intersections(result.drawing, scene);
   apply_precedence(result.drawing, settings, threads, stats);
