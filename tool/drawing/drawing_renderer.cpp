@@ -255,8 +255,10 @@ Pattern_Meaning pattern_meaning(int pattern) {
 }
 
 struct Drawing_Renderer::Store {
-  explicit Store(bool join_beside, std::size_t expected_pieces) {
+  Store(bool join_beside, std::size_t expected_pieces) {
     if (join_beside) {
+      // Room for what most drawings need, taken once: address space only
+      // until it is used, where growing would map and copy again.
       nodes.reserve(2 * expected_pieces);
       chains.reserve(expected_pieces / 2);
       joining = std::make_unique<Batch_Pipe<Piece>>(
@@ -277,8 +279,9 @@ struct Drawing_Renderer::Store {
   int last_pattern = 0;
   std::uint32_t last_style = no_index;
 
-  std::vector<Node> nodes;
-  std::vector<Chain> chains;
+  // Grown on the joining thread, when there is one (mapped_allocator.h).
+  std::vector<Node, Mapped_Allocator<Node>> nodes;
+  std::vector<Chain, Mapped_Allocator<Chain>> chains;
   // The open ends of the polylines: chain * 2 + which end.
   End_Table ends;
   std::vector<Dot> dots;

@@ -102,8 +102,7 @@ class Drawing_Renderer final : public KT_Renderer_Data {
   // `drawing_area` is the device rectangle the drawing shows; throws
   // std::invalid_argument when it is empty. Like every renderer it is a
   // counted object: create it with new and hold references on it.
-  // Joining beside, `expected_pieces` sizes the renderer's arrays up front
-  // (on the constructing thread, whose memory is the process's main heap);
+  // Joining beside, `expected_pieces` sizes the renderer's arrays up front;
   // a wrong guess costs only growing them later.
   explicit Drawing_Renderer(const KT_Int_Rectangle& drawing_area,
                             Joining joining = Joining::on_the_calling_thread,
