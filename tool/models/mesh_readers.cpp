@@ -1,9 +1,8 @@
 #include "tool/models/mesh_readers.h"
 
-#include <functional>
-
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "tool/models/mesh_text.h"
 

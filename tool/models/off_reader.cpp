@@ -109,9 +109,7 @@ class Off_Reader {
       // Their arrays sized here, on this thread: the faces' thread's own
       // arena would take them in small pages, and keep them when freed.
       Face_Lists sized;
-      const std::size_t room = std::size_t(end_ - p) / 6 + 1;
-      sized.face_sizes.reserve(std::min<std::size_t>(face_count, room));
-      sized.corners.reserve(std::min<std::size_t>(std::size_t(face_count) * 3, room * 3));
+      reserve_faces(sized, p, face_count);
       try {
         faces_beside = std::async(std::launch::async, [this, vertex_count, face_count,
                                                        faces = std::move(sized)]() mutable {
@@ -258,13 +256,20 @@ class Off_Reader {
     return q;
   }
 
+  // Room for `count` faces of three corners, or for as many as the bytes
+  // from p on can hold (each face line takes at least six): a count the
+  // file cannot hold is found short, without reserving for it.
+  void reserve_faces(Face_Lists& faces, const char* p, std::uint32_t count) const {
+    const std::size_t room = std::size_t(end_ - p) / 6 + 1;
+    faces.face_sizes.reserve(std::min<std::size_t>(count, room));
+    faces.corners.reserve(std::min<std::size_t>(std::size_t(count) * 3, room * 3));
+  }
+
   // The faces from p on, into `faces`; the vertices number vertex_count.
   // Reads nothing but the file, so it may run beside read_vertices.
   void read_faces(const char* p, std::uint32_t count, std::size_t vertex_count,
                   Face_Lists& faces) const {
-    const std::size_t room = std::size_t(end_ - p) / 6 + 1;
-    faces.face_sizes.reserve(std::min<std::size_t>(count, room));
-    faces.corners.reserve(std::min<std::size_t>(std::size_t(count) * 3, room * 3));
+    reserve_faces(faces, p, count);
     std::uint32_t kept = count;  // the header's count less the lines skipped
     std::uint32_t f = 0;
     while (f < count) {
