@@ -43,13 +43,6 @@ bool same_token(const std::string& given, const std::string& token) {
   return difference == 0;
 }
 
-struct Answer {
-  int status = 200;
-  std::string content_type = "text/plain; charset=utf-8";
-  std::string body;
-  std::string timing;  // the phases' milliseconds as a Server-Timing header
-};
-
 // As --stats times them: the drawing's scene, capture, hidden-line passes
 // and line precedence summed over its views, the writing, and the whole
 // answer.
@@ -64,7 +57,10 @@ std::string server_timing(const Finished_Drawing& drawing, double write_ms, doub
   return text;
 }
 
-Answer message(int status, const std::string& text) { return {status, {}, text + "\n", {}}; }
+// A plain-text answer.
+Http_Answer message(int status, const std::string& text) {
+  return {status, "text/plain; charset=utf-8", text + "\n", {}};
+}
 
 // The one thread drawings are made on, one after another: the requests'
 // threads hand it their drawing and wait. So the heap a drawing leaves
@@ -81,9 +77,9 @@ class Drawing_Thread {
     thread_.join();
   }
 
-  Answer draw(std::function<Answer()> work) {
-    std::packaged_task<Answer()> task(std::move(work));
-    std::future<Answer> answer = task.get_future();
+  Http_Answer draw(std::function<Http_Answer()> work) {
+    std::packaged_task<Http_Answer()> task(std::move(work));
+    std::future<Http_Answer> answer = task.get_future();
     {
       std::lock_guard lock(mutex_);
       tasks_.push_back(std::move(task));
@@ -95,7 +91,7 @@ class Drawing_Thread {
  private:
   void run() {
     for (;;) {
-      std::packaged_task<Answer()> task;
+      std::packaged_task<Http_Answer()> task;
       {
         std::unique_lock lock(mutex_);
         wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
@@ -109,7 +105,7 @@ class Drawing_Thread {
 
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<std::packaged_task<Answer()>> tasks_;
+  std::deque<std::packaged_task<Http_Answer()>> tasks_;
   bool stopping_ = false;
   std::thread thread_;  // last: starts when the rest is made
 };
@@ -146,14 +142,14 @@ struct Viewer_Server::State {
   Http_Handler handler = [this](const Http_Request& request) { return answer(request); };
   std::unique_ptr<Http_Server> http;
 
-  Answer drawing(const std::string& extension, const Http_Fields& params) const;
+  Http_Answer drawing(const std::string& extension, const Http_Fields& params) const;
   std::string session() const;
   Http_Answer answer(const Http_Request& request);
 };
 
 // Runs on the drawing thread.
-Answer Viewer_Server::State::drawing(const std::string& extension,
-                                     const Http_Fields& params) const {
+Http_Answer Viewer_Server::State::drawing(const std::string& extension,
+                                          const Http_Fields& params) const {
   const Clock::time_point begin = Clock::now();
   try {
     const Output_Format format = output_format_of("drawing." + extension);
@@ -169,8 +165,10 @@ Answer Viewer_Server::State::drawing(const std::string& extension,
     check_viewer_size(drawing, format, request.cairo);
     if (Clock::now() > *front_end.deadline) throw Deadline_Passed();
     const Clock::time_point write = Clock::now();
-    Answer answer{200, content_type_of(format), drawing_bytes(drawing, format, request.cairo), {}};
-    answer.timing = server_timing(drawing, milliseconds_since(write), milliseconds_since(begin));
+    Http_Answer answer{
+        200, content_type_of(format), drawing_bytes(drawing, format, request.cairo), {}};
+    answer.headers.emplace_back("Server-Timing", server_timing(drawing, milliseconds_since(write),
+                                                               milliseconds_since(begin)));
     return answer;
   } catch (const Deadline_Passed&) {
     char limit[32];
@@ -237,10 +235,7 @@ Http_Answer Viewer_Server::State::answer(const Http_Request& request) {
     right_token = same_token(value, token);
   }
   if (tokens != 1 || !right_token) {
-    return {403,
-            "text/plain; charset=utf-8",
-            "this address needs the token hlr-render view printed\n",
-            {}};
+    return message(403, "this address needs the token hlr-render view printed");
   }
   if (request.method == "GET" || request.method == "HEAD") {
     for (const Page_File& file : page_files()) {
@@ -256,17 +251,11 @@ Http_Answer Viewer_Server::State::answer(const Http_Request& request) {
     }
     if (request.path == "/session.json") return {200, "application/json", session_json, {}};
     if (const std::string extension = drawing_extension(request.path); !extension.empty()) {
-      const Answer answer = drawing_thread.draw(
+      return drawing_thread.draw(
           [this, &extension, &request] { return drawing(extension, request.params); });
-      Http_Answer http_answer{answer.status, answer.content_type, answer.body, {}};
-      if (!answer.timing.empty()) http_answer.headers.emplace_back("Server-Timing", answer.timing);
-      return http_answer;
     }
   }
-  return {404,
-          "text/plain; charset=utf-8",
-          "no such page: the viewer serves /, /drawing.FORMAT and its own files\n",
-          {}};
+  return message(404, "no such page: the viewer serves /, /drawing.FORMAT and its own files");
 }
 
 Viewer_Server::Viewer_Server(Viewer_Start start, const Draw_Front_End& front_end)
