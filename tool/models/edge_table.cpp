@@ -42,14 +42,22 @@ Edge_Table build_edge_table(std::span<const Triangle> triangles, std::size_t ver
     }
   }
 
-  // A closed mesh has half as many edges as half-edges.
-  table.edges.reserve(half_count / 2 + 16);
+  // Each vertex's entries sorted, and the edges counted, first: a mesh
+  // with a border has more than half as many edges as half-edges, and a
+  // guess that falls short would copy the whole table once more.
+  std::size_t edge_count = 0;
   for (std::size_t v = 0; v < vertex_count; ++v) {
-    table.first_edge_of_vertex[v] = std::uint32_t(table.edges.size());
     const auto first = sorted.begin() + start[v], last = sorted.begin() + start[v + 1];
     // Most vertices carry a handful of entries; a fan's hub may carry
     // thousands, which std::sort handles at n log n.
     std::sort(first, last);
+    for (auto it = first; it != last; ++it)
+      edge_count += it == first || std::uint32_t(*it >> 32) != std::uint32_t(it[-1] >> 32);
+  }
+  table.edges.reserve(edge_count);
+  for (std::size_t v = 0; v < vertex_count; ++v) {
+    table.first_edge_of_vertex[v] = std::uint32_t(table.edges.size());
+    const auto first = sorted.begin() + start[v], last = sorted.begin() + start[v + 1];
     for (auto it = first; it != last;) {
       const std::uint32_t b = std::uint32_t(*it >> 32);
       Mesh_Edge edge{std::uint32_t(v), b, std::uint32_t(*it), no_index, 0};
