@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tool/drawing/line_precedence.h"
+#include "tool/drawing/segment_grid.h"
 
 namespace hlr_tool {
 namespace {
@@ -286,6 +287,161 @@ TEST(Line_Precedence, EveryThreadCountThinsAlike) {
       }
     }
   }
+}
+
+// Where lines crowd, the grid's cells are narrower than the tolerance and
+// a query reads only some of them. The same lines with one more far away,
+// which makes the cells so large that every query reads all the crowd,
+// must lose exactly the same pieces: nothing a piece lies on is missed by
+// the cells a query reads. The copies sit at up to 12 degrees and 1.1
+// tolerances from their lines, across the edges of what counts.
+TEST(Line_Precedence, CrowdedLinesThinAsWhenEveryLineIsRead) {
+  std::mt19937 random(27);
+  std::uniform_real_distribution<double> coordinate(0.0, 20.0), unit(0.0, 1.0), sign(-1.0, 1.0);
+  const auto turned = [](const Drawing_Point& a, const Drawing_Point& b, double degrees,
+                         double shift, double slide) {
+    const double angle = degrees * std::numbers::pi / 180.0;
+    const double dx = b.x - a.x, dy = b.y - a.y, length = std::hypot(dx, dy);
+    const Drawing_Point m{(a.x + b.x) / 2 + (dx * slide - dy * shift) / length,
+                          (a.y + b.y) / 2 + (dy * slide + dx * shift) / length};
+    const double hx = (dx * std::cos(angle) - dy * std::sin(angle)) / 2;
+    const double hy = (dx * std::sin(angle) + dy * std::cos(angle)) / 2;
+    return Drawing_Polyline{{m.x - hx, m.y - hy}, {m.x + hx, m.y + hy}};
+  };
+  Lines visible, hidden;
+  for (int k = 0; k < 6000; ++k) {
+    // Three families of directions, as the edges of a grid seen at a slant.
+    const double direction = 60.0 * double(k % 3) + 5.0 * sign(random);
+    const double length = 0.3 + 1.2 * unit(random);
+    const Drawing_Point a{coordinate(random), coordinate(random)};
+    const double angle = direction * std::numbers::pi / 180.0;
+    visible.push_back({a, {a.x + length * std::cos(angle), a.y + length * std::sin(angle)}});
+  }
+  for (int k = 0; k < 12000; ++k) {
+    const Lines& from = k > 0 && unit(random) < 0.5 ? hidden : visible;
+    const Drawing_Polyline& line = from[std::size_t(unit(random) * double(from.size()))];
+    // Half of them between 0.9 and 1.1 tolerances aside.
+    const double shift =
+        k % 2 == 0 ? 1.1 * sign(random) : (0.9 + 0.2 * unit(random)) * sign(random);
+    hidden.push_back(turned(line.front(), line.back(), 12.0 * sign(random),
+                            shift * coincidence_tolerance, 0.3 * sign(random)));
+  }
+  Drawing crowded = drawing_of(visible, hidden);
+  const Precedence_Counts counts = apply_line_precedence(crowded, 2);
+  EXPECT_GT(counts.hidden_under_visible, 0.1 * counts.hidden_length);
+  EXPECT_GT(counts.hidden_under_hidden, 0.05 * counts.hidden_length);
+
+  visible.push_back({{3000, 3000}, {3001, 3000}});
+  Drawing every_line_read = drawing_of(visible, hidden);
+  const Precedence_Counts all = apply_line_precedence(every_line_read, 2);
+  EXPECT_EQ(counts.hidden_under_visible, all.hidden_under_visible);
+  EXPECT_EQ(counts.hidden_under_hidden, all.hidden_under_hidden);
+  ASSERT_EQ(hidden_of(crowded).size(), hidden_of(every_line_read).size());
+  for (std::size_t i = 0; i < hidden_of(crowded).size(); ++i) {
+    ASSERT_EQ(hidden_of(crowded)[i].size(), hidden_of(every_line_read)[i].size()) << i;
+    for (std::size_t k = 0; k < hidden_of(crowded)[i].size(); ++k) {
+      ASSERT_EQ(hidden_of(crowded)[i][k].x, hidden_of(every_line_read)[i][k].x) << i;
+      ASSERT_EQ(hidden_of(crowded)[i][k].y, hidden_of(every_line_read)[i][k].y) << i;
+    }
+  }
+}
+
+// The band a query reads, against every cell of the grid: each cell that
+// the turned rectangle overlaps is read, once, and no cell it keeps clear
+// of (the border cells reaching out to infinity). A segment's own cells
+// come once each too. Overlap and clearance
+// are told apart on the four axes of the rectangle and the cell.
+TEST(Grid_Cells, BandReadsEachCellItOverlapsOnce) {
+  std::mt19937 random(28);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::size_t overlapping = 0, clear = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    SCOPED_TRACE(trial);
+    Bounds bounds;
+    bounds.add({-5.0 + 10.0 * unit(random), -5.0 + 10.0 * unit(random)});
+    bounds.add(
+        {bounds.min_x + 1.0 + 15.0 * unit(random), bounds.min_y + 1.0 + 15.0 * unit(random)});
+    const double side = 0.3 + 2.7 * unit(random);
+    const Grid_Cells cells(bounds, side);
+    const auto anywhere = [&] {
+      return Drawing_Point{bounds.min_x - 2.0 + (bounds.max_x - bounds.min_x + 4.0) * unit(random),
+                           bounds.min_y - 2.0 + (bounds.max_y - bounds.min_y + 4.0) * unit(random)};
+    };
+    hlr_tool::Segment s{anywhere(), anywhere()};  // the grid's, not the brute force's above
+    const double kind = unit(random);
+    if (kind < 0.1)
+      s.b = s.a;  // a point
+    else if (kind < 0.2)
+      s.b.y = s.a.y;  // along the rows
+    else if (kind < 0.3)
+      s.b.x = s.a.x;  // along the columns
+    const double reach = 2.0 * unit(random), overhang = 0.5 * unit(random);
+
+    // A segment's own cells, a cell's length at a time, also come once.
+    std::vector<std::size_t> read;
+    cells.for_each_segment_cell(s, reach, [&](std::size_t cell) { read.push_back(cell); });
+    std::sort(read.begin(), read.end());
+    ASSERT_EQ(std::adjacent_find(read.begin(), read.end()), read.end()) << "a cell entered twice";
+    read.clear();
+    cells.for_each_band_cell(s, reach, overhang, [&](std::size_t cell) { read.push_back(cell); });
+    std::vector<std::size_t> sorted = read;
+    std::sort(sorted.begin(), sorted.end());
+    ASSERT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end())
+        << "a cell read twice";
+
+    // The rectangle's corners and axes; a point's is the square around it.
+    const double length = std::hypot(s.b.x - s.a.x, s.b.y - s.a.y);
+    const double ux = length > 0 ? (s.b.x - s.a.x) / length : 1.0;
+    const double uy = length > 0 ? (s.b.y - s.a.y) / length : 0.0;
+    const double half_along = length > 0 ? overhang : std::max(reach, overhang);
+    const double half_across = length > 0 ? reach : std::max(reach, overhang);
+    std::vector<Drawing_Point> band;
+    for (const auto& [along, across] : {std::pair{-1, -1}, {1, -1}, {1, 1}, {-1, 1}}) {
+      const Drawing_Point& end = along < 0 ? s.a : s.b;
+      band.push_back({end.x + along * half_along * ux - across * half_across * uy,
+                      end.y + along * half_along * uy + across * half_across * ux});
+    }
+    // The columns: a box along the first row reads them all.
+    std::size_t columns = 0;
+    cells.for_each_box_cell(Bounds{bounds.min_x, bounds.max_x, bounds.min_y, bounds.min_y}, 0.0,
+                            [&](std::size_t) { ++columns; });
+    const double far = 1e6;
+    for (std::size_t cell = 0; cell < cells.count(); ++cell) {
+      const std::size_t r = cell / columns, c = cell % columns;
+      const double x0 = c == 0 ? -far : bounds.min_x + double(c) * side;
+      const double x1 = c + 1 == columns ? far : bounds.min_x + double(c + 1) * side;
+      const double y0 = r == 0 ? -far : bounds.min_y + double(r) * side;
+      const double y1 =
+          r + 1 == cells.count() / columns ? far : bounds.min_y + double(r + 1) * side;
+      const Drawing_Point square[4] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+      // The widest gap between the two along any of the axes: negative
+      // where they overlap on every one.
+      double gap = -std::numeric_limits<double>::infinity();
+      for (const auto& [ax, ay] : {std::pair{1.0, 0.0}, {0.0, 1.0}, {ux, uy}, {-uy, ux}}) {
+        double band_low = far * 4, band_high = -far * 4, square_low = far * 4,
+               square_high = -far * 4;
+        for (const Drawing_Point& p : band) {
+          band_low = std::min(band_low, p.x * ax + p.y * ay);
+          band_high = std::max(band_high, p.x * ax + p.y * ay);
+        }
+        for (const Drawing_Point& p : square) {
+          square_low = std::min(square_low, p.x * ax + p.y * ay);
+          square_high = std::max(square_high, p.x * ax + p.y * ay);
+        }
+        gap = std::max({gap, square_low - band_high, band_low - square_high});
+      }
+      const bool was_read = std::binary_search(sorted.begin(), sorted.end(), cell);
+      if (gap < -1e-9) {
+        ++overlapping;
+        EXPECT_TRUE(was_read) << "cell " << r << "," << c << " overlaps by " << -gap;
+      } else if (gap > 1e-9) {
+        ++clear;
+        EXPECT_FALSE(was_read) << "cell " << r << "," << c << " is clear by " << gap;
+      }
+    }
+  }
+  EXPECT_GT(overlapping, 10000u);
+  EXPECT_GT(clear, 10000u);
 }
 
 TEST(Line_Precedence, ADrawingWithNothingCoincidentIsLeftAsItWas) {

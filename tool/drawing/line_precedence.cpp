@@ -30,9 +30,15 @@ double cross(double ax, double ay, double bx, double by) { return ax * by - ay *
 // segments to a square device unit).
 //
 // Each segment is entered, a cell's length of it at a time, in every cell
-// that its pieces touch; a query reads the cells that its own pieces,
-// widened by the tolerance, touch, and so meets every segment within the
-// tolerance of it (widening both would read twice the area). A segment
+// that its pieces touch. A query reads the cells of a band along its
+// segment: a point p of the query segment s lies on a segment v when p is
+// within the tolerance of v's line and v's ends fall on either side of p
+// along s; then v crosses the normal to s at p within the tolerance over
+// the cosine of the angle between them, at most 10 degrees. So the band
+// reaches that far to either side of s and no further than its ends, and
+// holds a point of every segment that a piece of s can lie on (a square
+// around s widened by the tolerance, the band's bounding box, reads
+// several times the cells where segments crowd). A segment
 // may be met in several cells: the caller sees it once per cell,
 // which changes nothing, since what it does with a segment is take the
 // union of ranges. The lines that cover all others (visible, intersections)
@@ -50,7 +56,7 @@ class Covering_Grid {
   Covering_Grid(const Bounds& bounds, std::size_t expected_segments, double tolerance)
       : tolerance_(tolerance),
         cells_(bounds,
-               std::max(3.0 * Grid_Cells::share_side(bounds, expected_segments), 2.0 * tolerance)) {
+               std::max(3.0 * Grid_Cells::share_side(bounds, expected_segments), 0.5 * tolerance)) {
     head_.assign(cells_.count() * classes, no_entry);
   }
 
@@ -71,10 +77,7 @@ class Covering_Grid {
         const std::size_t first = part.keys.size();
         const std::size_t direction = direction_class(lines[i]);
         cells_.for_each_segment_cell(lines[i], 0.0, [&](std::size_t cell) {
-          const auto key = std::uint32_t(cell * classes + direction);
-          if (std::find(part.keys.begin() + std::ptrdiff_t(first), part.keys.end(), key) ==
-              part.keys.end())
-            part.keys.push_back(key);
+          part.keys.push_back(std::uint32_t(cell * classes + direction));
         });
         part.counts.push_back(std::uint32_t(part.keys.size() - first));
       }
@@ -106,9 +109,6 @@ class Covering_Grid {
     const std::size_t direction = direction_class(s);
     cells_.for_each_segment_cell(s, 0.0, [&](std::size_t cell) {
       std::uint32_t& head = head_[cell * classes + direction];
-      // A segment's pieces are entered one after the other: a cell that
-      // already holds it has it at its head.
-      if (head != no_entry && entries_[head].id == id) return;
       entries_.push_back({s, id, head});
       head = std::uint32_t(entries_.size() - 1);
     });
@@ -128,10 +128,6 @@ class Covering_Grid {
         class_of(dx * reach_cos + dy * reach_sin, dy * reach_cos - dx * reach_sin);
     const std::size_t last =
         class_of(dx * reach_cos - dy * reach_sin, dy * reach_cos + dx * reach_sin);
-    // The widened boxes of a segment's pieces overlap: each cell is read
-    // once (the first cells; past them a cell read twice changes nothing).
-    std::array<std::size_t, 48> seen;
-    std::size_t seen_count = 0;
     bool reading = true;
     const auto read = [&](std::size_t key) {
       if (covering) {
@@ -144,11 +140,8 @@ class Covering_Grid {
       }
       return true;
     };
-    cells_.for_each_segment_cell(s, tolerance_, [&](std::size_t cell) {
-      if (!reading ||
-          std::find(seen.begin(), seen.begin() + seen_count, cell) != seen.begin() + seen_count)
-        return;
-      if (seen_count < seen.size()) seen[seen_count++] = cell;
+    cells_.for_each_band_cell(s, band_reach * tolerance_, band_overhang, [&](std::size_t cell) {
+      if (!reading) return;
       for (std::size_t c = first;; c = (c + 1) % classes) {
         reading = read(cell * classes + c);
         if (!reading || c == last) break;
@@ -187,6 +180,11 @@ class Covering_Grid {
   static constexpr double reach_cos = 0.9832549075639546;   // cos 10.5 degrees
   static constexpr double reach_sin = 0.18223552549214747;  // sin 10.5 degrees
   static_assert(parallel_degrees == 10.0, "reach_cos and reach_sin turn by 10.5 degrees");
+  // The band of a query, in tolerances to either side (1 / cos 10 degrees
+  // is 1.0154) and in device units beyond its ends, both with far more to
+  // spare than rounding takes.
+  static constexpr double band_reach = 1.03;
+  static constexpr double band_overhang = 0.01;
 
   struct Entry {
     Segment segment;

@@ -57,34 +57,105 @@ class Grid_Cells {
   // touches; what lies outside the bounds counts as in the border cells.
   template <class Visit>
   void for_each_box_cell(const Bounds& box, double widen, Visit&& visit) const {
-    const std::size_t c0 = clamped(box.min_x - widen, min_x_, columns_);
-    const std::size_t c1 = clamped(box.max_x + widen, min_x_, columns_);
-    const std::size_t r0 = clamped(box.min_y - widen, min_y_, rows_);
-    const std::size_t r1 = clamped(box.max_y + widen, min_y_, rows_);
-    for (std::size_t r = r0; r <= r1; ++r) {
-      for (std::size_t c = c0; c <= c1; ++c) visit(r * columns_ + c);
+    const Cell_Span span = span_of(box, widen);
+    for (std::size_t r = span.r0; r <= span.r1; ++r) {
+      for (std::size_t c = span.c0; c <= span.c1; ++c) visit(r * columns_ + c);
     }
   }
 
-  // The same for each piece of `s` a cell long at most, in order along it
-  // (the pieces' widened boxes overlap, so a cell may come twice).
+  // The same for the pieces of `s` a cell long at most, in order along it,
+  // each cell once. The pieces' widened boxes overlap, but only
+  // neighbours: the ends move one way along each axis, so a cell in a
+  // piece's box and in any box before it is also in the box just before.
   template <class Visit>
   void for_each_segment_cell(const Segment& s, double widen, Visit&& visit) const {
     const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
     const double length = std::hypot(dx, dy);
     const std::size_t pieces = std::max<std::size_t>(1, std::size_t(std::ceil(length / side_)));
+    Cell_Span before{1, 0, 1, 0};  // empty
     for (std::size_t k = 0; k < pieces; ++k) {
       const double t0 = double(k) / double(pieces), t1 = double(k + 1) / double(pieces);
       Bounds piece;
       piece.add({s.a.x + t0 * dx, s.a.y + t0 * dy});
       piece.add({s.a.x + t1 * dx, s.a.y + t1 * dy});
-      for_each_box_cell(piece, widen, visit);
+      const Cell_Span span = span_of(piece, widen);
+      for (std::size_t r = span.r0; r <= span.r1; ++r) {
+        const bool row_before = r >= before.r0 && r <= before.r1;
+        for (std::size_t c = span.c0; c <= span.c1; ++c) {
+          if (row_before && c >= before.c0 && c <= before.c1) continue;
+          visit(r * columns_ + c);
+        }
+      }
+      before = span;
+    }
+  }
+
+  // Calls visit(cell) once for every cell that the rectangle around `s`
+  // touches: `reach` on either side of its line and `overhang` beyond its
+  // ends, turned with it. Where the lines that matter run nearly parallel
+  // to `s`, this reads a band instead of a square as wide as the band
+  // around each piece of `s`. A zero-length `s` reads the square around
+  // its point.
+  template <class Visit>
+  void for_each_band_cell(const Segment& s, double reach, double overhang, Visit&& visit) const {
+    const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
+    const double length = std::hypot(dx, dy);
+    if (!(length > 0.0)) {
+      Bounds point;
+      point.add(s.a);
+      for_each_box_cell(point, std::max(reach, overhang), visit);
+      return;
+    }
+    const double ux = dx / length, uy = dy / length;  // along s
+    const double ax = s.a.x - ux * overhang, ay = s.a.y - uy * overhang;
+    const double bx = s.b.x + ux * overhang, by = s.b.y + uy * overhang;
+    const double nx = -uy * reach, ny = ux * reach;
+    const double corner_x[4] = {ax - nx, bx - nx, bx + nx, ax + nx};
+    const double corner_y[4] = {ay - ny, by - ny, by + ny, ay + ny};
+    const double y_low = std::min({corner_y[0], corner_y[1], corner_y[2], corner_y[3]});
+    const double y_high = std::max({corner_y[0], corner_y[1], corner_y[2], corner_y[3]});
+    const std::size_t r0 = clamped(y_low, min_y_, rows_), r1 = clamped(y_high, min_y_, rows_);
+    for (std::size_t r = r0; r <= r1; ++r) {
+      // The row's stretch of y, the border rows open outwards, cut down
+      // to the rectangle's; the rectangle's x over it, at its corners in
+      // it and where its sides cross the stretch's ends.
+      const double row_low = r == 0 ? y_low : std::max(y_low, min_y_ + double(r) * side_);
+      const double row_high =
+          r + 1 == rows_ ? y_high : std::min(y_high, min_y_ + double(r + 1) * side_);
+      double x_low = std::numeric_limits<double>::infinity(), x_high = -x_low;
+      const auto take = [&](double x) {
+        x_low = std::min(x_low, x);
+        x_high = std::max(x_high, x);
+      };
+      for (int k = 0; k < 4; ++k) {
+        const double x0 = corner_x[k], y0 = corner_y[k];
+        const double x1 = corner_x[(k + 1) % 4], y1 = corner_y[(k + 1) % 4];
+        if (y0 >= row_low && y0 <= row_high) take(x0);
+        if (y0 == y1) continue;
+        for (const double y : {row_low, row_high}) {
+          if ((y0 - y) * (y1 - y) < 0.0) take(x0 + (x1 - x0) * ((y - y0) / (y1 - y0)));
+        }
+      }
+      if (!(x_low <= x_high)) continue;
+      const std::size_t c0 = clamped(x_low, min_x_, columns_);
+      const std::size_t c1 = clamped(x_high, min_x_, columns_);
+      for (std::size_t c = c0; c <= c1; ++c) visit(r * columns_ + c);
     }
   }
 
  private:
   static double width_of(const Bounds& b) { return std::max(b.max_x - b.min_x, 1.0); }
   static double height_of(const Bounds& b) { return std::max(b.max_y - b.min_y, 1.0); }
+
+  // Rows r0 to r1 and columns c0 to c1, both ends included.
+  struct Cell_Span {
+    std::size_t r0, r1, c0, c1;
+  };
+  Cell_Span span_of(const Bounds& box, double widen) const {
+    return {clamped(box.min_y - widen, min_y_, rows_), clamped(box.max_y + widen, min_y_, rows_),
+            clamped(box.min_x - widen, min_x_, columns_),
+            clamped(box.max_x + widen, min_x_, columns_)};
+  }
 
   std::size_t clamped(double v, double origin, std::size_t count) const {
     const double k = std::floor((v - origin) / side_);
