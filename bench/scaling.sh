@@ -43,34 +43,41 @@ commit_line "$here"
 echo "command: $tool draw ${shape}_N.off -o OUT.svg --edges all --stats --quiet ${jobs[*]}   (median of $runs runs)"
 echo "pass:    $build/bin/hlr_scene_bench --generate $shape:N --edges all --runs $runs ${pass_threads[*]} (processor time of hide_edges)"
 echo
-echo "| triangles | edges | wall (s) | processor (s) | exponent | peak RSS (MB) | hidden-line pass, processor (ms) | exponent |"
-echo "|---:|---:|---:|---:|---:|---:|---:|---:|"
-previous=""
+echo "| triangles | edges | wall (s) | exponent | processor (s) | exponent | peak RSS (MB) | hidden-line pass, processor (ms) | exponent |"
+echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+# The runs go round the sizes, one of each in turn, so that a drift of
+# the machine's speed falls on every size alike.
 for n in $sizes; do
   mesh=$build/bench-cache/${shape}_$n.off
   [ -f "$mesh" ] || "$build/bin/hlr_make_mesh" "$shape" "$n" "$mesh" > /dev/null
-  : > "$scratch/wall"; : > "$scratch/cpu"; : > "$scratch/rss"
-  for _ in $(seq "$runs"); do
-    /usr/bin/time -v "$tool" draw "$mesh" -o "$scratch/out.svg" --edges all --stats --quiet "${jobs[@]}" \
-      > "$scratch/stats" 2> "$scratch/time"
-    awk -F': ' '/Elapsed/ {n=split($2,t,":"); s=0; for(i=1;i<=n;i++) s=s*60+t[i]; print s}' "$scratch/time" >> "$scratch/wall"
-    awk -F': ' '/User time/ {u=$2} /System time/ {s=$2} END {print u+s}' "$scratch/time" >> "$scratch/cpu"
-    awk -F': ' '/Maximum resident/ {printf "%.1f\n", $2/1024}' "$scratch/time" >> "$scratch/rss"
+  : > "$scratch/wall-$n"; : > "$scratch/cpu-$n"; : > "$scratch/rss-$n"
+done
+for _ in $(seq "$runs"); do
+  for n in $sizes; do
+    /usr/bin/time -v "$tool" draw "$build/bench-cache/${shape}_$n.off" -o "$scratch/out.svg" \
+      --edges all --stats --quiet "${jobs[@]}" > "$scratch/stats-$n" 2> "$scratch/time"
+    awk -F': ' '/Elapsed/ {n=split($2,t,":"); s=0; for(i=1;i<=n;i++) s=s*60+t[i]; print s}' "$scratch/time" >> "$scratch/wall-$n"
+    awk -F': ' '/User time/ {u=$2} /System time/ {s=$2} END {print u+s}' "$scratch/time" >> "$scratch/cpu-$n"
+    awk -F': ' '/Maximum resident/ {printf "%.1f\n", $2/1024}' "$scratch/time" >> "$scratch/rss-$n"
   done
-  triangles=$(sed -n 's/^faces: *\([0-9]*\) triangles.*/\1/p' "$scratch/stats")
-  edges=$(sed -n 's/^edges: *\([0-9]*\) in.*/\1/p' "$scratch/stats")
-  wall=$(median < "$scratch/wall"); cpu=$(median < "$scratch/cpu"); rss=$(median < "$scratch/rss")
+done
+previous=""
+for n in $sizes; do
+  triangles=$(sed -n 's/^faces: *\([0-9]*\) triangles.*/\1/p' "$scratch/stats-$n")
+  edges=$(sed -n 's/^edges: *\([0-9]*\) in.*/\1/p' "$scratch/stats-$n")
+  wall=$(median < "$scratch/wall-$n"); cpu=$(median < "$scratch/cpu-$n"); rss=$(median < "$scratch/rss-$n")
   pass=$("$build/bin/hlr_scene_bench" --generate "$shape:$n" --edges all --runs "$runs" "${pass_threads[@]}" |
          sed -n 's/.*processor time median \([0-9.]*\).*/\1/p')
-  exponent_cpu="" exponent_pass=""
+  exponent_wall="" exponent_cpu="" exponent_pass=""
   if [ -n "$previous" ]; then
-    read -r n0 cpu0 pass0 <<< "$previous"
+    read -r n0 wall0 cpu0 pass0 <<< "$previous"
+    exponent_wall=$(awk -v a="$wall0" -v b="$wall" -v m="$n0" -v n="$triangles" 'BEGIN {printf "%.2f", log(b/a)/log(n/m)}')
     exponent_cpu=$(awk -v a="$cpu0" -v b="$cpu" -v m="$n0" -v n="$triangles" 'BEGIN {printf "%.2f", log(b/a)/log(n/m)}')
     exponent_pass=$(awk -v a="$pass0" -v b="$pass" -v m="$n0" -v n="$triangles" 'BEGIN {printf "%.2f", log(b/a)/log(n/m)}')
   fi
-  echo "| $triangles | $edges | $wall | $cpu | $exponent_cpu | $rss | $pass | $exponent_pass |"
+  echo "| $triangles | $edges | $wall | $exponent_wall | $cpu | $exponent_cpu | $rss | $pass | $exponent_pass |"
   echo -e "$triangles\t$wall\t$cpu\t$rss\t$pass" >> "$tsv"
-  previous="$triangles $cpu $pass"
+  previous="$triangles $wall $cpu $pass"
 done
 echo
 echo "figures: $tsv"
