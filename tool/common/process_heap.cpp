@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>  // also defines __GLIBC__ where the C library is glibc
 #include <limits>
+#include <mutex>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -14,7 +15,35 @@ namespace hlr_tool {
 
 #if defined(__GLIBC__)
 
+namespace {
+
+// Whether prepare_process_heap() ran, and how many Large_Blocks_From_Heap
+// live; under the mutex.
+std::mutex heap_mutex;
+bool heap_prepared = false;
+int large_block_scopes = 0;
+
+// glibc's default for M_MMAP_MAX.
+constexpr int default_mapped_blocks = 65536;
+
+}  // namespace
+
+Large_Blocks_From_Heap::Large_Blocks_From_Heap() {
+  const std::lock_guard lock(heap_mutex);
+  if (large_block_scopes++ == 0 && heap_prepared) mallopt(M_MMAP_MAX, 0);
+}
+
+Large_Blocks_From_Heap::~Large_Blocks_From_Heap() {
+  const std::lock_guard lock(heap_mutex);
+  if (--large_block_scopes == 0 && heap_prepared) mallopt(M_MMAP_MAX, default_mapped_blocks);
+}
+
 void prepare_process_heap() {
+  {
+    const std::lock_guard lock(heap_mutex);
+    if (heap_prepared) return;
+    heap_prepared = true;
+  }
   constexpr std::size_t reserved = std::size_t(1) << 30;
   constexpr std::uintptr_t huge_page = std::uintptr_t(2) << 20;
   // glibc's largest threshold: blocks below it come from the heap, and a
@@ -45,6 +74,8 @@ void prepare_process_heap() {
 
 #else
 
+Large_Blocks_From_Heap::Large_Blocks_From_Heap() {}
+Large_Blocks_From_Heap::~Large_Blocks_From_Heap() {}
 void prepare_process_heap() {}
 
 #endif

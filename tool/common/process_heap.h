@@ -31,4 +31,24 @@ namespace hlr_tool {
 // Does nothing where the C library is not glibc.
 void prepare_process_heap();
 
+// While one lives, blocks above glibc's mapping threshold (32 MiB) come
+// from the heap too and go back to it when freed, instead of being mapped
+// fresh and unmapped. A phase that builds large arrays and drops them (the
+// scene's edge table and strips: about a gigabyte at ten million
+// triangles) then leaves their pages to the next phase (the renderer's
+// records), which would otherwise fault in new ones; where pages cost
+// microseconds each that was 0.8 s of the 10M terrain's run. Not around
+// the renderer's passes: the emission's large arrays are mapped on a
+// thread of their own, and what the index frees in the heap would only
+// add to the peak. Only once prepare_process_heap() ran (the program owns
+// the heap); otherwise, and where the C library is not glibc, nothing.
+// Scopes may overlap on several threads: the last one out restores.
+class Large_Blocks_From_Heap {
+ public:
+  Large_Blocks_From_Heap();
+  ~Large_Blocks_From_Heap();
+  Large_Blocks_From_Heap(const Large_Blocks_From_Heap&) = delete;
+  Large_Blocks_From_Heap& operator=(const Large_Blocks_From_Heap&) = delete;
+};
+
 }  // namespace hlr_tool

@@ -6,6 +6,7 @@
 #include "tool/common/clock.h"
 #include "tool/common/errors.h"
 #include "tool/common/held_reference.h"
+#include "tool/common/process_heap.h"
 #include "tool/render/coincident_faces.h"
 #include "tool/render/polyline_models.h"
 #include "tool/render/true_curves.h"
@@ -136,7 +137,10 @@ Draw_Result draw_models(const Drawn_Models& models, const Draw_Settings& setting
   Clock::time_point start = Clock::now();
   progress(hooks, "projecting, stripping and selecting edges");
   result.camera = Camera::frame(settings.camera, models.models);
-  Scene scene = build_scene(models.models, result.camera, settings.edges, models.topology);
+  Scene scene = [&] {
+    const Large_Blocks_From_Heap reused_by_the_records;
+    return build_scene(models.models, result.camera, settings.edges, models.topology);
+  }();
   stats.bodies = scene.bodies.size();
   stats.scene = scene.stats;
   stats.scene_ms = milliseconds_since(start);
