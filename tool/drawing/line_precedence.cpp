@@ -1,7 +1,6 @@
 #include "tool/drawing/line_precedence.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -51,8 +50,8 @@ class Covering_Grid {
   // Cells of about nine segments, three times the side of one segment's
   // share (more, emptier cells cost more to clear and to walk: bunny00
   // with every edge drawn, 95 ms at one segment a cell, 65 ms at nine),
-  // and never narrower than two tolerances, so that a piece a cell long,
-  // widened by the tolerance, touches at most three cells a side.
+  // and never narrower than half a tolerance: a query's band is two
+  // tolerances wide, and narrower cells would only add lookups.
   Covering_Grid(const Bounds& bounds, std::size_t expected_segments, double tolerance)
       : tolerance_(tolerance),
         cells_(bounds,

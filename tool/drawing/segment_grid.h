@@ -242,10 +242,8 @@ class Segment_Grid {
     return std::uint32_t(segments_.size() - 1);
   }
 
+  // Each cell once per entry: the cell walks give every cell once.
   void enter(std::size_t cell, std::uint32_t id) {
-    // An entry's pieces are entered one after the other: a cell that
-    // already holds it has it at its head.
-    if (head_[cell] != no_entry && entries_[head_[cell]].segment == id) return;
     entries_.push_back({id, head_[cell]});
     head_[cell] = std::uint32_t(entries_.size() - 1);
   }
