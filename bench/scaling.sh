@@ -61,6 +61,10 @@ for _ in $(seq "$runs"); do
     awk -F': ' '/Maximum resident/ {printf "%.1f\n", $2/1024}' "$scratch/time" >> "$scratch/rss-$n"
   done
 done
+# The exponent of growth from time A at N0 triangles to time B at N1.
+exponent() {
+  awk -v a="$1" -v b="$2" -v m="$3" -v n="$4" 'BEGIN {printf "%.2f", log(b/a)/log(n/m)}'
+}
 previous=""
 for n in $sizes; do
   triangles=$(sed -n 's/^faces: *\([0-9]*\) triangles.*/\1/p' "$scratch/stats-$n")
@@ -71,9 +75,9 @@ for n in $sizes; do
   exponent_wall="" exponent_cpu="" exponent_pass=""
   if [ -n "$previous" ]; then
     read -r n0 wall0 cpu0 pass0 <<< "$previous"
-    exponent_wall=$(awk -v a="$wall0" -v b="$wall" -v m="$n0" -v n="$triangles" 'BEGIN {printf "%.2f", log(b/a)/log(n/m)}')
-    exponent_cpu=$(awk -v a="$cpu0" -v b="$cpu" -v m="$n0" -v n="$triangles" 'BEGIN {printf "%.2f", log(b/a)/log(n/m)}')
-    exponent_pass=$(awk -v a="$pass0" -v b="$pass" -v m="$n0" -v n="$triangles" 'BEGIN {printf "%.2f", log(b/a)/log(n/m)}')
+    exponent_wall=$(exponent "$wall0" "$wall" "$n0" "$triangles")
+    exponent_cpu=$(exponent "$cpu0" "$cpu" "$n0" "$triangles")
+    exponent_pass=$(exponent "$pass0" "$pass" "$n0" "$triangles")
   fi
   echo "| $triangles | $edges | $wall | $exponent_wall | $cpu | $exponent_cpu | $rss | $pass | $exponent_pass |"
   echo -e "$triangles\t$wall\t$cpu\t$rss\t$pass" >> "$tsv"

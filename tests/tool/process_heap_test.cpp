@@ -27,9 +27,10 @@ std::size_t beyond_the_top() { return mallinfo2().keepcost + (std::size_t(64) <<
 TEST(Process_Heap, LargeBlocksComeFromTheHeapOnlyWithinTheScope) {
   prepare_process_heap();
   void* probe = std::malloc(64);
-  const bool glibc_heap = probe != nullptr && from_the_heap(probe);
-  if (!glibc_heap) std::free(probe);
-  if (!glibc_heap) GTEST_SKIP() << "another allocator (a sanitizer's) hands out the memory";
+  if (probe == nullptr || !from_the_heap(probe)) {
+    std::free(probe);
+    GTEST_SKIP() << "another allocator (a sanitizer's) hands out the memory";
+  }
 
   {
     const Large_Blocks_From_Heap scope;
